@@ -1,0 +1,79 @@
+// Window numbers, control and menu ids, timers: the names the whole program shares.
+#pragma once
+
+enum : int { MAIN_WINDOW = 0, LOG_WINDOW = 1 };
+
+enum : int { TIMER_SHORT_WAIT = 111, TIMER_SUPERVISION = 499 };
+
+enum : int { NET_EVENT_NONE = 0, NET_EVENT_DATA = 2, NET_EVENT_FILE = 3 };
+
+// Popup menu and its items.
+enum : int {
+    MENU_TRAY = 900,
+    MENU_TITLE = 980,
+    MENU_LINE1 = 970,
+    MENU_LINE2 = 971,
+    MENU_LINE3 = 972,
+    MENU_REBOOT = 984,
+    MENU_RESYNC = 986,
+    MENU_REFRESH = 990,
+    MENU_MAXIMIZE = 995,
+    MENU_VIEW_LOG = 993,
+    MENU_QUIT = 999,
+    MENU_ENTER_KEY = 400,
+};
+
+// Controls of the main window that the program addresses by name.
+enum : int {
+    ID_HOST = 28,
+    ID_PORT = 31,
+    ID_AUTO_CONNECT = 32,
+    ID_TRY_CONNECT = 33,
+    ID_INTERVAL = 34,
+    ID_INTERVAL_LABEL = 35,
+    ID_SECONDS_LABEL = 36,
+    ID_CONNECT = 37,
+    ID_DISCONNECT = 38,
+    ID_REFRESH = 40,
+    ID_RESYNC = 41,
+    ID_REBOOT = 42,
+    ID_SHUTDOWN = 43,
+    ID_PREFIX = 52,
+    ID_MONITORING_PANEL = 53,
+    ID_DATA_PANEL = 54,
+    ID_VALUE_DN = 55,
+    ID_VALUE_UP = 56,
+    ID_VALUE_SNRM = 57,
+    ID_VERSION = 58,
+    ID_SHOW_LOG = 59,
+    ID_MINIMIZE = 67,
+    ID_STATUS_PICTURE = 555,
+    ID_HOME_LINK = 707,
+    // Monitoring panel.
+    ID_MON_SNR_SWITCH = 1,
+    ID_MON_BITDN_SWITCH = 2,
+    ID_MON_BITUP_SWITCH = 3,
+    ID_MON_CANTCONNECT_SWITCH = 4,
+    ID_MON_SNRDN = 8,
+    ID_MON_BITDN = 9,
+    ID_MON_BITUP = 10,
+    ID_MON_INTERVAL = 14,
+    ID_MON_WRITELOG = 19,
+    ID_MON_RESYNC = 20,
+    ID_MON_NETSEND = 21,
+    ID_MON_NETSENDADD = 22,
+    ID_MON_REBOOT = 23,
+    ID_APPLY = 24,
+    ID_ACTIVATE = 25,
+    ID_DEACTIVATE = 26,
+    ID_MON_SNRDNX = 68,
+    ID_MON_IPDETECT = 70,
+    // Log viewer.
+    ID_LOG_TEXT = 60,
+    ID_LOG_CLOSE = 61,
+    ID_LOG_REFRESH = 62,
+    ID_LOG_DELETE = 63,
+};
+
+inline constexpr const char* VERSION_TEXT = "VYX Client v0.78";
+inline constexpr const char* HOME_PAGE_ADDRESS = "http://www.example.org/vyx/";

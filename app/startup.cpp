@@ -1,0 +1,168 @@
+// Start-up and shutdown in their fixed orders.
+//
+// The order matters to the user: the settings are loaded before the window
+// is built, the window is shown (or sent to the tray) before the first
+// connection attempt, and the supervision timer only starts once that
+// attempt has finished, so a slow first connect never stacks checks.
+#include "app/startup.h"
+
+#include "app/ids.h"
+#include "app/main_loop.h"
+#include "app/program.h"
+#include "app/state.h"
+#include "app/supervision.h"
+#include "app/tray.h"
+#include "link/connection.h"
+#include "link/transport.h"
+#include "platform/platform.h"
+#include "resources/pictures.h"
+#include "ui/main_window.h"
+#include "ui/settings.h"
+#include "ui/status.h"
+
+namespace {
+
+struct FontSpec {
+    int number;
+    const char* face;
+    int points;
+    int weight;
+};
+
+constexpr FontSpec fonts[] = {
+    {1, "Microsoft Sans Serif", 8, 400}, {2, "Arial", 8, 400}, {3, "Terminal", 6, 400},
+    {4, "Arial", 7, 400},  {5, "Verdana", 14, 700}, {6, "Verdana", 10, 700},
+    {7, "Arial", 8, 700},
+};
+
+struct MenuItemSpec {
+    int item;  // 0: separator
+    const char* text;
+    int picture;  // 0: none
+};
+
+constexpr MenuItemSpec tray_menu[] = {
+    {MENU_TITLE, nullptr, 0},  // text: the prefix as it is now
+    {0, nullptr, 0},
+    {MENU_LINE1, "", 65},
+    {MENU_LINE2, "", 66},
+    {MENU_LINE3, "", 67},
+    {0, nullptr, 0},
+    {MENU_REBOOT, "Modem Reboot+Resync.", 60},
+    {0, nullptr, 0},
+    {MENU_RESYNC, "DSL-Resync/Retrain", 61},
+    {MENU_REFRESH, "Update/Refresh Data", 62},
+    {0, nullptr, 0},
+    {MENU_MAXIMIZE, "Maximize Window", 63},
+    {MENU_VIEW_LOG, "View Logfile", 68},
+    {0, nullptr, 0},
+    {MENU_QUIT, "Quit", 64},
+};
+
+void load_picture_ids(int first, int last, PictureKind kind) {
+    for (int id = first; id <= last; ++id) {
+        const EmbeddedPicture* p = find_embedded_picture(id);
+        *picture_field(id) = p ? load_picture(p->data, p->size, kind) : 0;
+    }
+}
+
+void load_fonts() {
+    const int dpi = screen_dpi_y();
+    for (const FontSpec& f : fonts) {
+        // Points to pixels, rounded to the nearest integer (all values positive).
+        const int height = -((f.points * dpi + 36) / 72);
+        *font_field(f.number) = create_font(f.face, height, f.weight);
+    }
+}
+
+void build_tray_menu() {
+    create_popup_menu(MENU_TRAY);
+    for (const MenuItemSpec& m : tray_menu) {
+        if (m.item == 0)
+            append_menu_separator(MENU_TRAY);
+        else
+            append_menu_item(MENU_TRAY, m.item, m.text ? m.text : state.systray_icon_prefix);
+    }
+    enable_menu_item(MENU_TITLE, 0);
+    for (const MenuItemSpec& m : tray_menu)
+        if (m.picture) set_menu_item_bitmap(m.item, *picture_field(m.picture));
+}
+
+void free_pictures() {
+    for (int id : {10, 11, 12, 13, 14, 15, 16, 17, 18, 19, 20, 60, 61, 62, 63, 64, 65, 66, 67, 68}) {
+        int* field = picture_field(id);
+        if (*field) free_picture(*field);
+        *field = 0;
+    }
+}
+
+void free_fonts() {
+    for (int n = 1; n <= 7; ++n) {
+        int* field = font_field(n);
+        if (*field) free_font(*field);
+        *field = 0;
+    }
+}
+
+}  // namespace
+
+int start_program() {
+    state = ProgramState{};
+    platform_init();
+    state.line_break = "\r\n";
+    load_picture_ids(10, 20, PICTURE_ICON);
+    load_fonts();
+    load_picture_ids(60, 68, PICTURE_BITMAP);
+    build_tray_menu();
+    if (!start_network()) {
+        message_box(WINDOW_NONE, "Error", "Can't initialize the network. TCP/IP-Stack !", MB_BUTTONS_OK);
+        release_everything();
+        return 0;
+    }
+    load_settings();
+    build_main_window();
+    state.window_shown = 1;
+    settings_to_controls();
+    if (state.start_iconic == 1) {
+        hide_to_tray();
+    } else {
+        show_window(MAIN_WINDOW, SHOW_NORMAL);
+        update_status_display();
+    }
+    set_control_text(ID_VERSION, VERSION_TEXT);
+    add_home_link();
+    update_interval_controls();
+    enable_action_controls(0);
+    enable_connection_controls(0);
+    if (state.auto_connect == 1) connect_server();
+    register_enter_shortcut(MAIN_WINDOW, MENU_ENTER_KEY);
+    start_supervision_timer(1000);
+    return 1;
+}
+
+void release_everything() {
+    tray_remove_all();
+    if (state.connection > 0) close_connection(state.connection);
+    state.connection = 0;
+    stop_network();
+    free_pictures();
+    destroy_popup_menu(MENU_TRAY);
+    destroy_window(LOG_WINDOW);
+    destroy_window(MAIN_WINDOW);
+    free_fonts();
+    platform_release();
+}
+
+void shutdown_program() {
+    save_settings();
+    release_everything();
+}
+
+int program_main() {
+    if (start_program()) {
+        while (main_loop_turn()) {
+        }
+        shutdown_program();
+    }
+    return 0;
+}

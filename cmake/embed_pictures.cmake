@@ -1,0 +1,21 @@
+# Turns the committed picture files into one C++ source with their bytes,
+# so both builds load them from memory without a resource compiler.
+# In: PICTURE_DIR, OUTPUT.
+file(GLOB files "${PICTURE_DIR}/picture*.ico" "${PICTURE_DIR}/picture*.bmp")
+list(SORT files)
+set(out "// Generated from resources/picture*.{ico,bmp}; do not edit.\n#include \"resources/pictures.h\"\n\n")
+set(table "")
+foreach(f IN LISTS files)
+  get_filename_component(name "${f}" NAME_WE)
+  string(REGEX REPLACE "^picture" "" id "${name}")
+  file(READ "${f}" hex HEX)
+  string(LENGTH "${hex}" hexlen)
+  math(EXPR size "${hexlen} / 2")
+  string(REGEX REPLACE "([0-9a-f][0-9a-f])" "0x\\1," bytes "${hex}")
+  string(APPEND out "static const unsigned char picture_${id}[${size}] = {${bytes}};\n")
+  string(APPEND table "    {${id}, picture_${id}, ${size}},\n")
+endforeach()
+string(APPEND out "\n// The last entry only keeps the table non-empty.\nconst EmbeddedPicture embedded_pictures[] = {\n${table}    {0, nullptr, 0},\n};\n")
+string(APPEND out "const int embedded_picture_count = sizeof embedded_pictures / sizeof embedded_pictures[0] - 1;\n")
+file(WRITE "${OUTPUT}.tmp" "${out}")
+file(COPY_FILE "${OUTPUT}.tmp" "${OUTPUT}" ONLY_IF_DIFFERENT)

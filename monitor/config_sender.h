@@ -1,0 +1,4 @@
+// Sending the monitoring configuration to the server.
+#pragma once
+
+void send_monitoring_config();

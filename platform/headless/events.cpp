@@ -1,0 +1,86 @@
+// The headless event source: a queue that tests fill, and window timers on a
+// virtual clock. When the queue is empty the wait jumps the clock to the next
+// timer due, so a one-second tick or a long notice costs no real time.
+#include <cstdio>
+#include <cstdlib>
+
+#include "platform/headless/headless.h"
+
+namespace headless {
+
+void push(int code, int window, int param) { world().queue.push_back(Event{code, window, param}); }
+
+void push_control(int id) {
+    const Control* c = find_control(id);
+    push(EVENT_CONTROL, c ? c->window : WINDOW_NONE, id);
+}
+
+void push_menu(int item) { push(EVENT_MENU, 0, item); }
+void push_tray(int click_type) { push(EVENT_TRAY, 0, click_type); }
+void push_close(int window) { push(EVENT_CLOSE_WINDOW, window, 0); }
+
+void user_minimize(int window) {
+    auto it = world().windows.find(window);
+    if (it != world().windows.end()) it->second.minimized = true;
+    push(5 /* a plain size message */, window, 0);
+}
+
+}  // namespace headless
+
+using namespace headless;
+
+int wait_next_event() {
+    World& w = world();
+    if (w.queue.empty()) {
+        if (w.timers.empty()) {
+            // Nothing could ever arrive: a real program would block for ever.
+            std::fprintf(stderr, "headless: event wait with no event and no timer\n");
+            std::abort();
+        }
+        Timer* next = &w.timers.front();
+        for (Timer& t : w.timers)
+            if (t.due_ms < next->due_ms) next = &t;
+        if (next->due_ms > w.now_ms) w.now_ms = next->due_ms;
+        next->due_ms = w.now_ms + next->period_ms;
+        w.queue.push_back(Event{EVENT_TIMER, next->window, next->id});
+    }
+    w.last = w.queue.front();
+    w.queue.pop_front();
+    return w.last.code;
+}
+
+int get_event_window() { return world().last.window; }
+int get_event_control() { return world().last.code == EVENT_CONTROL ? world().last.param : 0; }
+int get_event_menu() { return world().last.code == EVENT_MENU ? world().last.param : 0; }
+int get_event_type() { return world().last.code == EVENT_TRAY ? world().last.param : 0; }
+int get_event_timer() { return world().last.code == EVENT_TIMER ? world().last.param : 0; }
+
+void start_timer(int window, int timer_id, int period_ms) {
+    stop_timer(window, timer_id);
+    if (!world().windows.count(window)) return;
+    const int period = period_ms > 0 ? period_ms : 1;
+    world().timers.push_back(Timer{window, timer_id, period, world().now_ms + period});
+}
+
+void stop_timer(int window, int timer_id) {
+    std::erase_if(world().timers, [&](const Timer& t) { return t.window == window && t.id == timer_id; });
+}
+
+// The virtual clock starts at 2026-01-01 00:00:00.
+int seconds_clock() { return 1767225600 + static_cast<int>(world().now_ms / 1000); }
+
+void sleep_ms(int ms) {
+    if (ms > 0) world().now_ms += ms;
+}
+
+void exit_process(int code) {
+    std::fflush(nullptr);
+    std::exit(code);
+}
+
+int net_start() {
+    world().network_started = world().network_starts;
+    return world().network_starts ? 1 : 0;
+}
+
+void net_stop() { world().network_started = false; }

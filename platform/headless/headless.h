@@ -1,0 +1,121 @@
+// The headless platform's test surface: an in-memory window system, an event
+// queue that tests push into, timers on a virtual clock, and records of every
+// side effect a user could see (tray, menus, message boxes, shell opens).
+#pragma once
+
+#include <deque>
+#include <map>
+#include <string>
+#include <vector>
+
+#include "platform/platform.h"
+
+namespace headless {
+
+struct Window {
+    int number = 0;
+    std::string title;
+    int x = 0, y = 0, client_w = 0, client_h = 0;
+    bool minimize_box = false;
+    bool visible = false, minimized = false, maximized = false;
+    int repaints = 0;
+};
+
+struct Control {
+    int id = 0, window = 0, panel = -1;
+    ControlKind kind = KIND_LABEL;
+    int x = 0, y = 0, w = 0, h = 0;
+    std::string text;
+    int flags = 0;
+    int font = 0;   // 0: default GUI font
+    int limit = 0;  // typing limit, 0 for none
+    bool enabled = true, checked = false, visible = true;
+    int picture = 0;
+    std::string tooltip;
+    int order = 0;  // creation order among all controls ever created
+};
+
+struct MenuItem {
+    int item = 0;  // 0 for a separator
+    std::string text;
+    bool enabled = true;
+    int bitmap = 0;
+};
+
+struct Font {
+    std::string face;
+    int height = 0, weight = 0;
+};
+
+struct Picture {
+    PictureKind kind = PICTURE_ICON;
+    int width = 0, height = 0, bits = 0;
+};
+
+struct TrayIcon {
+    int window = 0, picture = 0;
+    std::string tooltip;
+};
+
+struct MessageBoxCall {
+    int window;
+    std::string title, text;
+    int buttons;
+};
+
+struct Event {
+    int code = 0;
+    int window = WINDOW_NONE;
+    int param = 0;  // control id, menu item, click type or timer id
+};
+
+struct Timer {
+    int window, id, period_ms;
+    long long due_ms;
+};
+
+struct World {
+    std::map<int, Window> windows;
+    std::map<int, Control> controls;
+    std::map<int, std::vector<MenuItem>> menus;
+    std::map<int, Font> fonts;
+    std::map<int, Picture> pictures;
+    std::map<int, TrayIcon> tray;
+    std::vector<MessageBoxCall> message_boxes;
+    std::deque<int> message_box_answers;  // scripted; MB_ANSWER_OK when empty
+    std::vector<std::string> shell_opens;
+    std::vector<int> popup_shown;  // menus shown, in order
+    std::deque<Event> queue;
+    std::vector<Timer> timers;
+    Event last;
+    long long now_ms = 0;
+    int enter_shortcut_window = WINDOW_NONE, enter_shortcut_item = 0;
+    int mouse_x = 100, mouse_y = 100;
+    bool network_starts = true;
+    bool network_started = false;
+    int next_handle = 1;
+    int created_controls = 0;
+};
+
+// The one world; reset() empties it for the next test.
+World& world();
+void reset();
+
+// Event injection, as the user or the system would cause them.
+void push(int code, int window = WINDOW_NONE, int param = 0);
+void push_control(int id);
+void push_menu(int item);
+void push_tray(int click_type);
+void push_close(int window);
+// The user minimises the window (title-bar button): the window becomes iconic
+// and the system sends it a plain message.
+void user_minimize(int window);
+
+Control* find_control(int id);
+// Number of live handles of each kind, for leak checks.
+int live_controls();
+int live_windows();
+int live_fonts();
+int live_pictures();
+
+}  // namespace headless

@@ -1,0 +1,45 @@
+// Shared set-up: a fresh headless world and program state, run in a private
+// working directory so settings files never leak between tests.
+#pragma once
+
+#include <gtest/gtest.h>
+
+#include <filesystem>
+#include <string>
+
+#include "app/ids.h"
+#include "app/main_loop.h"
+#include "app/program.h"
+#include "app/startup.h"
+#include "app/state.h"
+#include "platform/headless/headless.h"
+
+class ProgramTest : public ::testing::Test {
+protected:
+    void SetUp() override {
+        old_dir_ = std::filesystem::current_path();
+        dir_ = std::filesystem::temp_directory_path() /
+               ("vyx_test_" + std::to_string(::testing::UnitTest::GetInstance()->random_seed()) + "_" +
+                ::testing::UnitTest::GetInstance()->current_test_info()->name());
+        std::filesystem::remove_all(dir_);
+        std::filesystem::create_directories(dir_);
+        std::filesystem::current_path(dir_);
+        headless::reset();
+    }
+    void TearDown() override {
+        std::filesystem::current_path(old_dir_);
+        std::filesystem::remove_all(dir_);
+    }
+
+    // Runs start-up; the loop is then driven one turn at a time.
+    void start() { ASSERT_EQ(start_program(), 1); }
+
+    // Runs turns until the queue has been drained (timer ticks excluded).
+    int drain() {
+        int running = 1;
+        while (running && !headless::world().queue.empty()) running = main_loop_turn();
+        return running;
+    }
+
+    std::filesystem::path dir_, old_dir_;
+};

@@ -1,0 +1,21 @@
+// The main window (window 0) and its controls.
+#pragma once
+
+#include "platform/platform.h"
+
+struct ControlSpec {
+    int id;
+    ControlKind kind;
+    int x, y, w, h;
+    const char* text;
+    int font;   // 1-7 for font1..font7, 0 for the system's default GUI font
+    int limit;  // typing limit in characters, 0 for none
+    int flags;  // CTL_* flags
+};
+
+// Builds window 0 hidden and centred with every control in creation (and tab)
+// order. 1 on success; 0, with no control created, when the window cannot be.
+int build_main_window();
+
+// Adds the home-page link 707 (after the window is shown or hidden to the tray).
+void add_home_link();
