@@ -1,0 +1,67 @@
+"""The few pieces a test file needs: the @e2e_test mark and the Check handed to each test.
+
+A test is a function taking a Check. Checks made through it (eq, true, ...) do not stop the
+test, so one run reports every wrong text of a table rather than the first. An exception
+(a time-out, an inspector error) ends the test and counts as a failure too.
+"""
+
+from __future__ import annotations
+
+import dataclasses
+from typing import Any, Callable, Iterable, Optional
+
+from harness import Client, Session
+
+
+@dataclasses.dataclass
+class TestCase:
+    name: str
+    module: str
+    fn: Callable[["Check"], None]
+    timeout_s: int
+
+
+REGISTRY: list[TestCase] = []
+
+
+def e2e_test(fn: Optional[Callable] = None, *, timeout_s: int = 180):
+    """Marks a test; tests run in the order their files and definitions come."""
+
+    def mark(f: Callable[["Check"], None]):
+        REGISTRY.append(TestCase(f.__name__, f.__module__, f, timeout_s))
+        return f
+
+    return mark(fn) if fn else mark
+
+
+class Check:
+    def __init__(self, session: Session):
+        self.session = session
+        self.failures: list[str] = []
+
+    def client(self, **kwargs: Any) -> Client:
+        """The session's client; see Session.client for settings=, args=, fresh=."""
+        return self.session.client(**kwargs)
+
+    def fail(self, message: str) -> None:
+        self.failures.append(message)
+
+    def true(self, condition: Any, what: str) -> bool:
+        if not condition:
+            self.fail(what)
+        return bool(condition)
+
+    def eq(self, actual: Any, expected: Any, what: str) -> bool:
+        if actual != expected:
+            self.fail(f"{what}: got {actual!r}, expected {expected!r}")
+            return False
+        return True
+
+    def each(self, rows: Iterable[tuple], check_row: Callable[..., None]) -> None:
+        """Runs check_row(*row) for every row; an exception in one row is recorded as that
+        row's failure and the rest still run."""
+        for row in rows:
+            try:
+                check_row(*row)
+            except Exception as e:  # noqa: BLE001 - one bad row must not hide the others
+                self.fail(f"{row[0]!r}: {type(e).__name__}: {e}")
