@@ -1,0 +1,244 @@
+// The event source: one queue of the program's own events fed by the window
+// procedure, drained by wait_next_event.
+// The hard part is that a single dispatched message can produce events
+// through messages *sent* back to us (a click reaches the button, which sends
+// WM_COMMAND to our window), and modal loops (message boxes, popup menus,
+// window moves) dispatch to our procedure while we are not waiting at all.
+// So translation happens in the procedure, into a bounded queue, and the
+// waiting side only falls back to reporting the raw message when nothing was
+// produced.
+
+#include "platform/win32/internal.h"
+
+namespace win32 {
+namespace {
+
+struct Event {
+    int code;
+    int window;
+    int param;
+};
+
+// Far more than a burst of user input can fill; beyond it new events are
+// dropped rather than letting the queue grow without bound.
+constexpr int QUEUE_CAPACITY = 256;
+Event g_queue[QUEUE_CAPACITY];
+int g_head = 0;
+int g_count = 0;
+
+int g_last_window = WINDOW_NONE;
+int g_last_control = 0;
+int g_last_menu = 0;
+int g_last_type = 0;
+int g_last_timer = 0;
+
+bool timer_waiting(int window, int timer_id) {
+    for (int i = 0; i < g_count; ++i) {
+        const Event& e = g_queue[(g_head + i) % QUEUE_CAPACITY];
+        if (e.code == EVENT_TIMER && e.window == window && e.param == timer_id) return true;
+    }
+    return false;
+}
+
+Event pop_event() {
+    Event e = g_queue[g_head];
+    g_head = (g_head + 1) % QUEUE_CAPACITY;
+    --g_count;
+    return e;
+}
+
+int deliver(const Event& e) {
+    g_last_window = e.window;
+    switch (e.code) {
+        case EVENT_CONTROL: g_last_control = e.param; break;
+        case EVENT_MENU: g_last_menu = e.param; break;
+        case EVENT_TRAY: g_last_type = e.param; break;
+        case EVENT_TIMER: g_last_timer = e.param; break;
+        default: break;
+    }
+    return e.code;
+}
+
+// A message we did not translate is reported by its number, so it must
+// never carry the number of one of our own events.
+bool looks_like_event(UINT msg) {
+    return msg == EVENT_CONTROL || msg == EVENT_MENU || msg == EVENT_TRAY ||
+           msg == EVENT_CLOSE_WINDOW || msg == EVENT_TIMER;
+}
+
+bool modifier_down() {
+    return (GetKeyState(VK_CONTROL) & 0x8000) || (GetKeyState(VK_SHIFT) & 0x8000) ||
+           (GetKeyState(VK_MENU) & 0x8000);
+}
+
+// Translates one WM_COMMAND; controls only report the one notification
+// that means "the user did something" for their kind.
+void translate_command(int window, WPARAM wparam, LPARAM lparam) {
+    const int id = LOWORD(wparam);
+    const int code = HIWORD(wparam);
+    if (lparam == 0) {
+        if (code == 0 || code == 1) push_event(EVENT_MENU, window, id);
+        return;
+    }
+    const Control* c = find_control(reinterpret_cast<HWND>(lparam));
+    if (!c) return;
+    bool wanted = false;
+    switch (c->kind) {
+        case KIND_BUTTON:
+        case KIND_CHECKBOX: wanted = code == BN_CLICKED; break;
+        case KIND_EDIT: wanted = code == EN_CHANGE; break;
+        // Enabling an SS_NOTIFY static sends STN_ENABLE; only a click counts.
+        case KIND_IMAGE:
+        case KIND_LINK: wanted = code == STN_CLICKED; break;
+        default: break;
+    }
+    if (wanted) push_event(EVENT_CONTROL, c->window, c->id);
+}
+
+int tray_click_type(LPARAM lparam) {
+    switch (lparam) {
+        case WM_LBUTTONUP: return TRAY_LEFT_CLICK;
+        case WM_RBUTTONUP: return TRAY_RIGHT_CLICK;
+        case WM_LBUTTONDBLCLK: return TRAY_LEFT_DOUBLE;
+        case WM_RBUTTONDBLCLK: return TRAY_RIGHT_DOUBLE;
+        default: return -1;
+    }
+}
+
+// Focus of each window while it is inactive, so activation returns to the
+// control the user left rather than to the bare window.
+HWND g_saved_focus[WINDOW_COUNT] = {};
+
+}  // namespace
+
+void push_event(int code, int window, int param) {
+    // Timer ticks pile up while a modal loop runs; one waiting tick is enough.
+    if (code == EVENT_TIMER && timer_waiting(window, param)) return;
+    if (g_count == QUEUE_CAPACITY) return;
+    g_queue[(g_head + g_count) % QUEUE_CAPACITY] = Event{code, window, param};
+    ++g_count;
+}
+
+LRESULT CALLBACK window_proc(HWND hwnd, UINT msg, WPARAM wparam, LPARAM lparam) {
+    const int window = window_number(hwnd);
+    if (window == WINDOW_NONE || window_handle(window) != hwnd)
+        return DefWindowProcA(hwnd, msg, wparam, lparam);
+
+    switch (msg) {
+        case WM_TIMER:
+            push_event(EVENT_TIMER, window, static_cast<int>(wparam));
+            break;
+        case WM_CLOSE:
+            // Closing is the program's decision; the window stays.
+            push_event(EVENT_CLOSE_WINDOW, window, 0);
+            return 0;
+        case WM_COMMAND:
+            translate_command(window, wparam, lparam);
+            break;
+        case TRAY_CALLBACK:
+            // Sent by the shell; answered later, from our own queue.
+            if (HWND main = window_handle(0))
+                PostMessageA(main, TRAY_REPOSTED, wparam, lparam);
+            return 0;
+        case TRAY_REPOSTED: {
+            const int type = tray_click_type(lparam);
+            if (type >= 0) push_event(EVENT_TRAY, window, type);
+            break;
+        }
+        case WM_CTLCOLORSTATIC:
+            if (HBRUSH brush = static_colours(reinterpret_cast<HDC>(wparam),
+                                              reinterpret_cast<HWND>(lparam)))
+                return reinterpret_cast<LRESULT>(brush);
+            break;
+        case WM_ACTIVATE:
+            if (LOWORD(wparam) == WA_INACTIVE) {
+                HWND focus = GetFocus();
+                g_saved_focus[window] = focus && IsChild(hwnd, focus) ? focus : nullptr;
+            } else {
+                LRESULT r = DefWindowProcA(hwnd, msg, wparam, lparam);
+                HWND saved = g_saved_focus[window];
+                if (saved && IsWindow(saved) && IsChild(hwnd, saved) && IsWindowEnabled(saved) &&
+                    !HIWORD(wparam))
+                    SetFocus(saved);
+                return r;
+            }
+            break;
+        case WM_ERASEBKGND: {
+            const LRESULT r = DefWindowProcA(hwnd, msg, wparam, lparam);
+            paint_panel_pages(window, reinterpret_cast<HDC>(wparam));
+            return r;
+        }
+        case WM_THEMECHANGED:
+        case WM_SYSCOLORCHANGE:
+            refresh_panel_pages(window);
+            break;
+        default:
+            if (msg == taskbar_created_message() && msg != 0) restore_tray_icons();
+            break;
+    }
+    return DefWindowProcA(hwnd, msg, wparam, lparam);
+}
+
+}  // namespace win32
+
+using namespace win32;
+
+int wait_next_event() {
+    while (g_count == 0) {
+        MSG msg;
+        const BOOL got = GetMessageA(&msg, nullptr, 0, 0);
+        if (got == -1) {
+            Sleep(10);  // cannot happen with valid arguments; do not spin
+            continue;
+        }
+        const int window = window_number(msg.hwnd);
+        if (got == 0) {  // WM_QUIT: nobody posts it, but report it as itself
+            g_last_window = WINDOW_NONE;
+            return WM_QUIT;
+        }
+
+        // Enter shortcut first: the dialog manager would otherwise turn Enter
+        // into a default-button press (or an IDOK command that looks like a menu item).
+        int item = 0;
+        if (msg.message == WM_KEYDOWN && msg.wParam == VK_RETURN && window != WINDOW_NONE &&
+            !modifier_down() && GetActiveWindow() == window_handle(window) &&
+            enter_shortcut(window, &item)) {
+            push_event(EVENT_MENU, window, item);
+            continue;
+        }
+
+        // Tab and arrow navigation between controls comes from the dialog
+        // manager. Enter and Escape stay out of it: it would answer them with
+        // IDOK / IDCANCEL commands nobody asked for.
+        const bool dialog_key = msg.message == WM_KEYDOWN &&
+                                (msg.wParam == VK_RETURN || msg.wParam == VK_ESCAPE ||
+                                 msg.wParam == VK_EXECUTE);
+        HWND top = window_handle(window);
+        if (!(top && !dialog_key && IsDialogMessageA(top, &msg))) {
+            TranslateMessage(&msg);
+            DispatchMessageA(&msg);
+        }
+
+        if (g_count == 0) {
+            if (looks_like_event(msg.message)) continue;  // e.g. a control's own timer
+            g_last_window = window;
+            return static_cast<int>(msg.message);
+        }
+    }
+    return deliver(pop_event());
+}
+
+int get_event_window() { return g_last_window; }
+int get_event_control() { return g_last_control; }
+int get_event_menu() { return g_last_menu; }
+int get_event_type() { return g_last_type; }
+int get_event_timer() { return g_last_timer; }
+
+void start_timer(int window, int timer_id, int period_ms) {
+    if (HWND hwnd = window_handle(window))
+        SetTimer(hwnd, static_cast<UINT_PTR>(timer_id), period_ms > 0 ? period_ms : 1, nullptr);
+}
+
+void stop_timer(int window, int timer_id) {
+    if (HWND hwnd = window_handle(window)) KillTimer(hwnd, static_cast<UINT_PTR>(timer_id));
+}

@@ -1,0 +1,89 @@
+// What the Win32 files share: the two top-level windows, the control records
+// and the event queue. The hard part is that several files need to find a
+// control from either side (its id or its HWND) and that records must be
+// forgotten exactly when the system destroys the window behind them.
+#pragma once
+
+#ifndef NOMINMAX
+#define NOMINMAX
+#endif
+#include <windows.h>
+#include <commctrl.h>
+
+#include <vector>
+
+#include "platform/platform.h"
+
+namespace win32 {
+
+constexpr int WINDOW_COUNT = 2;
+
+// Shell notification for our tray icons, and the copy we post to ourselves
+// so it is handled from the queue rather than inside the shell's send.
+constexpr UINT TRAY_CALLBACK = 12501;
+constexpr UINT TRAY_REPOSTED = 12502;
+
+HINSTANCE instance();
+HWND window_handle(int window);  // nullptr when the window does not exist
+int window_number(HWND hwnd);    // top-level window of hwnd, or WINDOW_NONE
+
+struct Control {
+    int id = 0;
+    HWND hwnd = nullptr;
+    int window = 0;
+    ControlKind kind = KIND_LABEL;
+    int panel = -1;          // enclosing panel id, -1 if none
+    // Panels only: where the tab page starts in the window's client area,
+    // and a brush holding the page's own background for controls on it.
+    POINT page{};
+    HBRUSH page_brush = nullptr;
+    bool hot = false;        // links only: the mouse is over it
+    bool has_tooltip = false;
+};
+
+Control* find_control(int id);
+Control* find_control(HWND hwnd);
+std::vector<Control>& controls();
+
+// Event queue, filled by the window procedure.
+void push_event(int code, int window, int param);
+LRESULT CALLBACK window_proc(HWND hwnd, UINT msg, WPARAM wparam, LPARAM lparam);
+
+// panels.cpp
+bool create_panel_page(Control& panel);
+void keep_panels_below(int window);
+void drop_panel_page(Control& panel);
+void refresh_panel_pages(int window);
+void paint_panel_pages(int window, HDC dc);  // after the window erased its background
+
+// link_label.cpp
+void make_link(Control& link);
+
+// Answers WM_CTLCOLORSTATIC for links and controls on panels; nullptr means
+// the default colours are fine.
+HBRUSH static_colours(HDC dc, HWND child);
+
+// tooltips.cpp
+void forget_tooltip(Control& control);
+void forget_tooltip_window(int window);
+
+// fonts.cpp / pictures.cpp
+HFONT font_handle(int font);  // nullptr for unknown handles
+HICON icon_handle(int picture);
+HBITMAP bitmap_handle(int picture);
+void release_fonts();
+void release_pictures();
+
+// menus.cpp
+bool enter_shortcut(int window, int* item);
+void release_menus();
+
+// tray.cpp
+void restore_tray_icons();  // after the shell restarts
+UINT taskbar_created_message();
+
+// network.cpp / files.cpp
+void release_network();
+void release_files();
+
+}  // namespace win32

@@ -1,0 +1,136 @@
+// TCP connections over Winsock 1.1 and the ICMP echo used for ping.
+// The hard part is readiness: sockets stay blocking, and WSAAsyncSelect
+// posts message 0 to a window on any activity, which wakes wait_next_event
+// as a plain message; the portable code then polls with FIONREAD.
+
+#include <winsock.h>
+
+#include "platform/win32/internal.h"
+
+#include <iphlpapi.h>
+#include <icmpapi.h>
+
+#include "platform/win32/handle_table.h"
+
+namespace win32 {
+namespace {
+
+HandleTable<SOCKET> g_sockets;
+bool g_started = false;
+
+SOCKET socket_of(int handle) {
+    SOCKET* s = g_sockets.get(handle);
+    return s ? *s : INVALID_SOCKET;
+}
+
+bool resolve(const std::string& host, in_addr* out) {
+    const unsigned long dotted = inet_addr(host.c_str());
+    if (dotted != INADDR_NONE) {
+        out->s_addr = dotted;
+        return true;
+    }
+    const hostent* entry = gethostbyname(host.c_str());
+    if (!entry || entry->h_addrtype != AF_INET || entry->h_length != 4 || !entry->h_addr_list ||
+        !entry->h_addr_list[0])
+        return false;
+    CopyMemory(&out->s_addr, entry->h_addr_list[0], 4);
+    return true;
+}
+
+}  // namespace
+
+void release_network() {
+    g_sockets.for_each([](int, SOCKET s) { closesocket(s); });
+    g_sockets.clear();
+    net_stop();
+}
+
+}  // namespace win32
+
+using namespace win32;
+
+int net_start() {
+    if (g_started) return 1;
+    WSADATA data;
+    g_started = WSAStartup(0x0101, &data) == 0;
+    return g_started ? 1 : 0;
+}
+
+void net_stop() {
+    if (!g_started) return;
+    WSACleanup();
+    g_started = false;
+}
+
+int net_open(const std::string& host, int port) {
+    SOCKET s = socket(AF_INET, SOCK_STREAM, 0);
+    if (s == INVALID_SOCKET) return 0;
+    sockaddr_in to{};
+    to.sin_family = AF_INET;
+    to.sin_port = htons(static_cast<u_short>(port & 0xFFFF));
+    if (!resolve(host, &to.sin_addr) ||
+        connect(s, reinterpret_cast<const sockaddr*>(&to), sizeof to) == SOCKET_ERROR) {
+        closesocket(s);
+        return 0;
+    }
+    return g_sockets.add(s);
+}
+
+void net_watch(int handle, int window) {
+    SOCKET s = socket_of(handle);
+    HWND hwnd = window_handle(window);
+    if (s != INVALID_SOCKET && hwnd)
+        WSAAsyncSelect(s, hwnd, WM_NULL, FD_READ | FD_WRITE | FD_OOB | FD_ACCEPT | FD_CONNECT | FD_CLOSE);
+}
+
+int net_bytes_waiting(int handle) {
+    SOCKET s = socket_of(handle);
+    u_long waiting = 0;
+    if (s == INVALID_SOCKET || ioctlsocket(s, FIONREAD, &waiting) == SOCKET_ERROR) return 0;
+    return static_cast<int>(waiting);
+}
+
+int net_peek(int handle, char* buffer, int size) {
+    SOCKET s = socket_of(handle);
+    if (s == INVALID_SOCKET) return -1;
+    const int n = recv(s, buffer, size, MSG_PEEK);
+    return n == SOCKET_ERROR ? -1 : n;
+}
+
+int net_receive(int handle, char* buffer, int size) {
+    SOCKET s = socket_of(handle);
+    if (s == INVALID_SOCKET) return -1;
+    const int n = recv(s, buffer, size, 0);
+    return n == SOCKET_ERROR ? -1 : n;
+}
+
+int net_send(int handle, const char* data, int size) {
+    SOCKET s = socket_of(handle);
+    if (s == INVALID_SOCKET) return -1;
+    const int n = send(s, data, size, 0);
+    return n == SOCKET_ERROR ? -1 : n;
+}
+
+void net_close(int handle) {
+    SOCKET s = socket_of(handle);
+    if (s == INVALID_SOCKET) return;
+    closesocket(s);
+    g_sockets.remove(handle);
+}
+
+int icmp_echo(std::uint32_t address, const char* data, int size, int reply_size, int timeout_ms) {
+    if (size < 0 || reply_size <= 0 || (size > 0 && !data)) return 0;
+    HANDLE icmp = IcmpCreateFile();
+    if (icmp == INVALID_HANDLE_VALUE) return 0;
+    std::vector<char> reply(static_cast<std::size_t>(reply_size));
+    const DWORD answers =
+        IcmpSendEcho(icmp, htonl(address), const_cast<char*>(data), static_cast<WORD>(size), nullptr,
+                     reply.data(), static_cast<DWORD>(reply_size),
+                     static_cast<DWORD>(timeout_ms > 0 ? timeout_ms : 0));
+    IcmpCloseHandle(icmp);
+    // A router's "unreachable" also comes back as a reply; only an echo counts.
+    if (answers == 0 || static_cast<std::size_t>(reply_size) < sizeof(ICMP_ECHO_REPLY)) return 0;
+    ICMP_ECHO_REPLY first;
+    CopyMemory(&first, reply.data(), sizeof first);
+    return first.Status == IP_SUCCESS ? 1 : 0;
+}

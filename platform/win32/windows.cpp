@@ -1,0 +1,169 @@
+// Start-up, shut-down and the two top-level windows.
+// The hard part is size: the portable code lays out its controls in client
+// coordinates, so the outer size is derived from the wanted client size with
+// the exact styles the window gets, and it is never resizable afterwards.
+
+#include "platform/win32/internal.h"
+
+namespace win32 {
+namespace {
+
+const char WINDOW_CLASS[] = "VyxClientWindow";
+
+HINSTANCE g_instance = nullptr;
+HMODULE g_rich_edit = nullptr;
+bool g_class_registered = false;
+HWND g_windows[WINDOW_COUNT] = {};
+
+bool valid_window(int window) { return window >= 0 && window < WINDOW_COUNT; }
+
+void init_common_controls() {
+    INITCOMMONCONTROLSEX icc{};
+    icc.dwSize = sizeof icc;
+    icc.dwICC = ICC_TAB_CLASSES | ICC_STANDARD_CLASSES | ICC_LINK_CLASS | ICC_WIN95_CLASSES;
+    // Older comctl32 rejects the version 6 flags as a whole; ask again without them.
+    if (!InitCommonControlsEx(&icc)) {
+        icc.dwICC = ICC_TAB_CLASSES | ICC_WIN95_CLASSES;
+        InitCommonControlsEx(&icc);
+    }
+}
+
+}  // namespace
+
+HINSTANCE instance() { return g_instance; }
+
+HWND window_handle(int window) {
+    if (!valid_window(window)) return nullptr;
+    HWND hwnd = g_windows[window];
+    return hwnd && IsWindow(hwnd) ? hwnd : nullptr;
+}
+
+int window_number(HWND hwnd) {
+    if (!hwnd) return WINDOW_NONE;
+    HWND root = GetAncestor(hwnd, GA_ROOT);
+    for (int i = 0; i < WINDOW_COUNT; ++i)
+        if (g_windows[i] && g_windows[i] == root) return i;
+    return WINDOW_NONE;
+}
+
+}  // namespace win32
+
+using namespace win32;
+
+int platform_init() {
+    g_instance = GetModuleHandleA(nullptr);
+    init_common_controls();
+
+    // Loaded rather than imported: only the log viewer needs it, and a
+    // missing library then costs that one control, not the whole program.
+    g_rich_edit = LoadLibraryA("riched20.dll");
+
+    if (!g_class_registered) {
+        WNDCLASSEXA wc{};
+        wc.cbSize = sizeof wc;
+        wc.lpfnWndProc = window_proc;
+        wc.hInstance = g_instance;
+        wc.hIcon = LoadIconA(g_instance, MAKEINTRESOURCEA(1));
+        wc.hIconSm = static_cast<HICON>(LoadImageA(g_instance, MAKEINTRESOURCEA(2), IMAGE_ICON, 16, 16, 0));
+        if (!wc.hIcon) wc.hIcon = LoadIconA(nullptr, reinterpret_cast<LPCSTR>(IDI_APPLICATION));
+        wc.hCursor = LoadCursorA(nullptr, reinterpret_cast<LPCSTR>(IDC_ARROW));
+        wc.hbrBackground = reinterpret_cast<HBRUSH>(static_cast<INT_PTR>(COLOR_BTNFACE + 1));
+        wc.lpszClassName = WINDOW_CLASS;
+        if (!RegisterClassExA(&wc)) return 0;
+        g_class_registered = true;
+    }
+    return 1;
+}
+
+void platform_release() {
+    tray_remove_all();
+    release_network();
+    release_files();
+    for (int i = 0; i < WINDOW_COUNT; ++i) destroy_window(i);
+    release_menus();
+    release_fonts();
+    release_pictures();
+    if (g_rich_edit) {
+        FreeLibrary(g_rich_edit);
+        g_rich_edit = nullptr;
+    }
+    if (g_class_registered) {
+        UnregisterClassA(WINDOW_CLASS, g_instance);
+        g_class_registered = false;
+    }
+}
+
+int create_window(const WindowArgs& args) {
+    if (!valid_window(args.window) || window_handle(args.window)) return 0;
+
+    DWORD style = WS_CAPTION | WS_SYSMENU;
+    if (args.minimize_box) style |= WS_MINIMIZEBOX;
+    const DWORD ex_style = 0;
+
+    RECT outer{0, 0, args.client_w, args.client_h};
+    AdjustWindowRectEx(&outer, style, FALSE, ex_style);
+    const int w = outer.right - outer.left;
+    const int h = outer.bottom - outer.top;
+    int x = args.x;
+    int y = args.y;
+    if (args.centred) {
+        x = (GetSystemMetrics(SM_CXSCREEN) - w) / 2;
+        y = (GetSystemMetrics(SM_CYSCREEN) - h) / 2;
+    }
+
+    HWND hwnd = CreateWindowExA(ex_style, WINDOW_CLASS, args.title ? args.title : "", style,
+                                x, y, w, h, nullptr, nullptr, g_instance, nullptr);
+    if (!hwnd) return 0;
+    g_windows[args.window] = hwnd;
+    return 1;
+}
+
+void destroy_window(int window) {
+    if (!valid_window(window) || !g_windows[window]) return;
+    HWND hwnd = g_windows[window];
+    auto& list = controls();
+    for (auto& c : list)
+        if (c.window == window && c.kind == KIND_PANEL) drop_panel_page(c);
+    std::erase_if(list, [window](const Control& c) { return c.window == window; });
+    forget_tooltip_window(window);
+    // Cleared first so nothing the destruction sends is taken for this window.
+    g_windows[window] = nullptr;
+    if (IsWindow(hwnd)) DestroyWindow(hwnd);
+}
+
+int window_exists(int window) { return window_handle(window) ? 1 : 0; }
+
+void show_window(int window, int mode) {
+    if (HWND hwnd = window_handle(window)) ShowWindow(hwnd, mode);
+}
+
+int window_visible(int window) {
+    HWND hwnd = window_handle(window);
+    return hwnd && IsWindowVisible(hwnd) ? 1 : 0;
+}
+
+int window_minimized(int window) {
+    HWND hwnd = window_handle(window);
+    return hwnd && IsIconic(hwnd) ? 1 : 0;
+}
+
+int window_maximized(int window) {
+    HWND hwnd = window_handle(window);
+    return hwnd && IsZoomed(hwnd) ? 1 : 0;
+}
+
+void set_foreground_window(int window) {
+    if (HWND hwnd = window_handle(window)) SetForegroundWindow(hwnd);
+}
+
+void repaint_window(int window) {
+    if (HWND hwnd = window_handle(window))
+        RedrawWindow(hwnd, nullptr, nullptr, RDW_INVALIDATE | RDW_UPDATENOW | RDW_ALLCHILDREN);
+}
+
+void get_client_size(int window, int* w, int* h) {
+    RECT rc{};
+    if (HWND hwnd = window_handle(window)) GetClientRect(hwnd, &rc);
+    if (w) *w = rc.right - rc.left;
+    if (h) *h = rc.bottom - rc.top;
+}
