@@ -5,6 +5,7 @@
 #include <gtest/gtest.h>
 
 #include <filesystem>
+#include <fstream>
 #include <string>
 
 #include "app/ids.h"
@@ -29,6 +30,13 @@ protected:
     void TearDown() override {
         std::filesystem::current_path(old_dir_);
         std::filesystem::remove_all(dir_);
+    }
+
+    // Settings that keep start-up quiet: window shown, no connection attempt.
+    static constexpr const char* QUIET_SETTINGS = "[CLIENT]\r\nAutoConnect=0\r\nstartVYXCiconic=0\r\n";
+
+    void write_settings(const std::string& bytes) {
+        std::ofstream("vyxC_0.78_cfg.ini", std::ios::binary) << bytes;
     }
 
     // Runs start-up; the loop is then driven one turn at a time.

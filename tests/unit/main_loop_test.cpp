@@ -7,6 +7,7 @@ class MainLoopTest : public ProgramTest {
 protected:
     void SetUp() override {
         ProgramTest::SetUp();
+        write_settings(QUIET_SETTINGS);
         start();
     }
 };

@@ -32,15 +32,15 @@ struct Expect {
 constexpr int R = CTL_ALIGN_RIGHT, C = CTL_ALIGN_CENTRE, D = CTL_DIGITS;
 
 const std::vector<Expect> expected = {
-    // Connection group.
+    // Connection group; the edits show the default settings after start-up.
     {27, KIND_FRAME, -1, 10, 15, 455, 122, "Connection establishment with VYX-Server", ms8, 0, 0},
-    {28, KIND_EDIT, -1, 128, 35, 140, 20, "", ms8, 60, 0},
+    {28, KIND_EDIT, -1, 128, 35, 140, 20, "localhost", ms8, 60, 0},
     {29, KIND_LABEL, -1, 20, 38, 105, 15, "IP-Add. or Hostname", arial8, 0, R},
     {30, KIND_LABEL, -1, 272, 38, 25, 15, "Port", arial8, 0, R},
-    {31, KIND_EDIT, -1, 300, 35, 40, 20, "", ms8, 5, D},
+    {31, KIND_EDIT, -1, 300, 35, 40, 20, "7784", ms8, 5, D},
     {32, KIND_CHECKBOX, -1, 25, 65, 290, 15, "automatically connect to VYX-Server at startup", arial8, 0, 0},
     {33, KIND_CHECKBOX, -1, 25, 90, 335, 15, "reconnect on disconnection / check connection to server", arial8, 0, 0},
-    {34, KIND_EDIT, -1, 83, 110, 25, 15, "", term6, 3, D},
+    {34, KIND_EDIT, -1, 83, 110, 25, 15, "15", term6, 3, D},
     {35, KIND_LABEL, -1, 42, 110, 40, 15, "Interval:", arial8, 0, R},
     {36, KIND_LABEL, -1, 110, 112, 57, 10, "seconds", arial7, 0, 0},
     {37, KIND_BUTTON, -1, 370, 104, 75, 25, "Connect", ms8, 0, CTL_DEFAULT_BUTTON},
@@ -54,7 +54,7 @@ const std::vector<Expect> expected = {
     // Tray group and footer; 58 holds the version once start-up has run.
     {50, KIND_LABEL, -1, 550, 363, 33, 15, "Prefix", arial8, 0, R},
     {51, KIND_FRAME, -1, 545, 345, 135, 40, "SysTray-Icon", ms8, 0, 0},
-    {52, KIND_EDIT, -1, 585, 361, 90, 18, "", ms8, 25, 0},
+    {52, KIND_EDIT, -1, 585, 361, 90, 18, "DSL-Modem 1", ms8, 25, 0},
     {58, KIND_LABEL, -1, 5, 410, 155, 10, "VYX Client v0.78", term6, 0, 0},
     {67, KIND_BUTTON, -1, 565, 390, 111, 25, "Minimize", ms8, 0, 0},
     // Monitoring panel.
@@ -105,7 +105,13 @@ const std::vector<Expect> expected = {
     {707, KIND_LINK, -1, 411, 410, 122, 10, "", term6, 0, 0},
 };
 
-class MainWindowTest : public ProgramTest {};
+class MainWindowTest : public ProgramTest {
+protected:
+    void SetUp() override {
+        ProgramTest::SetUp();
+        write_settings(QUIET_SETTINGS);
+    }
+};
 
 TEST_F(MainWindowTest, EveryControlAsLaidOut) {
     start();

@@ -6,7 +6,13 @@
 
 namespace {
 
-class StartupTest : public ProgramTest {};
+class StartupTest : public ProgramTest {
+protected:
+    void start() {
+        write_settings(QUIET_SETTINGS);
+        ProgramTest::start();
+    }
+};
 
 TEST_F(StartupTest, PicturesLoadWithTheirSizesAndFormats) {
     start();
@@ -108,6 +114,7 @@ TEST_F(StartupTest, NetworkFailureShowsErrorAndEndsWithoutSettings) {
 }
 
 TEST_F(StartupTest, ShutdownReleasesEverything) {
+    write_settings(QUIET_SETTINGS);
     headless::push_close(MAIN_WINDOW);
     EXPECT_EQ(program_main(), 0);
     EXPECT_EQ(headless::live_windows(), 0);
