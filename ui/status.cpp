@@ -1,9 +1,13 @@
-// Enabling by state and clearing of the data display.
+// Status presentation, enabling by state, and clearing of the data display.
 //
+// The display has no state of its own: every update recomputes it from the
+// connection and activity flags, so callers only change flags and call it.
 // The enable routines are called in fixed sequences by the flow code; the
 // busy notice relies on enable_action_controls leaving the connection and
 // action controls alone while server_busy is set.
 #include "ui/status.h"
+
+#include <string>
 
 #include "app/ids.h"
 #include "app/state.h"
@@ -29,9 +33,103 @@ constexpr int monitoring_inputs[] = {ID_MON_INTERVAL,  ID_MON_WRITELOG,  ID_MON_
                                      ID_MON_NETSEND, ID_MON_NETSENDADD};
 constexpr int monitoring_buttons[] = {ID_ACTIVATE, ID_DEACTIVATE, ID_APPLY};
 
+enum Content { NOT_CONNECTED, DATA, REFRESH, BUSY, FAILED };
+
+struct StatusRow {
+    int connected, update_in_progress, server_busy, warning;  // each must equal exactly
+    int picture, tray_icon;
+    Content content;
+};
+
+constexpr StatusRow status_rows[] = {
+    {0, 0, 0, 0, 10, 15, NOT_CONNECTED},
+    {1, 0, 0, 0, 11, 16, DATA},
+    {1, 1, 0, 0, 12, 17, REFRESH},
+    {1, 1, 1, 0, 13, 18, BUSY},
+    {1, 0, 1, 0, 13, 18, BUSY},
+    {1, 1, 1, 1, 13, 18, BUSY},
+    {1, 1, 0, 1, 12, 17, REFRESH},
+    {1, 0, 0, 1, 14, 19, DATA},
+    {0, 1, 0, 0, 12, 17, REFRESH},
+    {0, 0, 0, 1, 14, 19, FAILED},
+};
+
+constexpr StatusRow refresh_notice_row = {0, 0, 0, 0, 20, 17, REFRESH};
+
+constexpr int TRAY_ICON_ID = 1;
+
+void set_popup_status_texts(const std::string& line1, const std::string& line2) {
+    set_menu_item_text(MENU_TITLE, state.systray_icon_prefix);
+    set_menu_item_text(MENU_LINE1, line1);
+    set_menu_item_text(MENU_LINE2, line2);
+    set_menu_item_text(MENU_LINE3, "");
+}
+
+void set_popup_data_texts(const std::string& down, const std::string& up, const std::string& snr) {
+    set_menu_item_text(MENU_TITLE, state.systray_icon_prefix);
+    set_menu_item_text(MENU_LINE1, "Ds Rate : " + down + " kbps");
+    set_menu_item_text(MENU_LINE2, "Us Rate : " + up + " kbps");
+    set_menu_item_text(MENU_LINE3, "Ds snrM : " + snr + " dB");
+}
+
+// Tooltip and popup texts of a row, shown while the program sits in the tray.
+void show_in_tray(Content content) {
+    const std::string& br = state.line_break;
+    std::string tip = state.systray_icon_prefix;
+    const char* line1 = nullptr;
+    const char* line2 = nullptr;
+    switch (content) {
+        case NOT_CONNECTED:
+            tip += br + "VYX-Client not connected.";
+            tray_set_tooltip(TRAY_ICON_ID, tip);
+            set_popup_status_texts("VYX-Client not connected.", " ");
+            return;
+        case DATA: {
+            const std::string down = std::to_string(state.md_bitdn), up = std::to_string(state.md_bitup);
+            tip += br + "DN: " + down + " kbit/s" + br + "UP: " + up + " kbit/s" + br + "SNRM: " +
+                   state.md_snrdn + " dB";
+            tray_set_tooltip(TRAY_ICON_ID, tip);
+            set_popup_data_texts(down, up, state.md_snrdn);
+            return;
+        }
+        case REFRESH: line1 = "please wait...", line2 = "Data update/refresh in progress."; break;
+        case BUSY: line1 = "please wait...", line2 = "VYX-Server is busy !"; break;
+        case FAILED: line1 = "ERROR", line2 = "Connection establishment failed."; break;
+    }
+    tray_set_tooltip(TRAY_ICON_ID, tip + br + line1 + br + line2);
+    set_popup_status_texts(line1, line2);
+}
+
+void apply_row(const StatusRow& row) {
+    if (state.window_shown != 0) {
+        set_control_picture(ID_STATUS_PICTURE, *picture_field(row.picture));
+        return;
+    }
+    // Changing the picture empties the tooltip, so the tooltip comes second.
+    tray_change(TRAY_ICON_ID, *picture_field(row.tray_icon));
+    show_in_tray(row.content);
+}
+
 }  // namespace
 
-void update_status_display() {}
+void update_status_display() {
+    const std::string prefix = get_control_text(ID_PREFIX);
+    if (prefix != state.systray_icon_prefix) state.systray_icon_prefix = prefix;
+    if (state.md_snrdn.empty()) state.md_snrdn = "0";
+    if (state.window_shown == 1) {
+        destroy_control(ID_STATUS_PICTURE);
+        create_control({MAIN_WINDOW, -1, ID_STATUS_PICTURE, KIND_IMAGE, 386, 24, 48, 48, "", 0});
+    }
+    for (const StatusRow& row : status_rows)
+        if (state.connected == row.connected && state.update_in_progress == row.update_in_progress &&
+            state.server_busy == row.server_busy && state.warning == row.warning)
+            apply_row(row);
+    if (state.refresh_notice == 1) {
+        apply_row(refresh_notice_row);
+        state.refresh_notice = 0;
+    }
+    repaint_window(MAIN_WINDOW);
+}
 
 void enable_connection_controls(int disable) {
     for (int id : {ID_HOST, ID_PORT, ID_AUTO_CONNECT, ID_TRY_CONNECT}) set_disabled(id, disable);
