@@ -1,0 +1,30 @@
+"""Minimised means in the tray: the window hides and the settings are written; a double
+click on the tray icon brings it back; single clicks do nothing."""
+
+from __future__ import annotations
+
+import time
+
+from checks import Check, e2e_test
+from harness import DEFAULT_SETTINGS, wait_for
+
+
+@e2e_test
+def minimize_hides_to_the_tray_and_saves_and_double_click_restores(t: Check) -> None:
+    c = t.client(settings={**DEFAULT_SETTINGS, "SysTrayIconPrefix": "Keller"}, fresh=True)
+    before = c.read_settings()
+    t.true("SysTrayIconPrefix=Keller" in before, "crafted file as written")
+
+    c.minimize()
+    wait_for(lambda: c.info().get("visible") == "0", 10, "window hidden after minimising")
+    saved = wait_for(lambda: "SysTrayIconPrefix = Keller\r\n" in c.read_settings(), 10, "settings saved")
+    t.true(saved, "settings file rewritten when the window went to the tray")
+
+    for click in ("lbuttonup", "rbuttondblclk"):  # left click, right double click: nothing
+        c.tray(click)
+    time.sleep(0.5)  # the clicks are posted; give the client time to (not) act on them
+    t.eq(c.info().get("visible"), "0", "single clicks leave the window in the tray")
+
+    c.tray("lbuttondblclk")
+    wait_for(lambda: c.info().get("visible") == "1", 10, "window shown after a double click")
+    t.eq(c.info().get("iconic"), "0", "restored in its normal size")
