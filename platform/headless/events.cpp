@@ -1,10 +1,19 @@
 // The headless event source: a queue that tests fill, and window timers on a
 // virtual clock. When the queue is empty the wait jumps the clock to the next
 // timer due, so a one-second tick or a long notice costs no real time.
+// The hard part is a real peer on a watched connection: its bytes must wake
+// the wait promptly, as the posted network message does on Windows, without
+// letting real time decide anything else. So the wait first gives watched
+// sockets a short, bounded grace period of real time (never past the next
+// timer) and only then jumps the clock.
+#include <algorithm>
+#include <chrono>
 #include <cstdio>
 #include <cstdlib>
+#include <thread>
 
 #include "platform/headless/headless.h"
+#include "platform/posix/net.h"
 
 namespace headless {
 
@@ -29,8 +38,41 @@ void user_minimize(int window) {
 
 using namespace headless;
 
+namespace {
+
+// Real time a watched socket gets before the clock jumps to the next timer.
+constexpr int SOCKET_GRACE_MS = 40;
+// With no timer at all only a peer can still wake the program.
+constexpr int SOCKET_ONLY_GRACE_MS = 5000;
+
+const Timer* next_timer() {
+    const Timer* next = nullptr;
+    for (const Timer& t : world().timers)
+        if (!next || t.due_ms < next->due_ms) next = &t;
+    return next;
+}
+
+// True when a watched socket showed new activity within the grace period;
+// the virtual clock moves on by the real time spent.
+bool socket_woke() {
+    if (!posix::sockets_watched()) return false;
+    const Timer* next = next_timer();
+    long long grace = SOCKET_ONLY_GRACE_MS;
+    if (next) grace = std::clamp<long long>(next->due_ms - world().now_ms, 0, SOCKET_GRACE_MS);
+    const auto start = std::chrono::steady_clock::now();
+    const bool woke = posix::wait_socket_activity(static_cast<int>(grace));
+    const long long spent =
+        std::chrono::duration_cast<std::chrono::milliseconds>(std::chrono::steady_clock::now() - start)
+            .count();
+    world().now_ms += std::min(spent, grace);
+    return woke;
+}
+
+}  // namespace
+
 int wait_next_event() {
     World& w = world();
+    if (w.queue.empty() && socket_woke()) w.queue.push_back(Event{0, 0, 0});
     if (w.queue.empty()) {
         if (w.timers.empty()) {
             // Nothing could ever arrive: a real program would block for ever.
@@ -69,8 +111,12 @@ void stop_timer(int window, int timer_id) {
 // The virtual clock starts at 2026-01-01 00:00:00.
 int seconds_clock() { return 1767225600 + static_cast<int>(world().now_ms / 1000); }
 
+// Sleeps for real as well: code that sleeps between polls of a real peer
+// must give it real time to answer.
 void sleep_ms(int ms) {
-    if (ms > 0) world().now_ms += ms;
+    if (ms <= 0) return;
+    std::this_thread::sleep_for(std::chrono::milliseconds(ms));
+    world().now_ms += ms;
 }
 
 void exit_process(int code) {

@@ -5,6 +5,7 @@
 #include <cstdlib>
 
 #include "platform/headless/headless.h"
+#include "platform/posix/net.h"
 
 namespace headless {
 
@@ -13,7 +14,10 @@ World& world() {
     return w;
 }
 
-void reset() { world() = World{}; }
+void reset() {
+    posix::close_all_sockets();  // no stale connection may wake the next test
+    world() = World{};
+}
 
 Control* find_control(int id) {
     auto it = world().controls.find(id);
@@ -77,6 +81,7 @@ MenuItem* find_menu_item(int item) {
 int platform_init() { return 1; }
 
 void platform_release() {
+    posix::close_all_sockets();
     world().windows.clear();
     world().controls.clear();
     world().timers.clear();

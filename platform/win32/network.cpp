@@ -1,7 +1,8 @@
 // TCP connections over Winsock 1.1 and the ICMP echo used for ping.
-// The hard part is readiness: sockets stay blocking, and WSAAsyncSelect
-// posts message 0 to a window on any activity, which wakes wait_next_event
-// as a plain message; the portable code then polls with FIONREAD.
+// The hard part is readiness: a socket is blocking until it is watched;
+// WSAAsyncSelect then makes it non-blocking and posts message 0 to the main
+// window on any activity, which wakes wait_next_event as a plain message,
+// and the portable code polls with FIONREAD.
 
 #include <winsock.h>
 
@@ -78,35 +79,39 @@ int net_open(const std::string& host, int port) {
 
 void net_watch(int handle, int window) {
     SOCKET s = socket_of(handle);
+    if (s == INVALID_SOCKET) return;
     HWND hwnd = window_handle(window);
-    if (s != INVALID_SOCKET && hwnd)
-        WSAAsyncSelect(s, hwnd, WM_NULL, FD_READ | FD_WRITE | FD_OOB | FD_ACCEPT | FD_CONNECT | FD_CLOSE);
+    const long events = FD_READ | FD_WRITE | FD_OOB | FD_ACCEPT | FD_CONNECT | FD_CLOSE;  // 63
+    if (hwnd && WSAAsyncSelect(s, hwnd, WM_NULL, events) == 0) return;
+    // Without the registration reads must still never block.
+    u_long non_blocking = 1;
+    ioctlsocket(s, FIONBIO, &non_blocking);
 }
 
 int net_bytes_waiting(int handle) {
     SOCKET s = socket_of(handle);
     u_long waiting = 0;
     if (s == INVALID_SOCKET || ioctlsocket(s, FIONREAD, &waiting) == SOCKET_ERROR) return 0;
-    return static_cast<int>(waiting);
+    return waiting > 0x7FFFFFFFul ? 0x7FFFFFFF : static_cast<int>(waiting);
 }
 
 int net_peek(int handle, char* buffer, int size) {
     SOCKET s = socket_of(handle);
-    if (s == INVALID_SOCKET) return -1;
+    if (s == INVALID_SOCKET || !buffer || size <= 0) return -1;
     const int n = recv(s, buffer, size, MSG_PEEK);
     return n == SOCKET_ERROR ? -1 : n;
 }
 
 int net_receive(int handle, char* buffer, int size) {
     SOCKET s = socket_of(handle);
-    if (s == INVALID_SOCKET) return -1;
+    if (s == INVALID_SOCKET || !buffer || size <= 0) return -1;
     const int n = recv(s, buffer, size, 0);
     return n == SOCKET_ERROR ? -1 : n;
 }
 
 int net_send(int handle, const char* data, int size) {
     SOCKET s = socket_of(handle);
-    if (s == INVALID_SOCKET) return -1;
+    if (s == INVALID_SOCKET || size < 0 || (size > 0 && !data)) return -1;
     const int n = send(s, data, size, 0);
     return n == SOCKET_ERROR ? -1 : n;
 }
@@ -128,7 +133,8 @@ int icmp_echo(std::uint32_t address, const char* data, int size, int reply_size,
                      reply.data(), static_cast<DWORD>(reply_size),
                      static_cast<DWORD>(timeout_ms > 0 ? timeout_ms : 0));
     IcmpCloseHandle(icmp);
-    // A router's "unreachable" also comes back as a reply; only an echo counts.
+    // A router's "unreachable" also comes back as a reply, and IcmpSendEcho
+    // counts it; only a successful echo means the host is there.
     if (answers == 0 || static_cast<std::size_t>(reply_size) < sizeof(ICMP_ECHO_REPLY)) return 0;
     ICMP_ECHO_REPLY first;
     CopyMemory(&first, reply.data(), sizeof first);
