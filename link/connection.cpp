@@ -1,6 +1,98 @@
 // Connection and greeting.
+//
+// The hard parts are the waits: the greeting is awaited with plain 5 ms
+// sleeps (at most 201 polls, about one second) during which the window is
+// frozen, while the busy and failure notices use the short wait so the
+// window stays alive. A text holding both the greeting and "busy" is busy.
 #include "link/connection.h"
 
-// The connection comes with its own change.
-void connect_server() {}
-void disconnect_server() {}
+#include <algorithm>
+#include <string>
+
+#include "app/ids.h"
+#include "app/short_wait.h"
+#include "app/state.h"
+#include "app/text_number.h"
+#include "link/exchange.h"
+#include "link/reachability.h"
+#include "link/transport.h"
+#include "platform/platform.h"
+#include "ui/settings.h"
+#include "ui/status.h"
+
+namespace {
+constexpr const char* GREETING = "Welcome to VYX Mini-Server v";
+constexpr int GREETING_POLLS = 201;
+constexpr int BUSY_NOTICE_MS = 700;
+constexpr int FAILURE_NOTICE_MS = 450;
+}  // namespace
+
+int await_greeting() {
+    int result = 0;
+    std::string collected;
+    for (int attempt = 1; result == 0 && attempt <= GREETING_POLLS; ++attempt) {
+        sleep_ms(5);
+        if (poll_connection(state.connection) > 0) collected += read_available_text(state.connection, 1000);
+        if (collected.find(GREETING) != std::string::npos) result = 1;
+        if (collected.find("busy") != std::string::npos) result = 2;
+    }
+    if (result == 2) {
+        state.server_busy = 1;
+        state.auto_config_pending = 1;
+        update_status_display();
+        enable_action_controls(0);
+        wait_with_events(BUSY_NOTICE_MS);
+        state.server_busy = 0;
+        state.update_in_progress = 0;
+    }
+    return result;
+}
+
+void connect_server() {
+    state.connected = 0;
+    state.update_in_progress = 1;
+    settings_from_controls();
+    enable_action_controls(0);
+    clear_data_display();
+    update_status_display();
+    // A dotted address is pinged first, so an absent host fails fast instead
+    // of in the system's long connect time-out.
+    if (std::count(state.ip_or_hostname.begin(), state.ip_or_hostname.end(), '.') == 3 &&
+        test_reachability(state.ip_or_hostname) != 1) {
+        disconnect_server();
+        return;
+    }
+    state.connection = open_connection(state.ip_or_hostname, text_to_int(state.port));
+    if (state.connection > 0) {
+        state.connected = 1;
+        watch_connection(state.connection);
+        if (await_greeting() == 1) {
+            if (state.suppress_get_all == 0) send_command("get all");
+            enable_action_controls(1);
+            enable_connection_controls(1);
+            return;
+        }
+    }
+    disconnect_server();
+    wait_with_events(10);
+}
+
+void disconnect_server() {
+    const bool was_open = state.connected == 1;
+    if (was_open) close_connection(state.connection);
+    enable_action_controls(0);
+    state.connected = state.update_in_progress = state.server_busy = state.warning = 0;
+    state.auto_status = state.connection = state.auto_config_pending = 0;
+    // Nothing of this connection may be joined to the next one's first answer.
+    state.answer_text.clear();
+    state.get_auto_pending = 0;
+    if (!was_open) {
+        state.warning = 1;
+        update_status_display();
+        wait_with_events(FAILURE_NOTICE_MS);
+        state.warning = 0;
+    }
+    update_status_display();
+    clear_data_display();
+    enable_connection_controls(0);
+}

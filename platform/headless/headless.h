@@ -63,6 +63,12 @@ struct MessageBoxCall {
     int buttons;
 };
 
+// One picture put into an image control, with the virtual time it happened.
+struct PictureShown {
+    int control, picture;
+    long long at_ms;
+};
+
 struct Event {
     int code = 0;
     int window = WINDOW_NONE;
@@ -85,6 +91,7 @@ struct World {
     std::deque<int> message_box_answers;  // scripted; MB_ANSWER_OK when empty
     std::vector<std::string> shell_opens;
     std::vector<int> popup_shown;  // menus shown, in order
+    std::vector<PictureShown> pictures_shown;  // what the status picture showed, in order
     std::deque<Event> queue;
     std::vector<Timer> timers;
     Event last;

@@ -212,7 +212,10 @@ int is_checked(int id) {
 }
 
 void set_control_picture(int id, int picture) {
-    if (Control* c = find_control(id)) c->picture = picture;
+    Control* c = find_control(id);
+    if (!c) return;
+    c->picture = picture;
+    world().pictures_shown.push_back({id, picture, world().now_ms});
 }
 
 void set_control_tooltip(int id, const std::string& text) {
