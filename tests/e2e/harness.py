@@ -15,6 +15,7 @@ from __future__ import annotations
 import dataclasses
 import os
 import queue
+import re
 import select
 import shutil
 import signal
@@ -535,6 +536,47 @@ class Client:
             check=True,
             timeout=60,
         )
+
+
+SIMULATOR = REPO / "build" / "linux" / "vyx_sim"
+
+
+class Simulator:
+    """vyx_sim on a free loopback port, for one test; `with Simulator(...) as sim:`."""
+
+    def __init__(self, *args: str, log_path: Optional[Path] = None):
+        self.args = args
+        self.log_path = log_path
+        self.proc: Optional[subprocess.Popen] = None
+        self.port = 0
+
+    def __enter__(self) -> "Simulator":
+        if not SIMULATOR.is_file():
+            raise E2EError(f"simulator missing: {SIMULATOR} (build the linux preset)")
+        log = open(self.log_path, "ab") if self.log_path else subprocess.DEVNULL
+        self.proc = subprocess.Popen(
+            [str(SIMULATOR), "--port", "0", "--exit-after", "600", *self.args],
+            stdout=subprocess.PIPE, stderr=log)
+        if self.log_path:
+            log.close()
+        assert self.proc.stdout
+        ready, _, _ = select.select([self.proc.stdout], [], [], 10)
+        line = self.proc.stdout.readline().decode() if ready else ""
+        found = re.search(r" port (\d+)", line)
+        if not found:
+            self.__exit__()
+            raise E2EError(f"simulator did not say its port: {line!r}")
+        self.port = int(found.group(1))
+        return self
+
+    def __exit__(self, *exc: object) -> None:
+        if self.proc and self.proc.poll() is None:
+            self.proc.terminate()
+            try:
+                self.proc.wait(timeout=5)
+            except subprocess.TimeoutExpired:
+                self.proc.kill()
+                self.proc.wait(timeout=5)
 
 
 def write_settings(path: Path, values: dict[str, str], section: str = "CLIENT") -> None:
