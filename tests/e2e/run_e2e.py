@@ -24,7 +24,7 @@ HERE = Path(__file__).resolve().parent
 sys.path.insert(0, str(HERE))
 
 from checks import REGISTRY, Check, TestCase  # noqa: E402
-from harness import REPO, E2EError, Options, Session, run_with_alarm, wait_for  # noqa: E402
+from harness import DEFAULT_SETTINGS, REPO, E2EError, Options, Session, Simulator, run_with_alarm, wait_for  # noqa: E402
 
 BUILD = REPO / "build" / "windows"
 
@@ -75,10 +75,14 @@ def run_test(session: Session, case: TestCase) -> list[str]:
 
 
 def take_screenshot(session: Session, path: Path) -> None:
-    client = session.client()
-    wait_for(lambda: client.info().get("visible") == "1", 10, "the window to be shown")
-    time.sleep(1.0)  # let it finish painting
-    client.screenshot(path)
+    """The window as the README shows it: connected to vyx_sim, with line data."""
+    with Simulator("--quiet", "--drift", "0", "--snr-drift", "0") as sim:
+        client = session.client(settings={**DEFAULT_SETTINGS, "Port": str(sim.port), "AutoConnect": "1"}, fresh=True)
+        wait_for(lambda: client.info().get("visible") == "1", 10, "the window to be shown")
+        wait_for(lambda: client.text(55) != "" and client.enabled(40), 15, "line data shown")
+        time.sleep(1.0)  # let it finish painting
+        client.screenshot(path)
+        session.stop_client()
     print(f"E2E: screenshot saved to {path}")
 
 

@@ -1,0 +1,157 @@
+// The data handler against a real loopback peer: answers in pieces and in
+// bursts, the server's special texts inside and outside an answer, "get auto"
+// after a refresh, exact command bytes, and the limits that keep a hostile
+// server from growing memory or losing a command.
+#include <thread>
+
+#include "link/exchange.h"
+#include "link/transport.h"
+#include "tests/unit/fixture.h"
+#include "tests/unit/loopback_peer.h"
+
+namespace {
+
+class ExchangeTest : public ProgramTest {
+protected:
+    void SetUp() override {
+        ProgramTest::SetUp();
+        write_settings(QUIET_SETTINGS);
+        start();
+        // Connected as after a greeting; the greeting itself is tested elsewhere.
+        state.connection = open_connection("127.0.0.1", listener_.port());
+        ASSERT_GT(state.connection, 0);
+        peer_ = listener_.accept();
+        ASSERT_TRUE(peer_.valid());
+        watch_connection(state.connection);
+        state.connected = 1;
+        headless::world().pictures_shown.clear();
+    }
+    // The server sends bytes; the client takes one loop turn once they are there.
+    void server_says(const std::string& bytes) {
+        ASSERT_TRUE(peer_.send(bytes));
+        ASSERT_TRUE(loopback::wait_until([&] { return bytes_waiting(state.connection) > 0; }));
+        main_loop_turn();
+    }
+    bool showed(int picture_id) {
+        for (const auto& s : headless::world().pictures_shown)
+            if (s.picture == *picture_field(picture_id)) return true;
+        return false;
+    }
+
+    loopback::Listener listener_;
+    loopback::Peer peer_;
+};
+
+TEST_F(ExchangeTest, AnswerInPiecesIsParsedOnceWhenThePromptArrives) {
+    const char* pieces[] = {"md_bitdn: 6016\r\n", "md_bitup: 576\r\nmd_snr", "dn: 6.5\r\n", "\r\nVYX>"};
+    for (const char* piece : pieces) {
+        EXPECT_EQ(state.md_bitdn, 0) << "parsed before the prompt";
+        server_says(piece);
+    }
+    EXPECT_EQ(state.md_bitdn, 6016);
+    EXPECT_EQ(state.md_bitup, 576);
+    EXPECT_EQ(state.md_snrdn, "6.5");
+    EXPECT_EQ(state.answer_text, "");
+    EXPECT_EQ(state.update_in_progress, 0);
+}
+
+TEST_F(ExchangeTest, TwoAnswersInOneReadGoToTheParserTogether) {
+    server_says("md_bitdn: 1000\r\n\r\nVYX>md_bitdn: 2000\r\n\r\nVYX>");
+    EXPECT_EQ(state.md_bitdn, 1000) << "one parse of both: the first value wins";
+    EXPECT_EQ(state.answer_text, "");
+}
+
+TEST_F(ExchangeTest, SpecialTextsInsideACompleteAnswerDoNothing) {
+    server_says("auto_action_netsendadd: busy servus ok. please wait ...\r\nmd_bitdn: 7\r\n\r\nVYX>");
+    EXPECT_EQ(state.connected, 1);
+    EXPECT_EQ(state.server_busy, 0);
+    EXPECT_EQ(state.get_auto_pending, 0);
+    EXPECT_FALSE(showed(13));
+    EXPECT_EQ(peer_.read_for(100), "") << "no get auto";
+    EXPECT_EQ(state.md_bitdn, 7);
+}
+
+TEST_F(ExchangeTest, BusyInAnUnfinishedAnswerDropsItAndShowsTheNotice) {
+    enable_control(ID_REFRESH, 0);  // pressed; its command was refused
+    const long long t0 = headless::world().now_ms;
+    server_says("md_bitdn: 6016\r\nbusy");
+    EXPECT_TRUE(showed(13));
+    EXPECT_GE(headless::world().now_ms - t0, 700);
+    EXPECT_EQ(state.answer_text, "");
+    EXPECT_EQ(state.server_busy, 0);
+    EXPECT_EQ(state.update_in_progress, 0);
+    EXPECT_EQ(state.auto_config_pending, 1);
+    EXPECT_EQ(state.connected, 1) << "the connection stays open";
+    for (int id : {40, 41, 42, 43}) EXPECT_TRUE(control_enabled(id)) << id;
+    server_says("md_bitdn: 1\r\n\r\nVYX>");
+    EXPECT_EQ(state.md_bitdn, 1) << "the dropped text is not joined to the next answer";
+}
+
+TEST_F(ExchangeTest, RefreshAnnouncedThenGetAutoOnceAfterTheNextAnswer) {
+    server_says("ok. please wait ...");
+    EXPECT_EQ(state.get_auto_pending, 1);
+    EXPECT_EQ(state.auto_config_pending, 1);
+    EXPECT_EQ(state.update_in_progress, 1) << "the please-wait look stays";
+    EXPECT_TRUE(showed(20)) << "refresh notice";
+    for (int id : {28, 31, 32, 33, 37, 38, 40, 41, 42, 43, 24, 25, 26, 59}) EXPECT_FALSE(control_enabled(id)) << id;
+
+    server_says("md_bitdn: 5000\r\n\r\nVYX>");
+    EXPECT_EQ(peer_.read_until("\r\n"), "get auto\r\n");
+    server_says("md_bitdn: 5000\r\n\r\nVYX>");
+    EXPECT_EQ(peer_.read_for(150), "") << "get auto only once";
+}
+
+TEST_F(ExchangeTest, ServusDisconnects) {
+    server_says("servus");
+    EXPECT_EQ(state.connected, 0);
+    EXPECT_EQ(state.connection, 0);
+    EXPECT_TRUE(control_enabled(ID_CONNECT));
+    EXPECT_TRUE(peer_.closed_within(1000));
+}
+
+TEST_F(ExchangeTest, ButtonsSendExactlyTheirLine) {
+    struct {
+        int id;
+        const char* line;
+    } cases[] = {{40, "refresh\r\n"}, {41, "resync\r\n"}, {42, "reboot\r\n"}, {43, "shutdown\r\n"},
+                 {59, "get logfile\r\n"}};
+    for (const auto& c : cases) {
+        enable_control(c.id, 1);
+        headless::push_control(c.id);
+        main_loop_turn();
+        const std::string line = c.line;
+        EXPECT_EQ(peer_.read_exact(line.size()), line);
+        EXPECT_EQ(peer_.read_for(50), "") << "nothing else";
+    }
+}
+
+TEST_F(ExchangeTest, EndlessTextWithoutPromptStaysBounded) {
+    const std::string block(64 * 1024, 'x');
+    std::thread flood([&] {
+        for (int i = 0; i < 40; ++i) peer_.send(block);  // 2.5 MiB, no prompt
+    });
+    for (int turns = 0; turns < 400 && (flood.joinable() || bytes_waiting(state.connection) > 0); ++turns) {
+        if (bytes_waiting(state.connection) > 0) handle_server_data();
+        EXPECT_LE(state.answer_text.size(), 2 * MAX_ANSWER_BYTES);
+        if (turns == 50 && flood.joinable()) flood.join();
+        std::this_thread::sleep_for(std::chrono::milliseconds(2));
+    }
+    if (flood.joinable()) flood.join();
+    while (bytes_waiting(state.connection) > 0) handle_server_data();
+    EXPECT_LE(state.answer_text.size(), MAX_ANSWER_BYTES);
+    server_says("\r\nmd_bitdn: 42\r\n\r\nVYX>");
+    EXPECT_EQ(state.md_bitdn, 42) << "the link still works";
+}
+
+TEST_F(ExchangeTest, LongCommandIsSentWholeWhenTakenInParts) {
+    // Far more than the socket buffers hold: the system takes it in parts.
+    const std::string value(6 * 1024 * 1024, 'a');
+    std::string received;
+    std::thread reader([&] { received = peer_.read_exact(value.size() + 2, 5000); });
+    send_command(value.c_str());
+    reader.join();
+    EXPECT_EQ(received.size(), value.size() + 2);
+    EXPECT_EQ(received, value + "\r\n");
+}
+
+}  // namespace
