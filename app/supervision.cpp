@@ -1,9 +1,80 @@
 // Periodic supervision: the one-second timer that also keeps the loop turning.
+//
+// Due times are compared with the local wall clock, so a clock set back
+// delays the next check and a clock set forward makes it due at once. The
+// probe blocks the thread with plain sleeps on purpose: events handled
+// meanwhile could start a second exchange over the connection being judged.
 #include "app/supervision.h"
 
+#include <string>
+
 #include "app/ids.h"
+#include "app/state.h"
+#include "app/text_number.h"
+#include "link/connection.h"
+#include "link/exchange.h"
+#include "link/transport.h"
 #include "platform/platform.h"
 
-void start_supervision_timer(int period_ms) { start_timer(MAIN_WINDOW, TIMER_SUPERVISION, period_ms); }
+namespace {
+constexpr int FIRST_CHECK_EXTRA_S = 10;
+constexpr int MIN_INTERVAL_S = 5;
+constexpr int MAX_INTERVAL_S = 999;
+constexpr int ANSWER_ATTEMPTS = 12;
+constexpr int ANSWER_STEP_MS = 30;
+constexpr int READ_CHUNK = 1000;
 
-void supervision_tick() {}
+// Field 34 is read on every tick, so a value typed or loaded out of range is
+// put right within a second.
+void take_interval_from_field() {
+    state.try_connect_interval = text_to_int(get_control_text(ID_INTERVAL));
+    if (state.try_connect_interval < MIN_INTERVAL_S) {
+        state.try_connect_interval = MIN_INTERVAL_S;
+        set_control_text(ID_INTERVAL, std::to_string(MIN_INTERVAL_S));
+    }
+    if (state.try_connect_interval > MAX_INTERVAL_S) {
+        state.try_connect_interval = MAX_INTERVAL_S;
+        set_control_text(ID_INTERVAL, std::to_string(MAX_INTERVAL_S));
+    }
+}
+}  // namespace
+
+void start_supervision_timer(int period_ms) {
+    start_timer(MAIN_WINDOW, TIMER_SUPERVISION, period_ms);
+    state.next_check_time = seconds_clock() + state.try_connect_interval + FIRST_CHECK_EXTRA_S;
+}
+
+void supervision_tick() {
+    // The box as it is now decides, not the stored setting.
+    if (!is_checked(ID_TRY_CONNECT)) return;
+    take_interval_from_field();
+    const int now = seconds_clock();
+    if (now < state.next_check_time) return;
+    // Counted from the start of this check, whatever the check then costs.
+    state.next_check_time = now + state.try_connect_interval;
+    check_connection();
+}
+
+void check_connection() {
+    if (state.connected == 1 && state.connection > 0) {
+        send_command("get warning");
+        if (await_any_answer(ANSWER_ATTEMPTS) == 0) disconnect_server();
+    }
+    // Also right after dropping a silent connection, in the same check.
+    if (state.connected == 0 && state.connection == 0) connect_server();
+}
+
+int await_any_answer(int max_attempts) {
+    int attempt = 0;
+    int got = 0;
+    do {
+        ++attempt;
+        sleep_ms(attempt * ANSWER_STEP_MS);
+        if (poll_connection(state.connection) > 0) {
+            // Only a sign of life: the text itself is not wanted.
+            read_available_text(state.connection, READ_CHUNK);
+            got = 1;
+        }
+    } while (got == 0 && attempt <= max_attempts);
+    return got;
+}

@@ -1,0 +1,60 @@
+"""Keeping the connection: with the reconnect box checked the client finds its way back to
+a server that went away and came back on the same port; started with the settings the
+program writes for itself, it sits connected in the tray."""
+
+from __future__ import annotations
+
+import subprocess
+import time
+
+from checks import Check, e2e_test
+from harness import DEFAULT_SETTINGS, REPO, Simulator, wait_for
+
+SHOTS = REPO / "build" / "e2e-shots"
+INTERVAL_S = 5
+# A check that finds the old connection dead waits 2.73 s for an answer first, and a
+# failed attempt shows its notice; Wine adds its own delays on a loaded machine.
+SLACK_S = 6
+
+
+class SimulatorOnPort(Simulator):
+    """vyx_sim again on a port that an earlier one used; the last --port given counts."""
+
+    def __init__(self, port: int):
+        super().__init__("--quiet", "--port", str(port))
+
+
+@e2e_test
+def reconnects_within_an_interval_after_the_server_comes_back(t: Check) -> None:
+    with Simulator("--quiet") as sim:
+        port = sim.port
+        c = t.client(
+            settings={**DEFAULT_SETTINGS, "Port": str(port), "AutoConnect": "1", "TryConnect": "1",
+                      "TryConnectInterval": str(INTERVAL_S)},
+            fresh=True,
+        )
+        wait_for(lambda: c.enabled(38), 15, "connected at start")
+    # The first check is due 15 s after start; it finds the connection silent and drops it.
+    wait_for(lambda: not c.enabled(38), INTERVAL_S + 10 + SLACK_S, "dropped after the server went away")
+    with SimulatorOnPort(port) as again:
+        t.eq(again.port, port, "the simulator is back on the same port")
+        back = time.monotonic()
+        wait_for(lambda: c.enabled(38), INTERVAL_S + SLACK_S, "connected again within about one interval")
+        t.true(time.monotonic() - back <= INTERVAL_S + SLACK_S, "reconnected in time")
+        t.eq(c.text(34), str(INTERVAL_S), "interval field as loaded")
+
+
+@e2e_test
+def starts_connected_in_the_tray_with_the_program_defaults(t: Check) -> None:
+    with Simulator("--quiet") as sim:
+        # Only the port is set; start in the tray and connecting at start are the defaults.
+        c = t.client(settings={"Port": str(sim.port)}, fresh=True)
+        wait_for(lambda: c.enabled(38), 15, "connected at start")
+        t.eq(c.info().get("visible"), "0", "window hidden: the program sits in the tray")
+        t.true(c.enabled(38), "Disconnect enabled")
+        time.sleep(1.0)  # the tray icon's picture follows the first answer
+        SHOTS.mkdir(parents=True, exist_ok=True)
+        subprocess.run(
+            ["import", "-window", "root", str(SHOTS / "tray.png")],
+            env=c.session.env, check=True, timeout=60,
+        )
