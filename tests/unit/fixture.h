@@ -6,6 +6,7 @@
 
 #include <filesystem>
 #include <fstream>
+#include <iterator>
 #include <string>
 
 #include "app/ids.h"
@@ -37,6 +38,10 @@ protected:
 
     void write_settings(const std::string& bytes) {
         std::ofstream("vyxC_0.78_cfg.ini", std::ios::binary) << bytes;
+    }
+    static std::string settings_file() {
+        std::ifstream in("vyxC_0.78_cfg.ini", std::ios::binary);
+        return std::string(std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>());
     }
 
     // Runs start-up; the loop is then driven one turn at a time.

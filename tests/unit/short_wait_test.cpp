@@ -16,12 +16,6 @@ protected:
         write_settings(QUIET_SETTINGS);
         start();
     }
-    static std::string settings_file() {
-        std::ifstream in("vyxC_0.78_cfg.ini", std::ios::binary);
-        std::stringstream s;
-        s << in.rdbuf();
-        return s.str();
-    }
 };
 
 TEST_F(ShortWaitTest, LastsItsTimeAndDropsOtherEvents) {

@@ -21,12 +21,6 @@ protected:
         write_settings(QUIET_SETTINGS);
         start();
     }
-    static std::string settings_file() {
-        std::ifstream f(SETTINGS_FILE, std::ios::binary);
-        std::stringstream s;
-        s << f.rdbuf();
-        return s.str();
-    }
     static void expect_in_tray() {
         EXPECT_EQ(state.window_shown, 0);
         EXPECT_FALSE(window_visible(MAIN_WINDOW));
