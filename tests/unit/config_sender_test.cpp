@@ -1,0 +1,378 @@
+// The monitoring-configuration sender against a real loopback peer that
+// records every line and confirms at once, late or never: which commands go
+// out for which differences, in which order, and how long each wait lasts.
+// Waits are measured on the virtual clock, which only the sleeps advance.
+#include "monitor/config_sender.h"
+
+#include <poll.h>
+#include <sys/socket.h>
+
+#include <atomic>
+#include <functional>
+#include <mutex>
+#include <thread>
+#include <vector>
+
+#include "link/transport.h"
+#include "monitor/report.h"
+#include "tests/unit/fixture.h"
+#include "tests/unit/loopback_peer.h"
+
+namespace {
+
+using Lines = std::vector<std::string>;
+
+constexpr const char* CONFIRMATION = "modification successfully\r\nVYX>";
+
+// When the server confirms a line: at once, only when the next line arrives
+// (so after the client's wait for it may have given up), or never.
+enum class Confirm { at_once, with_next_line, never };
+
+// Reads the client's lines on a thread, records them and confirms every
+// line but "get all" as told.
+class RecordingServer {
+   public:
+    RecordingServer(loopback::Peer& peer, Confirm confirm) {
+        thread_ = std::thread([this, &peer, confirm] {
+            std::string pending;
+            bool owed = false;  // a confirmation held back for the next line
+            while (!stop_) {
+                pollfd p{peer.fd(), POLLIN, 0};
+                if (::poll(&p, 1, 5) <= 0) continue;
+                char buffer[4096];
+                const ssize_t n = ::recv(peer.fd(), buffer, sizeof buffer, 0);
+                if (n <= 0) break;
+                pending.append(buffer, static_cast<std::size_t>(n));
+                for (std::size_t end; (end = pending.find("\r\n")) != std::string::npos;) {
+                    const std::string line = pending.substr(0, end);
+                    pending.erase(0, end + 2);
+                    {
+                        std::lock_guard<std::mutex> lock(mutex_);
+                        lines_.push_back(line);
+                    }
+                    if (owed) peer.send(CONFIRMATION);
+                    owed = false;
+                    if (line == "get all") continue;
+                    if (confirm == Confirm::at_once) peer.send(CONFIRMATION);
+                    if (confirm == Confirm::with_next_line) owed = true;
+                }
+            }
+        });
+    }
+    ~RecordingServer() { stop(); }
+    // Every line received, once "get all" (the last one) has come.
+    Lines lines() {
+        loopback::wait_until([&] {
+            std::lock_guard<std::mutex> lock(mutex_);
+            return !lines_.empty() && lines_.back() == "get all";
+        });
+        stop();
+        return lines_;
+    }
+    void stop() {
+        stop_ = true;
+        if (thread_.joinable()) thread_.join();
+    }
+
+   private:
+    std::thread thread_;
+    std::atomic<bool> stop_{false};
+    std::mutex mutex_;
+    Lines lines_;
+};
+
+class ConfigSenderTest : public ProgramTest {
+   protected:
+    void SetUp() override {
+        ProgramTest::SetUp();
+        write_settings(QUIET_SETTINGS);
+        start();
+        state.connection = open_connection("127.0.0.1", listener_.port());
+        ASSERT_GT(state.connection, 0);
+        peer_ = listener_.accept();
+        ASSERT_TRUE(peer_.valid());
+        watch_connection(state.connection);
+        state.connected = 1;
+        reported();
+    }
+
+    // Settings as the server last reported them, shown in the panel.
+    void reported() {
+        state.auto_status = 1;
+        state.auto_interval = 60;
+        state.auto_bitdn = 7;
+        state.auto_bitup = 500;
+        state.auto_snrdn = 6;
+        state.auto_snrdnx = 3;
+        state.auto_switch_bitdn = 1;
+        state.auto_switch_bitup = 0;
+        state.auto_switch_snrdn = 1;
+        state.auto_switch_cantconnect = 0;
+        state.auto_action_writelog = 1;
+        state.auto_action_ipdetect = 0;
+        state.auto_action_resync = 1;
+        state.auto_action_reboot = 0;
+        state.auto_action_netsend = 1;
+        state.auto_action_netsendadd = "10.0.0.5";
+        show_monitoring_settings();
+    }
+
+    // Presses a button as the loop does; returns the lines the server got
+    // and the virtual time the press took.
+    std::pair<Lines, long long> press(int button, Confirm confirm = Confirm::at_once) {
+        RecordingServer server(peer_, confirm);
+        const long long t0 = headless::world().now_ms;
+        dispatch_control(button);
+        const long long took = headless::world().now_ms - t0;
+        return {server.lines(), took};
+    }
+
+    // What is still waiting on the client's side a moment after a send.
+    std::string left_over() {
+        loopback::wait_until([&] { return bytes_waiting(state.connection) > 0; }, 200);
+        return read_available_text(state.connection, 10000);
+    }
+
+    loopback::Listener listener_;
+    loopback::Peer peer_;
+};
+
+TEST(SwitchWord, OnlyZeroAndOneHaveAWord) {
+    EXPECT_EQ(switch_word(1), "enable");
+    EXPECT_EQ(switch_word(0), "disable");
+    for (int other : {2, -1, 1 << 30}) EXPECT_EQ(switch_word(other), "") << other;
+}
+
+TEST_F(ConfigSenderTest, CommandsForTheDifferencesInTheirOrder) {
+    const std::function<void()> unchanged = [] {};
+    struct {
+        const char* what;
+        std::function<void()> change;
+        int button;
+        Lines expected;
+    } cases[] = {
+        {"nothing changed, apply", unchanged, ID_APPLY, {"commit", "get all"}},
+        {"nothing changed, activate",
+         [] { state.auto_status = 0; },
+         ID_ACTIVATE,
+         {"modify auto status enable", "get all"}},
+        {"nothing changed, deactivate", unchanged, ID_DEACTIVATE, {"modify auto status disable", "get all"}},
+        {"interval lowered while active: restart",
+         [] { set_control_text(ID_MON_INTERVAL, "10"); },
+         ID_APPLY,
+         {"modify auto interval 10", "modify auto status disable", "modify auto status enable", "commit",
+          "get all"}},
+        {"interval lowered while inactive",
+         [] {
+             state.auto_status = 0;
+             set_control_text(ID_MON_INTERVAL, "10");
+         },
+         ID_APPLY,
+         {"modify auto interval 10", "commit", "get all"}},
+        {"interval raised while active",
+         [] { set_control_text(ID_MON_INTERVAL, "120"); },
+         ID_APPLY,
+         {"modify auto interval 120", "commit", "get all"}},
+        {"interval lowered, deactivate",
+         [] { set_control_text(ID_MON_INTERVAL, "10"); },
+         ID_DEACTIVATE,
+         {"modify auto interval 10", "modify auto status disable", "get all"}},
+        {"interval lowered, activate",
+         [] {
+             state.auto_status = 0;
+             set_control_text(ID_MON_INTERVAL, "10");
+         },
+         ID_ACTIVATE,
+         {"modify auto interval 10", "modify auto status enable", "get all"}},
+        {"interval same number, other text",
+         [] { set_control_text(ID_MON_INTERVAL, "0060"); },
+         ID_APPLY,
+         {"commit", "get all"}},
+        {"interval emptied counts as 0, lowered",
+         [] { set_control_text(ID_MON_INTERVAL, ""); },
+         ID_APPLY,
+         {"modify auto interval ", "modify auto status disable", "modify auto status enable", "commit",
+          "get all"}},
+        {"bitdn 07 against 7", [] { set_control_text(ID_MON_BITDN, "07"); }, ID_APPLY, {"commit", "get all"}},
+        {"bitdn 08 against 7, sent as typed",
+         [] { set_control_text(ID_MON_BITDN, "08"); },
+         ID_APPLY,
+         {"modify auto bitdn 08", "commit", "get all"}},
+        {"bitup emptied",
+         [] { set_control_text(ID_MON_BITUP, ""); },
+         ID_APPLY,
+         {"modify auto bitup ", "commit", "get all"}},
+        {"snrdnx emptied while 0",
+         [] {
+             state.auto_snrdnx = 0;
+             set_control_text(ID_MON_SNRDNX, "");
+         },
+         ID_APPLY,
+         {"commit", "get all"}},
+        {"address emptied",
+         [] { set_control_text(ID_MON_NETSENDADD, ""); },
+         ID_APPLY,
+         {"modify auto action netsendadd *", "commit", "get all"}},
+        {"address empty on both sides",
+         [] {
+             state.auto_action_netsendadd = "";
+             set_control_text(ID_MON_NETSENDADD, "");
+         },
+         ID_APPLY,
+         {"commit", "get all"}},
+        {"address differs in case only",
+         [] { set_control_text(ID_MON_NETSENDADD, "Server"); },
+         ID_DEACTIVATE,
+         {"modify auto status disable", "modify auto action netsendadd Server", "get all"}},
+        {"two switches",
+         [] {
+             set_checked(ID_MON_WRITELOG, 0);
+             set_checked(ID_MON_BITUP_SWITCH, 1);
+         },
+         ID_APPLY,
+         {"modify auto switch bitup enable", "modify auto action writelog disable", "commit", "get all"}},
+        {"greeting just done: all settings 0",
+         [] {
+             for (std::int32_t* f :
+                  {&state.auto_status, &state.auto_interval, &state.auto_bitdn, &state.auto_bitup,
+                   &state.auto_snrdn, &state.auto_snrdnx, &state.auto_switch_bitdn, &state.auto_switch_snrdn,
+                   &state.auto_action_writelog, &state.auto_action_resync, &state.auto_action_netsend})
+                 *f = 0;
+             state.auto_action_netsendadd.clear();
+             for (int id : {ID_MON_INTERVAL, ID_MON_BITDN, ID_MON_BITUP, ID_MON_SNRDN, ID_MON_SNRDNX})
+                 set_control_text(id, "0");
+         },
+         ID_APPLY,
+         {"modify auto switch bitdn enable", "modify auto switch snrdn enable",
+          "modify auto action writelog enable", "modify auto action resync enable",
+          "modify auto action netsend enable", "modify auto action netsendadd 10.0.0.5", "commit",
+          "get all"}},
+    };
+    for (auto& c : cases) {
+        SCOPED_TRACE(c.what);
+        reported();
+        c.change();
+        const ProgramState before = state;
+        const auto [lines, took] = press(c.button);
+        EXPECT_EQ(lines, c.expected);
+        EXPECT_EQ(state.commit_pending, 0);
+        EXPECT_EQ(state.auto_status_changed, 0);
+        EXPECT_EQ(state.update_in_progress, 1) << "until the answer to get all";
+        // Only the button touches a stored setting; the report rewrites them.
+        EXPECT_EQ(state.auto_interval, before.auto_interval);
+        EXPECT_EQ(state.auto_bitdn, before.auto_bitdn);
+        EXPECT_EQ(state.auto_action_netsendadd, before.auto_action_netsendadd);
+        EXPECT_EQ(state.auto_status, c.button == ID_ACTIVATE     ? 1
+                                     : c.button == ID_DEACTIVATE ? 0
+                                                                 : before.auto_status);
+        EXPECT_FALSE(control_enabled(c.button));
+    }
+}
+
+TEST_F(ConfigSenderTest, EverythingChangedSendsEighteenCommandsThenGetAll) {
+    set_control_text(ID_MON_INTERVAL, "30");
+    set_control_text(ID_MON_BITDN, "6000");
+    set_control_text(ID_MON_BITUP, "");
+    set_control_text(ID_MON_SNRDN, "12");
+    set_control_text(ID_MON_SNRDNX, "4");
+    for (int id : {2, 3, 1, 4, 19, 70, 20, 23, 21}) set_checked(id, !is_checked(id));
+    set_control_text(ID_MON_NETSENDADD, "pc-7");
+    const auto [lines, took] = press(ID_APPLY);
+    const Lines expected = {
+        "modify auto interval 30",
+        "modify auto status disable",
+        "modify auto status enable",
+        "modify auto bitdn 6000",
+        "modify auto bitup ",
+        "modify auto snrdn 12",
+        "modify auto snrdnx 4",
+        "modify auto switch bitdn disable",
+        "modify auto switch bitup enable",
+        "modify auto switch snrdn disable",
+        "modify auto switch cantconnect enable",
+        "modify auto action writelog disable",
+        "modify auto action ipdetect enable",
+        "modify auto action resync disable",
+        "modify auto action reboot enable",
+        "modify auto action netsend disable",
+        "modify auto action netsendadd pc-7",
+        "commit",
+        "get all",
+    };
+    EXPECT_EQ(lines, expected);
+    EXPECT_EQ(took, 18 * 30) << "each wait ends at its first poll when confirmed at once";
+}
+
+TEST_F(ConfigSenderTest, SlowOrSilentServerCostsTimeButNoCommand) {
+    struct {
+        const char* what;
+        Confirm confirm;
+        long long took_ms;
+        std::string left_over;
+    } cases[] = {
+        {"at once", Confirm::at_once, 3 * 30, ""},
+        // Each late confirmation ends the next wait at its first poll; the
+        // last one reaches the exchange with the answer to get all.
+        {"late", Confirm::with_next_line, 630 + 2 * 30, CONFIRMATION},
+        {"never", Confirm::never, 3 * 630, ""},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.what);
+        reported();
+        set_control_text(ID_MON_INTERVAL, "120");
+        set_control_text(ID_MON_BITDN, "9");
+        const auto [lines, took] = press(ID_APPLY, c.confirm);
+        EXPECT_EQ(lines, (Lines{"modify auto interval 120", "modify auto bitdn 9", "commit", "get all"}));
+        EXPECT_EQ(took, c.took_ms);
+        EXPECT_EQ(left_over(), c.left_over);
+        enable_control(ID_APPLY, 1);
+    }
+}
+
+TEST_F(ConfigSenderTest, WaitEndsOnTheConfirmationAndConsumesWhatItRead) {
+    struct {
+        const char* what;
+        std::string before, later;  // sent before the wait starts, and 100 ms into it
+        long long min_ms, max_ms;
+        std::string left_over;
+    } cases[] = {
+        {"nothing", "", "", 630, 630, ""},
+        {"confirmed", CONFIRMATION, "", 30, 30, ""},
+        {"in two pieces", "modification succ", "essfully\r\nVYX>", 90, 450, ""},
+        {"without the prompt", "modification successfully\r\n", "", 630, 630, ""},
+        {"other text only", "busy\r\nservus", "", 630, 630, ""},
+        // A log file at the head stays for the loop, which reads it as a file.
+        {"file transfer", std::string(FILE_MARKER) + "log", "", 30, 30, std::string(FILE_MARKER) + "log"},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.what);
+        if (!c.before.empty()) {
+            ASSERT_TRUE(peer_.send(c.before));
+            ASSERT_TRUE(loopback::wait_until([&] { return bytes_waiting(state.connection) > 0; }));
+        }
+        std::thread later([&] {
+            std::this_thread::sleep_for(std::chrono::milliseconds(100));
+            if (!c.later.empty()) peer_.send(c.later);
+        });
+        const long long t0 = headless::world().now_ms;
+        wait_modification_confirmed();
+        const long long took = headless::world().now_ms - t0;
+        later.join();
+        EXPECT_GE(took, c.min_ms);
+        EXPECT_LE(took, c.max_ms);
+        EXPECT_EQ(left_over(), c.left_over);
+    }
+}
+
+TEST_F(ConfigSenderTest, WithoutAConnectionTheRequestsAreKept) {
+    close_connection(state.connection);
+    state.connection = 0;
+    state.connected = 0;
+    state.commit_pending = state.auto_status_changed = 1;
+    send_monitoring_config();
+    EXPECT_EQ(state.commit_pending, 1);
+    EXPECT_EQ(state.auto_status_changed, 1);
+    EXPECT_EQ(peer_.read_for(50), "");
+}
+
+}  // namespace
