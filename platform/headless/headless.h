@@ -32,6 +32,8 @@ struct Control {
     bool enabled = true, checked = false, visible = true;
     int picture = 0;
     std::string tooltip;
+    int background = -1;  // 0xRRGGBB once set, -1 for the system's colour
+    std::vector<std::string> appended;  // editor: appends since the text was last set
     int order = 0;  // creation order among all controls ever created
 };
 

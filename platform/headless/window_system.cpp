@@ -177,7 +177,10 @@ void destroy_control(int id) { world().controls.erase(id); }
 int control_exists(int id) { return find_control(id) ? 1 : 0; }
 
 void set_control_text(int id, const std::string& text) {
-    if (Control* c = find_control(id)) c->text = text;
+    Control* c = find_control(id);
+    if (!c) return;
+    c->text = text;
+    c->appended.clear();
 }
 
 std::string get_control_text(int id) {
@@ -222,10 +225,15 @@ void set_control_tooltip(int id, const std::string& text) {
     if (Control* c = find_control(id)) c->tooltip = text;
 }
 
-void set_control_background(int, int, int, int) {}
+void set_control_background(int id, int r, int g, int b) {
+    if (Control* c = find_control(id)) c->background = (r & 0xFF) << 16 | (g & 0xFF) << 8 | (b & 0xFF);
+}
 
 void editor_append(int id, const std::string& text) {
-    if (Control* c = find_control(id)) c->text += text;
+    Control* c = find_control(id);
+    if (!c) return;
+    c->text += text;
+    c->appended.push_back(text);
 }
 
 int editor_line_count(int id) {

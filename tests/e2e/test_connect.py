@@ -24,14 +24,13 @@ def connect_and_disconnect_change_the_look(t: Check) -> None:
     with Simulator("--quiet") as sim:
         c = t.client(settings=settings(sim.port), fresh=True)
         c.click(37)
-        # The enabling happens in steps inside one handler; wait for its end.
+        # The enabling happens in steps inside one handler (and again for every
+        # report), so a single look can fall between two steps: wait for the whole table.
         wait_for(lambda: all(c.enabled(i) == on for i, on in CONNECTED), 10, "the connected enabling")
-        t.each(CONNECTED, lambda id_, on: t.eq(c.enabled(id_), on, f"connected: control {id_} enabled"))
         c.screenshot(SHOTS / "connected.png")
 
         c.click(38)
         wait_for(lambda: all(c.enabled(i) == on for i, on in NOT_CONNECTED), 10, "the not-connected enabling")
-        t.each(NOT_CONNECTED, lambda id_, on: t.eq(c.enabled(id_), on, f"disconnected: control {id_} enabled"))
         c.screenshot(SHOTS / "not-connected.png")
 
 
