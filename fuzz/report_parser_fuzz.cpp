@@ -18,6 +18,7 @@
 #include "app/text_number.h"
 #include "monitor/report.h"
 #include "platform/headless/headless.h"
+#include "tests/unit/report_keys.h"
 #include "ui/main_window.h"
 
 namespace {
@@ -26,36 +27,9 @@ void check(bool ok) {
     if (!ok) std::abort();
 }
 
-enum Kind { NUMBER, SWITCH, TRIMMED, RAW };
-struct Key {
-    std::string_view key;
-    Kind kind;
-    std::int32_t ProgramState::*number;
-    std::string ProgramState::*text;
-};
-using S = ProgramState;
-constexpr Key keys[] = {
-    {"md_bitdn:", NUMBER, &S::md_bitdn, nullptr},
-    {"md_bitup:", NUMBER, &S::md_bitup, nullptr},
-    {"md_snrdn:", TRIMMED, nullptr, &S::md_snrdn},
-    {"auto_status:", SWITCH, &S::auto_status, nullptr},
-    {"auto_interval:", NUMBER, &S::auto_interval, nullptr},
-    {"auto_bitdn:", NUMBER, &S::auto_bitdn, nullptr},
-    {"auto_bitup:", NUMBER, &S::auto_bitup, nullptr},
-    {"auto_snrdn:", NUMBER, &S::auto_snrdn, nullptr},
-    {"auto_snrdnx:", NUMBER, &S::auto_snrdnx, nullptr},
-    {"auto_switch_bitdn:", SWITCH, &S::auto_switch_bitdn, nullptr},
-    {"auto_switch_bitup:", SWITCH, &S::auto_switch_bitup, nullptr},
-    {"auto_switch_snrdn:", SWITCH, &S::auto_switch_snrdn, nullptr},
-    {"auto_switch_cantconnect:", SWITCH, &S::auto_switch_cantconnect, nullptr},
-    {"auto_action_writelog:", SWITCH, &S::auto_action_writelog, nullptr},
-    {"auto_action_ipdetect:", SWITCH, &S::auto_action_ipdetect, nullptr},
-    {"auto_action_resync:", SWITCH, &S::auto_action_resync, nullptr},
-    {"auto_action_reboot:", SWITCH, &S::auto_action_reboot, nullptr},
-    {"auto_action_netsend:", SWITCH, &S::auto_action_netsend, nullptr},
-    {"auto_action_netsendadd:", RAW, nullptr, &S::auto_action_netsendadd},
-    {"warning:", NUMBER, &S::warning, nullptr},
-};
+using namespace report_keys;
+using Key = KeyField;
+constexpr const auto& keys = key_fields;
 
 constexpr int number_edits[][2] = {{ID_MON_INTERVAL, 4}, {ID_MON_BITDN, 5}, {ID_MON_BITUP, 6},
                                    {ID_MON_SNRDN, 7},    {ID_MON_SNRDNX, 8}};  // control, index into keys

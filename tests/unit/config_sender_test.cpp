@@ -13,10 +13,8 @@
 #include <thread>
 #include <vector>
 
-#include "link/transport.h"
 #include "monitor/report.h"
-#include "tests/unit/fixture.h"
-#include "tests/unit/loopback_peer.h"
+#include "tests/unit/connected_fixture.h"
 
 namespace {
 
@@ -81,18 +79,10 @@ class RecordingServer {
     Lines lines_;
 };
 
-class ConfigSenderTest : public ProgramTest {
+class ConfigSenderTest : public ConnectedTest {
    protected:
     void SetUp() override {
-        ProgramTest::SetUp();
-        write_settings(QUIET_SETTINGS);
-        start();
-        state.connection = open_connection("127.0.0.1", listener_.port());
-        ASSERT_GT(state.connection, 0);
-        peer_ = listener_.accept();
-        ASSERT_TRUE(peer_.valid());
-        watch_connection(state.connection);
-        state.connected = 1;
+        ConnectedTest::SetUp();
         reported();
     }
 
@@ -133,8 +123,6 @@ class ConfigSenderTest : public ProgramTest {
         return read_available_text(state.connection, 10000);
     }
 
-    loopback::Listener listener_;
-    loopback::Peer peer_;
 };
 
 TEST(SwitchWord, OnlyZeroAndOneHaveAWord) {

@@ -5,41 +5,21 @@
 #include <thread>
 
 #include "link/exchange.h"
-#include "link/transport.h"
-#include "tests/unit/fixture.h"
-#include "tests/unit/loopback_peer.h"
+#include "tests/unit/connected_fixture.h"
 
 namespace {
 
-class ExchangeTest : public ProgramTest {
+class ExchangeTest : public ConnectedTest {
 protected:
     void SetUp() override {
-        ProgramTest::SetUp();
-        write_settings(QUIET_SETTINGS);
-        start();
-        // Connected as after a greeting; the greeting itself is tested elsewhere.
-        state.connection = open_connection("127.0.0.1", listener_.port());
-        ASSERT_GT(state.connection, 0);
-        peer_ = listener_.accept();
-        ASSERT_TRUE(peer_.valid());
-        watch_connection(state.connection);
-        state.connected = 1;
+        ConnectedTest::SetUp();
         headless::world().pictures_shown.clear();
-    }
-    // The server sends bytes; the client takes one loop turn once they are there.
-    void server_says(const std::string& bytes) {
-        ASSERT_TRUE(peer_.send(bytes));
-        ASSERT_TRUE(loopback::wait_until([&] { return bytes_waiting(state.connection) > 0; }));
-        main_loop_turn();
     }
     bool showed(int picture_id) {
         for (const auto& s : headless::world().pictures_shown)
             if (s.picture == *picture_field(picture_id)) return true;
         return false;
     }
-
-    loopback::Listener listener_;
-    loopback::Peer peer_;
 };
 
 TEST_F(ExchangeTest, AnswerInPiecesIsParsedOnceWhenThePromptArrives) {

@@ -7,9 +7,7 @@
 #include <vector>
 
 #include "app/tray.h"
-#include "link/transport.h"
-#include "tests/unit/fixture.h"
-#include "tests/unit/loopback_peer.h"
+#include "tests/unit/connected_fixture.h"
 #include "ui/status.h"
 
 namespace {
@@ -35,30 +33,11 @@ std::string read_file(const char* name) {
     return std::string(std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>());
 }
 
-class LogFileTest : public ProgramTest {
+class LogFileTest : public ConnectedTest {
    protected:
-    void SetUp() override {
-        ProgramTest::SetUp();
-        write_settings(QUIET_SETTINGS);
-        start();
-        state.connection = open_connection("127.0.0.1", listener_.port());
-        ASSERT_GT(state.connection, 0);
-        peer_ = listener_.accept();
-        ASSERT_TRUE(peer_.valid());
-        watch_connection(state.connection);
-        state.connected = 1;
-    }
-    // The server sends a transfer; the client takes the loop turn that receives it.
-    void server_sends(const std::string& bytes) {
-        ASSERT_TRUE(peer_.send(bytes));
-        ASSERT_TRUE(loopback::wait_until([&] { return bytes_waiting(state.connection) > 0; }));
-        main_loop_turn();
-    }
     static std::string editor() { return get_control_text(ID_LOG_TEXT); }
     static const std::vector<std::string>& pieces() { return headless::find_control(ID_LOG_TEXT)->appended; }
 
-    loopback::Listener listener_;
-    loopback::Peer peer_;
 };
 
 // ---- receive_file -----------------------------------------------------------
@@ -158,7 +137,7 @@ TEST_F(LogFileTest, LogIsShownInBlocksOfLinesWithItsSize) {
     };
     for (const LoadRow& row : rows) {
         SCOPED_TRACE(row.name);
-        server_sends(frame(row.file));
+        server_says(frame(row.file));
         EXPECT_EQ(pieces(), row.pieces);
         EXPECT_EQ(get_control_text(64), log_size_line(static_cast<long long>(row.file.size()), row.lines));
         EXPECT_EQ(get_control_text(65), "");
@@ -182,13 +161,13 @@ TEST_F(LogFileTest, SizeLineHasFixedWidthFieldsThatCutLongNumbers) {
 
 TEST_F(LogFileTest, FailedTransferAppendsTheErrorLineUnderWhatIsShown) {
     const std::string error = "ERROR - 'vyx_tmp' file cannot be received.";
-    server_sends(frame(""));
+    server_says(frame(""));
     EXPECT_EQ(editor(), "please wait .....\r\n" + error);
     EXPECT_TRUE(std::filesystem::exists(TEMP_FILE_NAME)) << "an empty temporary file stays";
     for (int id : {ID_LOG_CLOSE, ID_LOG_REFRESH, ID_LOG_DELETE}) EXPECT_EQ(control_enabled(id), 1) << id;
 
-    server_sends(frame("old\n"));
-    server_sends(frame_with_length(-1, ""));
+    server_says(frame("old\n"));
+    server_says(frame_with_length(-1, ""));
     EXPECT_EQ(editor(), "old\r\n\r\n" + error);
 }
 
@@ -196,7 +175,7 @@ TEST_F(LogFileTest, FailedTransferAppendsTheErrorLineUnderWhatIsShown) {
 
 TEST_F(LogFileTest, FirstArrivalBuildsTheViewer) {
     state.systray_icon_prefix = "Modem am Dach";
-    server_sends(frame("x\n"));
+    server_says(frame("x\n"));
     ASSERT_EQ(state.log_window_open, 1);
     const headless::Window& w = headless::world().windows.at(LOG_WINDOW);
     EXPECT_EQ(w.title, "VYXlog.txt");
@@ -231,7 +210,7 @@ TEST_F(LogFileTest, FirstArrivalBuildsTheViewer) {
     EXPECT_EQ(text->background, 0xFFFFD8);
     EXPECT_EQ(get_control_text(66), "Modem am Dach");
 
-    server_sends(frame("y\n"));
+    server_says(frame("y\n"));
     EXPECT_EQ(editor(), "y\r\n") << "a further arrival reloads in place";
     EXPECT_EQ(headless::live_windows(), 2);
 }
@@ -249,7 +228,7 @@ TEST_F(LogFileTest, ShowButtonStaysOffWhileTheViewerIsOpen) {
         SCOPED_TRACE(row.name);
         state.connected = 1;
         state.auto_config_pending = 0;
-        server_sends(frame("x\n"));
+        server_says(frame("x\n"));
         enable_action_controls(1);
         EXPECT_EQ(control_enabled(ID_SHOW_LOG), 0);
         state.connected = row.connected;
@@ -279,7 +258,7 @@ TEST_F(LogFileTest, DeleteAsksAndSendsOnlyOnOk) {
         SCOPED_TRACE(row.name);
         state.connected = 1;
         state.auto_config_pending = 0;
-        server_sends(frame("x\n"));
+        server_says(frame("x\n"));
         headless::world().message_boxes.clear();
         headless::world().message_box_answers = {row.answer};
         state.connected = row.connected;

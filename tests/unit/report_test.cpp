@@ -9,40 +9,11 @@
 
 #include "tests/unit/fixture.h"
 #include "monitor/report.h"
+#include "tests/unit/report_keys.h"
 
 namespace {
 
-// The twenty keys and their fields, written out apart from the parser's own table.
-enum Kind { NUMBER, SWITCH, TRIMMED, RAW };
-struct KeyField {
-    std::string key;
-    Kind kind;
-    std::int32_t ProgramState::*number;
-    std::string ProgramState::*text;
-};
-using S = ProgramState;
-const KeyField key_fields[] = {
-    {"md_bitdn:", NUMBER, &S::md_bitdn, nullptr},
-    {"md_bitup:", NUMBER, &S::md_bitup, nullptr},
-    {"md_snrdn:", TRIMMED, nullptr, &S::md_snrdn},
-    {"auto_status:", SWITCH, &S::auto_status, nullptr},
-    {"auto_interval:", NUMBER, &S::auto_interval, nullptr},
-    {"auto_bitdn:", NUMBER, &S::auto_bitdn, nullptr},
-    {"auto_bitup:", NUMBER, &S::auto_bitup, nullptr},
-    {"auto_snrdn:", NUMBER, &S::auto_snrdn, nullptr},
-    {"auto_snrdnx:", NUMBER, &S::auto_snrdnx, nullptr},
-    {"auto_switch_bitdn:", SWITCH, &S::auto_switch_bitdn, nullptr},
-    {"auto_switch_bitup:", SWITCH, &S::auto_switch_bitup, nullptr},
-    {"auto_switch_snrdn:", SWITCH, &S::auto_switch_snrdn, nullptr},
-    {"auto_switch_cantconnect:", SWITCH, &S::auto_switch_cantconnect, nullptr},
-    {"auto_action_writelog:", SWITCH, &S::auto_action_writelog, nullptr},
-    {"auto_action_ipdetect:", SWITCH, &S::auto_action_ipdetect, nullptr},
-    {"auto_action_resync:", SWITCH, &S::auto_action_resync, nullptr},
-    {"auto_action_reboot:", SWITCH, &S::auto_action_reboot, nullptr},
-    {"auto_action_netsend:", SWITCH, &S::auto_action_netsend, nullptr},
-    {"auto_action_netsendadd:", RAW, nullptr, &S::auto_action_netsendadd},
-    {"warning:", NUMBER, &S::warning, nullptr},
-};
+using namespace report_keys;
 
 const KeyField& field_of(std::string_view key) {
     for (const KeyField& f : key_fields)
@@ -102,12 +73,13 @@ TEST_F(ReportTest, EachKeyFillsItsOwnFieldWithItsConversion) {
         {"enabled", {"0", "1", "enabled", "enabled"}},
     };
     for (const KeyField& f : key_fields) {
+        const std::string key(f.key);
         for (const Probe& p : probes) {
-            SCOPED_TRACE(f.key + p.value);
+            SCOPED_TRACE(key + p.value);
             set_all_old();
-            parse_report("other:1\r\n" + f.key + p.value + "\r\nVYX>");
+            parse_report("other:1\r\n" + key + p.value + "\r\nVYX>");
             EXPECT_EQ(value_of(f), p.as[f.kind]);
-            expect_others_old(f.key);
+            expect_others_old(key);
             EXPECT_EQ(state.auto_config_pending, f.key == "auto_status:" ? 0 : 1);
             EXPECT_EQ(state.update_in_progress, 0);
         }
