@@ -9,12 +9,10 @@
 #include "tests/unit/fixture.h"
 #include "tests/unit/loopback_peer.h"
 
-class ConnectedTest : public ProgramTest {
+class ConnectedTest : public StartedTest {
 protected:
     void SetUp() override {
-        ProgramTest::SetUp();
-        write_settings(QUIET_SETTINGS);
-        start();
+        StartedTest::SetUp();
         state.connection = open_connection("127.0.0.1", listener_.port());
         ASSERT_GT(state.connection, 0);
         peer_ = listener_.accept();

@@ -45,12 +45,10 @@ private:
     bool accepted_ = false;
 };
 
-class ConnectionTest : public ProgramTest {
+class ConnectionTest : public StartedTest {
 protected:
     void SetUp() override {
-        ProgramTest::SetUp();
-        write_settings(QUIET_SETTINGS);
-        start();
+        StartedTest::SetUp();
         headless::world().pictures_shown.clear();
     }
     void target(const std::string& host, const std::string& port) {

@@ -56,3 +56,13 @@ protected:
 
     std::filesystem::path dir_, old_dir_;
 };
+
+// A program started with the quiet settings, the loop not yet turned.
+class StartedTest : public ProgramTest {
+protected:
+    void SetUp() override {
+        ProgramTest::SetUp();
+        write_settings(QUIET_SETTINGS);
+        start();
+    }
+};

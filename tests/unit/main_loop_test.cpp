@@ -3,14 +3,7 @@
 
 namespace {
 
-class MainLoopTest : public ProgramTest {
-protected:
-    void SetUp() override {
-        ProgramTest::SetUp();
-        write_settings(QUIET_SETTINGS);
-        start();
-    }
-};
+class MainLoopTest : public StartedTest {};
 
 TEST_F(MainLoopTest, CloseOrQuitEndsTheLoopAfterThatTurn) {
     struct {

@@ -36,12 +36,10 @@ const std::string GET_ALL =
     "auto_action_resync:enabled\r\nauto_action_reboot:disabled\r\nauto_action_netsend:disabled\r\n"
     "auto_action_netsendadd:admin-pc\r\nwarning:0\r\nVYX>";
 
-class ReportTest : public ProgramTest {
+class ReportTest : public StartedTest {
 protected:
     void SetUp() override {
-        ProgramTest::SetUp();
-        write_settings(QUIET_SETTINGS);
-        start();
+        StartedTest::SetUp();
         state.connected = 1;
     }
     void set_all_old() {

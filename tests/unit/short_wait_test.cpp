@@ -9,14 +9,7 @@
 
 namespace {
 
-class ShortWaitTest : public ProgramTest {
-protected:
-    void SetUp() override {
-        ProgramTest::SetUp();
-        write_settings(QUIET_SETTINGS);
-        start();
-    }
-};
+class ShortWaitTest : public StartedTest {};
 
 TEST_F(ShortWaitTest, LastsItsTimeAndDropsOtherEvents) {
     enable_control(ID_REFRESH, 1);

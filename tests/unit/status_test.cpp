@@ -9,12 +9,10 @@
 
 namespace {
 
-class StatusTest : public ProgramTest {
+class StatusTest : public StartedTest {
 protected:
     void SetUp() override {
-        ProgramTest::SetUp();
-        write_settings(QUIET_SETTINGS);
-        start();
+        StartedTest::SetUp();
         state.md_bitdn = 8000;
         state.md_bitup = 1024;
         state.md_snrdn = "6.5";

@@ -14,13 +14,8 @@ namespace {
 
 constexpr const char* SETTINGS_FILE = "vyxC_0.78_cfg.ini";
 
-class TrayTest : public ProgramTest {
+class TrayTest : public StartedTest {
 protected:
-    void SetUp() override {
-        ProgramTest::SetUp();
-        write_settings(QUIET_SETTINGS);
-        start();
-    }
     static void expect_in_tray() {
         EXPECT_EQ(state.window_shown, 0);
         EXPECT_FALSE(window_visible(MAIN_WINDOW));
