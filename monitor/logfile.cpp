@@ -25,8 +25,9 @@ constexpr int ID_LOG_MODEM = 66;
 constexpr int HEADER_SIZE = 12;
 
 // One read of 1..max bytes once something is waiting; 0 when the peer closed,
-// a read failed, or nothing arrived for the idle time-out. Sleeps while idle
-// so a slow sender does not cost processor time.
+// a read failed, or nothing arrived for the idle time-out. Blocks in the
+// system while idle, so a slow sender costs no processor time, and wakes as
+// soon as bytes arrive.
 int receive_piece(int connection, char* buffer, int max) {
     for (int idle_ms = 0;; idle_ms += RECEIVE_POLL_STEP_MS) {
         const int waiting = bytes_waiting(connection);
@@ -38,7 +39,7 @@ int receive_piece(int connection, char* buffer, int max) {
         char probe = 0;
         if (net_peek(connection, &probe, 1) == 0) return 0;
         if (idle_ms >= RECEIVE_IDLE_TIMEOUT_MS) return 0;
-        sleep_ms(RECEIVE_POLL_STEP_MS);
+        net_wait_readable(connection, RECEIVE_POLL_STEP_MS);
     }
 }
 

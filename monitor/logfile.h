@@ -5,8 +5,8 @@
 
 // A reception that makes no progress for this long is given up.
 inline constexpr int RECEIVE_IDLE_TIMEOUT_MS = 10000;
-// Longest sleep between looks at the connection while nothing is waiting.
-inline constexpr int RECEIVE_POLL_STEP_MS = 10;
+// Longest wait for the connection between looks at it while nothing arrives.
+inline constexpr int RECEIVE_POLL_STEP_MS = 100;
 // Larger announced lengths are taken as garbage, not as a log to store.
 inline constexpr int MAX_FILE_LENGTH = 256 * 1024 * 1024;
 // Content is read in pieces of at most this size.

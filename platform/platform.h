@@ -172,6 +172,8 @@ int net_open(const std::string& host, int port);  // handle > 0, or 0
 void net_watch(int handle, int window);
 int net_bytes_waiting(int handle);
 int net_peek(int handle, char* buffer, int size);     // bytes looked at, -1 on error
+// Blocks until bytes or the peer's close are waiting (1), or for at most timeout_ms (0).
+int net_wait_readable(int handle, int timeout_ms);
 int net_receive(int handle, char* buffer, int size);  // n > 0, 0 closed, -1 nothing or error
 int net_send(int handle, const char* data, int size); // bytes accepted, or -1
 void net_close(int handle);

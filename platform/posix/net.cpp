@@ -129,6 +129,16 @@ int net_peek(int handle, char* buffer, int size) {
     return n < 0 ? -1 : static_cast<int>(n);
 }
 
+int net_wait_readable(int handle, int timeout_ms) {
+    const int fd = fd_of(handle);
+    if (fd < 0) return 0;
+    pollfd p{fd, POLLIN | POLLRDHUP, 0};
+    int n;
+    do n = ::poll(&p, 1, std::max(timeout_ms, 0));
+    while (n < 0 && errno == EINTR);
+    return n > 0 ? 1 : 0;
+}
+
 int net_receive(int handle, char* buffer, int size) {
     Socket* s = find(handle);
     if (!s || !buffer || size <= 0) return -1;

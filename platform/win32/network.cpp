@@ -102,6 +102,16 @@ int net_peek(int handle, char* buffer, int size) {
     return n == SOCKET_ERROR ? -1 : n;
 }
 
+int net_wait_readable(int handle, int timeout_ms) {
+    SOCKET s = socket_of(handle);
+    if (s == INVALID_SOCKET) return 0;
+    fd_set readable;
+    FD_ZERO(&readable);
+    FD_SET(s, &readable);
+    timeval wait{timeout_ms / 1000, (timeout_ms % 1000) * 1000};
+    return select(0, &readable, nullptr, nullptr, &wait) > 0 ? 1 : 0;
+}
+
 int net_receive(int handle, char* buffer, int size) {
     SOCKET s = socket_of(handle);
     if (s == INVALID_SOCKET || !buffer || size <= 0) return -1;

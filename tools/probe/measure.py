@@ -1,0 +1,259 @@
+"""Whole-process figures of the client under Wine, each set side by side, in the same run,
+against the probe (tools/probe/probe.cpp) doing the bare minimum of the same job.
+
+    python3 tools/probe/measure.py startup [runs]     start to "get all" on the wire
+    python3 tools/probe/measure.py idle [seconds]     CPU time sitting connected in the tray
+    python3 tools/probe/measure.py log [lines]        receive and show the server's log
+    python3 tools/probe/measure.py all                all three, with the defaults
+
+Needs the windows preset built (vyx_client.exe, vyx_inspect.exe, probe.exe), build/linux/vyx_sim
+and the Wine prefix from scripts/setup."""
+
+from __future__ import annotations
+
+import os
+import signal
+import socket
+import statistics
+import subprocess
+import sys
+import tempfile
+import threading
+import time
+from pathlib import Path
+
+REPO = Path(__file__).resolve().parents[2]
+sys.path.insert(0, str(REPO / "tests" / "e2e"))
+from harness import (DEFAULT_SETTINGS, SETTINGS_NAME, Options, Session, Simulator,  # noqa: E402
+                     wait_for, write_settings)
+
+BUILD = REPO / "build" / "windows"
+PROBE = BUILD / "probe.exe"
+TICKS = os.sysconf("SC_CLK_TCK")
+GREETING = b"Welcome to VYX Mini-Server v1.3\r\n\r\nVYX>"
+
+
+def wine_pid(exe_name: str) -> int:
+    """The Linux process Wine runs the named .exe in: of those naming it, the largest."""
+    best, best_rss = 0, -1
+    for entry in Path("/proc").iterdir():
+        if not entry.name.isdigit():
+            continue
+        try:
+            cmdline = (entry / "cmdline").read_bytes().replace(b"\0", b" ").decode(errors="replace")
+            if exe_name in cmdline and "measure.py" not in cmdline:
+                rss = memory(int(entry.name))["VmRSS"]
+                if rss > best_rss:
+                    best, best_rss = int(entry.name), rss
+        except (OSError, KeyError):
+            continue
+    return best
+
+
+def memory(pid: int) -> dict[str, int]:
+    """VmRSS and VmHWM (peak) of a process, in KiB."""
+    fields = {}
+    for line in Path(f"/proc/{pid}/status").read_text().splitlines():
+        key, _, value = line.partition(":")
+        if key in ("VmRSS", "VmHWM"):
+            fields[key] = int(value.split()[0])
+    return fields
+
+
+def cpu_ticks(pid: int) -> int:
+    fields = Path(f"/proc/{pid}/stat").read_text().rsplit(")", 1)[1].split()
+    return int(fields[11]) + int(fields[12])  # utime + stime
+
+
+def kill_group(proc: subprocess.Popen) -> None:
+    if proc.poll() is None:
+        os.killpg(proc.pid, signal.SIGKILL)
+    proc.wait(10)
+
+
+def ratio(a: float, b: float) -> str:
+    return f"{a / b:.2f}" if b else "-"
+
+
+# --- start-up -----------------------------------------------------------------------------
+
+class GetAllWatcher:
+    """A server that greets every caller and notes when "get all" arrives."""
+
+    def __init__(self) -> None:
+        self.listener = socket.create_server(("127.0.0.1", 0))
+        self.port = self.listener.getsockname()[1]
+        self.arrived = threading.Event()
+        self.when = 0.0
+        threading.Thread(target=self._serve, daemon=True).start()
+
+    def _serve(self) -> None:
+        while True:
+            conn, _ = self.listener.accept()
+            with conn:
+                conn.sendall(GREETING)
+                got = b""
+                conn.settimeout(30)
+                try:
+                    while b"get all\r\n" not in got:
+                        piece = conn.recv(4096)
+                        if not piece:
+                            break
+                        got += piece
+                except OSError:
+                    pass
+                if b"get all\r\n" in got:
+                    self.when = time.monotonic()
+                    self.arrived.set()
+
+    def time_to_get_all(self, command: list[str], cwd: Path, env: dict[str, str]) -> float:
+        self.arrived.clear()
+        start = time.monotonic()
+        proc = subprocess.Popen(command, cwd=cwd, env=env, stdin=subprocess.DEVNULL, stdout=subprocess.DEVNULL,
+                                stderr=subprocess.DEVNULL, start_new_session=True)
+        try:
+            if not self.arrived.wait(60):
+                raise RuntimeError(f"no get all from {command}")
+            return self.when - start
+        finally:
+            kill_group(proc)
+
+
+def startup(session: Session, runs: int = 10) -> None:
+    watcher = GetAllWatcher()
+    work = session.tmp / "startup"
+    work.mkdir()
+    write_settings(work / SETTINGS_NAME, {**DEFAULT_SETTINGS, "Port": str(watcher.port), "AutoConnect": "1"})
+    times: dict[str, list[float]] = {"client": [], "probe": []}
+    for _ in range(runs):  # alternating, so both see the same machine
+        times["client"].append(watcher.time_to_get_all(["wine", str(session.exe)], work, session.env))
+        times["probe"].append(
+            watcher.time_to_get_all(["wine", str(PROBE), "connect", str(watcher.port)], work, session.env))
+    med = {k: statistics.median(v) for k, v in times.items()}
+    print(f"start-up to \"get all\" on the wire, median of {runs} alternating runs each:")
+    for k, v in times.items():
+        print(f"  {k:7} {1000 * med[k]:7.0f} ms   (min {1000 * min(v):.0f}, max {1000 * max(v):.0f})")
+    print(f"  ratio client / probe: {ratio(med['client'], med['probe'])}")
+
+
+# --- idle -----------------------------------------------------------------------------------
+
+def idle(session: Session, seconds: float = 60.0) -> None:
+    with Simulator("--quiet") as sim:
+        c = session.client(settings={"Port": str(sim.port)}, fresh=True)
+        wait_for(lambda: c.enabled(38), 15, "client connected")
+        assert c.info().get("visible") == "0", "client not in the tray"
+        probe = subprocess.Popen(["wine", str(PROBE), "idle"], env=session.env, stdout=subprocess.DEVNULL,
+                                 stderr=subprocess.DEVNULL, start_new_session=True)
+        try:
+            time.sleep(3)  # let both settle
+            pids = {"client": wine_pid("vyx_client.exe"), "probe": wine_pid("probe.exe")}
+            before = {n: cpu_ticks(p) for n, p in pids.items()}
+            time.sleep(seconds)
+            used = {n: (cpu_ticks(p) - before[n]) / TICKS for n, p in pids.items()}
+            print(f"CPU time over {seconds:g} s, the client connected in the tray (a report a minute):")
+            for n in pids:
+                print(f"  {n:7} {used[n]:.2f} s ({100 * used[n] / seconds:.3f} %)")
+            print(f"  client still connected: {c.enabled(38)}")
+        finally:
+            kill_group(probe)
+            session.stop_client()
+
+
+# --- the server's log -----------------------------------------------------------------------
+
+def fetch_log(port: int) -> bytes:
+    """The simulator's log as the client receives it: greeting, then one framed transfer."""
+    with socket.create_connection(("127.0.0.1", port), timeout=30) as s:
+        time.sleep(0.5)
+        s.recv(65536)
+        s.sendall(b"get logfile\r\n")
+        data = b""
+        while len(data) < 12 or len(data) < 12 + int.from_bytes(data[8:12], "little", signed=True):
+            piece = s.recv(1 << 20)
+            if not piece:
+                raise RuntimeError("log transfer cut short")
+            data += piece
+            if len(data) >= 8 and not data.startswith(b"QXMGSFLE"):
+                data = data[data.find(b"QXMGSFLE"):] if b"QXMGSFLE" in data else data[-7:]
+        return data[12:12 + int.from_bytes(data[8:12], "little", signed=True)]
+
+
+def log(session: Session, lines: int = 100000) -> None:
+    inspector = session.inspector
+    with Simulator("--quiet", "--log-lines", str(lines)) as sim:
+        text = fetch_log(sim.port)
+        c = session.client(settings={**DEFAULT_SETTINGS, "Port": str(sim.port), "AutoConnect": "1"}, fresh=True)
+        wait_for(lambda: c.enabled(59), 15, "show Logfile enabled once connected")
+        pid = wine_pid("vyx_client.exe")
+        rss = memory(pid)["VmRSS"]
+        start = time.monotonic()
+        c.click(59)
+
+        def loaded() -> bool:
+            try:
+                inspector.command('find "VYXlog.txt" 100')
+                return "lines" in inspector.command("text 64") and inspector.command("text 65") == ""
+            except Exception:
+                return False
+
+        def loading() -> bool:
+            try:
+                inspector.command('find "VYXlog.txt" 100')
+                return inspector.command("text 65").startswith("please wait")
+            except Exception:
+                return False
+
+        wait_for(loading, 600, "the reception done, the loading begun", interval=0.02)
+        received_s = time.monotonic() - start
+        wait_for(loaded, 600, "the log shown", interval=0.1)
+        client_s = time.monotonic() - start
+        client_mem = memory(pid)
+        size_line = inspector.command("text 64")
+        session.stop_client()
+
+    work = Path(tempfile.mkdtemp(dir=session.tmp))
+    (work / "log.txt").write_bytes(text)
+    probe = subprocess.Popen(["wine", str(PROBE), "richedit", "log.txt"], cwd=work, env=session.env,
+                             stdout=subprocess.DEVNULL, stderr=subprocess.DEVNULL, start_new_session=True)
+    try:
+        inspector.command('find "probe" 30000')
+        inspector.waiting("idle", 10000)
+        probe_pid = wine_pid("probe.exe")
+        probe_rss = memory(probe_pid)["VmRSS"]
+        start = time.monotonic()
+        inspector.command("click 1")
+        wait_for(lambda: inspector.raw('find "probe done" 100').startswith("ok"), 600, "probe done", interval=0.1)
+        probe_s = time.monotonic() - start
+        probe_mem = memory(probe_pid)
+    finally:
+        kill_group(probe)
+
+    print(f"the server's log, {lines} lines, {len(text)} bytes; client: {size_line}")
+    print(f"  client  received and shown in {client_s:6.2f} s; memory {rss // 1024} MiB before, "
+          f"peak {client_mem['VmHWM'] // 1024} MiB; of the time, reception {received_s:.2f} s")
+    print(f"  probe   file appended in     {probe_s:6.2f} s; memory {probe_rss // 1024} MiB before, "
+          f"peak {probe_mem['VmHWM'] // 1024} MiB")
+    print(f"  ratio client / probe: time {ratio(client_s, probe_s)}, "
+          f"peak growth {ratio(client_mem['VmHWM'] - rss, probe_mem['VmHWM'] - probe_rss)}")
+
+
+def main() -> None:
+    what = sys.argv[1] if len(sys.argv) > 1 else "all"
+    arg = [float(a) for a in sys.argv[2:3]]
+    session = Session(Options(exe=BUILD / "vyx_client.exe", inspector=BUILD / "vyx_inspect.exe",
+                              prefix=REPO / "build" / "wineprefix"))
+    try:
+        session.start()
+        if what in ("startup", "all"):
+            startup(session, *(int(a) for a in arg) if what == "startup" else ())
+        if what in ("idle", "all"):
+            idle(session, *arg if what == "idle" else ())
+        if what in ("log", "all"):
+            log(session, *(int(a) for a in arg) if what == "log" else ())
+    finally:
+        session.stop()
+
+
+if __name__ == "__main__":
+    main()
