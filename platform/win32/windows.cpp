@@ -157,8 +157,10 @@ void set_foreground_window(int window) {
 }
 
 void repaint_window(int window) {
-    if (HWND hwnd = window_handle(window))
-        RedrawWindow(hwnd, nullptr, nullptr, RDW_INVALIDATE | RDW_UPDATENOW | RDW_ALLCHILDREN);
+    // Paints at once what changed (the window and its controls), without
+    // invalidating the rest: a full repaint on every arrival of data would
+    // keep a busy connection from leaving any time for the user.
+    if (HWND hwnd = window_handle(window)) RedrawWindow(hwnd, nullptr, nullptr, RDW_UPDATENOW | RDW_ALLCHILDREN);
 }
 
 void get_client_size(int window, int* w, int* h) {

@@ -75,6 +75,33 @@ def wait_for(predicate: Callable[[], T], timeout: float, what: str, interval: fl
         time.sleep(interval)
 
 
+def wine_pid(exe_name: str) -> int:
+    """The Linux process Wine runs the named .exe in: of the processes naming it, the largest."""
+    best, best_rss = 0, -1
+    for entry in Path("/proc").iterdir():
+        if not entry.name.isdigit():
+            continue
+        try:
+            cmdline = (entry / "cmdline").read_bytes().replace(b"\0", b" ").decode(errors="replace")
+            if exe_name in cmdline and ".py" not in cmdline:
+                rss = memory_kib(int(entry.name))["VmRSS"]
+                if rss > best_rss:
+                    best, best_rss = int(entry.name), rss
+        except (OSError, KeyError):
+            continue
+    return best
+
+
+def memory_kib(pid: int) -> dict[str, int]:
+    """VmRSS (now) and VmHWM (peak) of a process, in KiB."""
+    fields = {}
+    for line in Path(f"/proc/{pid}/status").read_text().splitlines():
+        key, _, value = line.partition(":")
+        if key in ("VmRSS", "VmHWM"):
+            fields[key] = int(value.split()[0])
+    return fields
+
+
 def unescape(text: str) -> str:
     """Undoes the inspector's escaping of answers (\\\\, \\r, \\n, \\t, \\xNN)."""
     out = []

@@ -25,39 +25,12 @@ from pathlib import Path
 REPO = Path(__file__).resolve().parents[2]
 sys.path.insert(0, str(REPO / "tests" / "e2e"))
 from harness import (DEFAULT_SETTINGS, SETTINGS_NAME, Options, Session, Simulator,  # noqa: E402
-                     wait_for, write_settings)
+                     memory_kib as memory, wait_for, wine_pid, write_settings)
 
 BUILD = REPO / "build" / "windows"
 PROBE = BUILD / "probe.exe"
 TICKS = os.sysconf("SC_CLK_TCK")
 GREETING = b"Welcome to VYX Mini-Server v1.3\r\n\r\nVYX>"
-
-
-def wine_pid(exe_name: str) -> int:
-    """The Linux process Wine runs the named .exe in: of those naming it, the largest."""
-    best, best_rss = 0, -1
-    for entry in Path("/proc").iterdir():
-        if not entry.name.isdigit():
-            continue
-        try:
-            cmdline = (entry / "cmdline").read_bytes().replace(b"\0", b" ").decode(errors="replace")
-            if exe_name in cmdline and "measure.py" not in cmdline:
-                rss = memory(int(entry.name))["VmRSS"]
-                if rss > best_rss:
-                    best, best_rss = int(entry.name), rss
-        except (OSError, KeyError):
-            continue
-    return best
-
-
-def memory(pid: int) -> dict[str, int]:
-    """VmRSS and VmHWM (peak) of a process, in KiB."""
-    fields = {}
-    for line in Path(f"/proc/{pid}/status").read_text().splitlines():
-        key, _, value = line.partition(":")
-        if key in ("VmRSS", "VmHWM"):
-            fields[key] = int(value.split()[0])
-    return fields
 
 
 def cpu_ticks(pid: int) -> int:
