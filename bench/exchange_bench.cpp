@@ -20,12 +20,14 @@
 
 namespace {
 
-// An answer of about `bytes` bytes: report lines, then the prompt.
+// An answer of at most `bytes` bytes (the client drops longer unfinished
+// ones): report lines, then the prompt.
 std::string answer(std::size_t bytes) {
     const std::string line = "md_note: line data of the modem, nothing the client looks for\r\n";
+    const std::string end = "md_bitdn: 6016\r\n\r\nVYX>";
     std::string text;
-    while (text.size() + line.size() < bytes) text += line;
-    return text + "md_bitdn: 6016\r\n\r\nVYX>";
+    while (text.size() + line.size() + end.size() <= bytes) text += line;
+    return text + end;
 }
 
 void handle_in_pieces(benchmark::State& bench) {
@@ -62,10 +64,10 @@ void handle_in_pieces(benchmark::State& bench) {
 
 }  // namespace
 
-// 1 KiB pieces: 256 KiB and 1 MiB answers; 1-byte pieces: 16 and 64 KiB.
+// 1 KiB pieces: 256 KiB and 1 MiB answers; 1-byte pieces: 64 KiB and 1 MiB
+// (a million handler calls: one iteration is plenty).
 BENCHMARK(handle_in_pieces)
     ->Args({256 << 10, 1 << 10})
     ->Args({1 << 20, 1 << 10})
-    ->Args({16 << 10, 1})
-    ->Args({64 << 10, 1})
     ->Unit(benchmark::kMillisecond);
+BENCHMARK(handle_in_pieces)->Args({64 << 10, 1})->Args({1 << 20, 1})->Iterations(1)->Unit(benchmark::kMillisecond);
