@@ -106,6 +106,7 @@ int create_control(const ControlArgs& a) {
 
     const ClassAndStyle cs = class_for(a);
     if (!cs.cls) return 0;
+    if (a.kind == KIND_RICHEDIT) load_rich_edit();
     const char* text = a.text ? a.text : "";
     HWND hwnd = CreateWindowExA(cs.ex_style, cs.cls, text,
                                 WS_CHILD | WS_VISIBLE | cs.style, x, y, a.w, a.h, parent,

@@ -24,6 +24,10 @@ constexpr UINT TRAY_CALLBACK = 12501;
 constexpr UINT TRAY_REPOSTED = 12502;
 
 HINSTANCE instance();
+// Loaded when the first rich edit is made rather than imported: only the log
+// viewer has one, start-up stays shorter, and a missing library costs that
+// one control, not the whole program.
+void load_rich_edit();
 HWND window_handle(int window);  // nullptr when the window does not exist
 int window_number(HWND hwnd);    // top-level window of hwnd, or WINDOW_NONE
 

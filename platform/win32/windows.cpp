@@ -17,6 +17,14 @@ HWND g_windows[WINDOW_COUNT] = {};
 
 bool valid_window(int window) { return window >= 0 && window < WINDOW_COUNT; }
 
+}  // namespace
+
+void load_rich_edit() {
+    if (!g_rich_edit) g_rich_edit = LoadLibraryA("riched20.dll");
+}
+
+namespace {
+
 void init_common_controls() {
     INITCOMMONCONTROLSEX icc{};
     icc.dwSize = sizeof icc;
@@ -53,10 +61,6 @@ using namespace win32;
 int platform_init() {
     g_instance = GetModuleHandleA(nullptr);
     init_common_controls();
-
-    // Loaded rather than imported: only the log viewer needs it, and a
-    // missing library then costs that one control, not the whole program.
-    g_rich_edit = LoadLibraryA("riched20.dll");
 
     if (!g_class_registered) {
         WNDCLASSEXA wc{};
