@@ -88,21 +88,15 @@ class ConfigSenderTest : public ConnectedTest {
 
     // Settings as the server last reported them, shown in the panel.
     void reported() {
-        state.auto_status = 1;
         state.auto_interval = 60;
         state.auto_bitdn = 7;
         state.auto_bitup = 500;
         state.auto_snrdn = 6;
         state.auto_snrdnx = 3;
-        state.auto_switch_bitdn = 1;
-        state.auto_switch_bitup = 0;
-        state.auto_switch_snrdn = 1;
-        state.auto_switch_cantconnect = 0;
-        state.auto_action_writelog = 1;
-        state.auto_action_ipdetect = 0;
-        state.auto_action_resync = 1;
-        state.auto_action_reboot = 0;
-        state.auto_action_netsend = 1;
+        state.auto_status = state.auto_switch_bitdn = state.auto_switch_snrdn = state.auto_action_writelog =
+            state.auto_action_resync = state.auto_action_netsend = 1;
+        state.auto_switch_bitup = state.auto_switch_cantconnect = state.auto_action_ipdetect =
+            state.auto_action_reboot = 0;
         state.auto_action_netsendadd = "10.0.0.5";
         show_monitoring_settings();
     }
@@ -122,7 +116,6 @@ class ConfigSenderTest : public ConnectedTest {
         loopback::wait_until([&] { return bytes_waiting(state.connection) > 0; }, 200);
         return read_available_text(state.connection, 10000);
     }
-
 };
 
 TEST(SwitchWord, OnlyZeroAndOneHaveAWord) {

@@ -1,9 +1,10 @@
 // Connecting and disconnecting against real peers: a scripted loopback server
 // on a thread (to see the exact bytes), and vyx_sim with its faults. What the
 // user saw is read from the sequence of status pictures and their times.
+#include "link/connection.h"
+
 #include <thread>
 
-#include "link/connection.h"
 #include "tests/unit/fixture.h"
 #include "tests/unit/loopback_peer.h"
 #include "tests/unit/sim_process.h"
@@ -15,7 +16,7 @@ constexpr const char* GREETING = "Welcome to VYX Mini-Server v1.3\r\nVYX>";
 // Accepts one client, sends its pieces (each after a pause), then records
 // what the client sends for a while.
 class ScriptedServer {
-public:
+   public:
     explicit ScriptedServer(std::vector<std::pair<int, std::string>> pieces, int record_ms = 400) {
         port_ = listener_.port();
         thread_ = std::thread([this, pieces, record_ms] {
@@ -34,10 +35,16 @@ public:
         if (thread_.joinable()) thread_.join();
     }
     int port() const { return port_; }
-    const std::string& received() { finish(); return received_; }
-    bool accepted() { finish(); return accepted_; }
+    const std::string& received() {
+        finish();
+        return received_;
+    }
+    bool accepted() {
+        finish();
+        return accepted_;
+    }
 
-private:
+   private:
     loopback::Listener listener_;
     int port_ = 0;
     std::thread thread_;
@@ -46,7 +53,7 @@ private:
 };
 
 class ConnectionTest : public StartedTest {
-protected:
+   protected:
     void SetUp() override {
         StartedTest::SetUp();
         headless::world().pictures_shown.clear();
@@ -77,7 +84,8 @@ protected:
     void expect_not_connected() {
         EXPECT_EQ(state.connected, 0);
         EXPECT_EQ(state.connection, 0);
-        EXPECT_EQ(state.update_in_progress + state.server_busy + state.warning + state.auto_config_pending, 0);
+        EXPECT_EQ(state.update_in_progress + state.server_busy + state.warning + state.auto_config_pending,
+                  0);
         for (int id : {28, 31, 32, 33, 37}) EXPECT_TRUE(control_enabled(id)) << id;
         for (int id : {38, 40, 41, 42, 43}) EXPECT_FALSE(control_enabled(id)) << id;
     }
@@ -107,8 +115,12 @@ TEST_F(ConnectionTest, GreetingAcceptedSendsExactlyGetAll) {
         expect_connected_look();
         EXPECT_EQ(server.received(), c.expected);
         EXPECT_EQ(seen().back(), 12);
+        state.answer_text = "md_bitdn: 6016\r\n";
+        state.get_auto_pending = 1;
         disconnect_server();
         expect_not_connected();
+        EXPECT_EQ(state.answer_text, "") << "the unfinished answer is forgotten";
+        EXPECT_EQ(state.get_auto_pending, 0);
         EXPECT_EQ(seen().back(), 10);
     }
 }
@@ -167,17 +179,6 @@ TEST_F(ConnectionTest, DisconnectWhileNothingIsOpenShowsTheFailureNotice) {
     EXPECT_GE(shown_for(14), 450);
 }
 
-TEST_F(ConnectionTest, DisconnectForgetsTheUnfinishedAnswer) {
-    ScriptedServer server({{0, GREETING}});
-    target("localhost", std::to_string(server.port()));
-    connect_server();
-    state.answer_text = "md_bitdn: 6016\r\n";
-    state.get_auto_pending = 1;
-    disconnect_server();
-    EXPECT_EQ(state.answer_text, "");
-    EXPECT_EQ(state.get_auto_pending, 0);
-}
-
 // The dotted-address gate, in a network of its own where echoes can be refused.
 TEST_F(ConnectionTest, DottedAddressIsPingedFirstAndAHostNameNever) {
     struct {
@@ -223,32 +224,6 @@ TEST_F(ConnectionTest, ConnectsToTheSimulatorFromTheButtonAndTheEnterKey) {
     main_loop_turn();
     EXPECT_EQ(state.connected, 1);
 }
-
-TEST_F(ConnectionTest, SimulatorFaults) {
-    struct {
-        std::vector<std::string> args;
-        std::vector<int> seen;
-    } cases[] = {
-        {{"--fault", "split", "--split-ms", "300"}, {12}},
-        {{"--fault", "lower"}, {12, 10}},
-        {{"--fault", "busy"}, {12, 13, 10}},
-    };
-    for (auto& c : cases) {
-        SCOPED_TRACE(c.args[1]);
-        c.args.push_back("--quiet");
-        simproc::Sim sim(c.args);
-        ASSERT_TRUE(sim.listening());
-        headless::world().pictures_shown.clear();
-        target("localhost", std::to_string(sim.port()));
-        connect_server();
-        EXPECT_EQ(seen(), c.seen);
-        disconnect_server();
-    }
-}
-
-}  // namespace
-
-namespace {
 
 class StartupConnectionTest : public ProgramTest {};
 

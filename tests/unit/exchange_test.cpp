@@ -2,15 +2,16 @@
 // bursts, the server's special texts inside and outside an answer, "get auto"
 // after a refresh, exact command bytes, and the limits that keep a hostile
 // server from growing memory or losing a command.
+#include "link/exchange.h"
+
 #include <thread>
 
-#include "link/exchange.h"
 #include "tests/unit/connected_fixture.h"
 
 namespace {
 
 class ExchangeTest : public ConnectedTest {
-protected:
+   protected:
     void SetUp() override {
         ConnectedTest::SetUp();
         headless::world().pictures_shown.clear();
@@ -73,7 +74,8 @@ TEST_F(ExchangeTest, RefreshAnnouncedThenGetAutoOnceAfterTheNextAnswer) {
     EXPECT_EQ(state.auto_config_pending, 1);
     EXPECT_EQ(state.update_in_progress, 1) << "the please-wait look stays";
     EXPECT_TRUE(showed(20)) << "refresh notice";
-    for (int id : {28, 31, 32, 33, 37, 38, 40, 41, 42, 43, 24, 25, 26, 59}) EXPECT_FALSE(control_enabled(id)) << id;
+    for (int id : {28, 31, 32, 33, 37, 38, 40, 41, 42, 43, 24, 25, 26, 59})
+        EXPECT_FALSE(control_enabled(id)) << id;
 
     server_says("md_bitdn: 5000\r\n\r\nVYX>");
     EXPECT_EQ(peer_.read_until("\r\n"), "get auto\r\n");
@@ -89,16 +91,20 @@ TEST_F(ExchangeTest, ServusDisconnects) {
     EXPECT_TRUE(peer_.closed_within(1000));
 }
 
-TEST_F(ExchangeTest, ButtonsSendExactlyTheirLine) {
+TEST_F(ExchangeTest, ButtonsGoOffAndSendExactlyTheirLine) {
     struct {
         int id;
         const char* line;
-    } cases[] = {{40, "refresh\r\n"}, {41, "resync\r\n"}, {42, "reboot\r\n"}, {43, "shutdown\r\n"},
+    } cases[] = {{40, "refresh\r\n"},
+                 {41, "resync\r\n"},
+                 {42, "reboot\r\n"},
+                 {43, "shutdown\r\n"},
                  {59, "get logfile\r\n"}};
     for (const auto& c : cases) {
         enable_control(c.id, 1);
         headless::push_control(c.id);
         main_loop_turn();
+        EXPECT_FALSE(control_enabled(c.id)) << c.id;
         const std::string line = c.line;
         EXPECT_EQ(peer_.read_exact(line.size()), line);
         EXPECT_EQ(peer_.read_for(50), "") << "nothing else";

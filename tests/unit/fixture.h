@@ -17,7 +17,7 @@
 #include "platform/headless/headless.h"
 
 class ProgramTest : public ::testing::Test {
-protected:
+   protected:
     void SetUp() override {
         old_dir_ = std::filesystem::current_path();
         dir_ = std::filesystem::temp_directory_path() /
@@ -39,9 +39,16 @@ protected:
     void write_settings(const std::string& bytes) {
         std::ofstream("vyxC_0.78_cfg.ini", std::ios::binary) << bytes;
     }
-    static std::string settings_file() {
-        std::ifstream in("vyxC_0.78_cfg.ini", std::ios::binary);
+    static std::string read_file(const std::filesystem::path& path) {
+        std::ifstream in(path, std::ios::binary);
         return std::string(std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>());
+    }
+    static std::string settings_file() { return read_file("vyxC_0.78_cfg.ini"); }
+    // The text of a tray popup item, "?" when there is none.
+    static std::string tray_item(int id) {
+        for (const auto& m : headless::world().menus.at(MENU_TRAY))
+            if (m.item == id) return m.text;
+        return "?";
     }
 
     // Runs start-up; the loop is then driven one turn at a time.
@@ -59,7 +66,7 @@ protected:
 
 // A program started with the quiet settings, the loop not yet turned.
 class StartedTest : public ProgramTest {
-protected:
+   protected:
     void SetUp() override {
         ProgramTest::SetUp();
         write_settings(QUIET_SETTINGS);

@@ -28,16 +28,10 @@ std::string numbered_lines(int count, const char* end = "\n") {
     return text;
 }
 
-std::string read_file(const char* name) {
-    std::ifstream in(name, std::ios::binary);
-    return std::string(std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>());
-}
-
 class LogFileTest : public ConnectedTest {
    protected:
     static std::string editor() { return get_control_text(ID_LOG_TEXT); }
     static const std::vector<std::string>& pieces() { return headless::find_control(ID_LOG_TEXT)->appended; }
-
 };
 
 // ---- receive_file -----------------------------------------------------------

@@ -37,24 +37,12 @@ TEST_F(MainLoopTest, CloseOnLogViewerClosesOnlyIt) {
     EXPECT_EQ(state.quit_requested, 0);
 }
 
-TEST_F(MainLoopTest, ActionButtonsAreDisabledWhenPressed) {
-    for (int id : {ID_REFRESH, ID_RESYNC, ID_REBOOT, ID_SHUTDOWN, ID_SHOW_LOG}) {
-        SCOPED_TRACE(id);
-        enable_control(id, 1);
-        headless::push_control(id);
-        EXPECT_EQ(main_loop_turn(), 1);
-        EXPECT_FALSE(control_enabled(id));
-    }
-}
-
 TEST_F(MainLoopTest, MonitoringButtonsSetTheirRequest) {
     struct {
         int id;
         int auto_status, auto_status_changed, commit_pending;
     } cases[] = {
-        {ID_ACTIVATE, 1, 1, 0},
-        {ID_DEACTIVATE, 0, 1, 0},
-        {ID_APPLY, 7, 0, 1},  // auto_status left as it was
+        {ID_ACTIVATE, 1, 1, 0}, {ID_DEACTIVATE, 0, 1, 0}, {ID_APPLY, 7, 0, 1},  // auto_status left as it was
     };
     for (const auto& c : cases) {
         SCOPED_TRACE(c.id);
@@ -70,13 +58,6 @@ TEST_F(MainLoopTest, MonitoringButtonsSetTheirRequest) {
     }
 }
 
-TEST_F(MainLoopTest, LinkOpensHomePageOnce) {
-    headless::push_control(ID_HOME_LINK);
-    main_loop_turn();
-    ASSERT_EQ(headless::world().shell_opens.size(), 1u);
-    EXPECT_EQ(headless::world().shell_opens[0], get_control_text(ID_HOME_LINK));
-}
-
 TEST_F(MainLoopTest, ReconnectBoxDrivesIntervalControls) {
     for (int checked : {1, 0, 1}) {
         set_checked(ID_TRY_CONNECT, checked);
@@ -84,12 +65,6 @@ TEST_F(MainLoopTest, ReconnectBoxDrivesIntervalControls) {
         main_loop_turn();
         for (int id : {34, 35, 36}) EXPECT_EQ(control_enabled(id), checked) << id;
     }
-}
-
-TEST_F(MainLoopTest, MinimizeButtonMinimizesTheWindow) {
-    headless::push_control(ID_MINIMIZE);
-    main_loop_turn();
-    EXPECT_TRUE(window_minimized(MAIN_WINDOW));
 }
 
 TEST_F(MainLoopTest, ViewLogfileOnlyWhileConfigurationIsNotPending) {
@@ -128,16 +103,6 @@ TEST_F(MainLoopTest, IgnoredEventsChangeNothing) {
     EXPECT_EQ(state.window_shown, 1);
     EXPECT_TRUE(window_visible(MAIN_WINDOW));
     EXPECT_EQ(state.quit_requested, 0);
-}
-
-TEST_F(MainLoopTest, SupervisionTimerKeepsTheLoopTurning) {
-    const long long t0 = headless::world().now_ms;
-    for (int i = 0; i < 3; ++i) {
-        EXPECT_EQ(main_loop_turn(), 1);
-        EXPECT_EQ(state.event, EVENT_TIMER);
-        EXPECT_EQ(get_event_timer(), TIMER_SUPERVISION);
-    }
-    EXPECT_EQ(headless::world().now_ms - t0, 3000);
 }
 
 }  // namespace

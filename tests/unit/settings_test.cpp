@@ -1,6 +1,8 @@
 // The settings file: what start-up takes from it, the exact bytes a save
 // writes, and that neither a strange file nor a failed save costs the user
 // anything. Everything runs over real files in the test's own directory.
+#include "ui/settings.h"
+
 #include <algorithm>
 #include <cstdint>
 #include <optional>
@@ -8,7 +10,6 @@
 
 #include "tests/unit/fixture.h"
 #include "ui/ini_file.h"
-#include "ui/settings.h"
 
 namespace {
 
@@ -39,7 +40,7 @@ struct ReadCase {
 };
 
 Fields loaded() {
-    return {state.ip_or_hostname, state.port,         state.auto_connect,        state.start_iconic,
+    return {state.ip_or_hostname,      state.port,        state.auto_connect,        state.start_iconic,
             state.systray_icon_prefix, state.try_connect, state.try_connect_interval};
 }
 
@@ -49,30 +50,22 @@ const std::string default_file =
 
 // The eight lines a save of f writes (default_file pins the layout byte for byte).
 std::string saved_file(const Fields& f) {
-    return "[CLIENT]\r\nIP_or_Hostname = " + f.host + "\r\nPort = " + f.port + "\r\nAutoConnect = " +
-           std::to_string(f.auto_connect) + "\r\nstartVYXCiconic = " + std::to_string(f.start_iconic) +
-           "\r\nSysTrayIconPrefix = " + f.prefix + "\r\nTryConnect = " + std::to_string(f.try_connect) +
+    return "[CLIENT]\r\nIP_or_Hostname = " + f.host + "\r\nPort = " + f.port +
+           "\r\nAutoConnect = " + std::to_string(f.auto_connect) +
+           "\r\nstartVYXCiconic = " + std::to_string(f.start_iconic) + "\r\nSysTrayIconPrefix = " + f.prefix +
+           "\r\nTryConnect = " + std::to_string(f.try_connect) +
            "\r\nTryConnectInterval = " + std::to_string(f.interval) + "\r\n";
 }
 
-void write_file(const fs::path& path, const std::string& bytes) {
-    std::ofstream(path, std::ios::binary | std::ios::trunc).write(bytes.data(), std::streamsize(bytes.size()));
-}
-
-std::string read_file(const fs::path& path) {
-    std::ifstream in(path, std::ios::binary);
-    return {std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>()};
-}
-
 class SettingsTest : public ProgramTest {
-protected:
+   protected:
     // A fresh program over `file` (no settings file when nullopt).
     void restart_with(const std::optional<std::string>& file) {
         if (window_exists(MAIN_WINDOW)) release_everything();
         headless::reset();
         fs::remove_all(SETTINGS_FILE);
         fs::remove_all(SETTINGS_TEMP_FILE);
-        if (file) write_file(SETTINGS_FILE, *file);
+        if (file) write_settings(*file);
         start();
     }
 
@@ -110,7 +103,8 @@ TEST_F(SettingsTest, ReadingRules) {
         {"blanks before key, header and '=' and after a value are dropped",
          " \t[CLIENT]\r\n\t Port \t = 8080 \t \r\nIP_or_Hostname =\t host name  \r\n",
          {.host = "host name", .port = "8080"}},
-        {"first of two entries wins", "[CLIENT]\r\nPort = 1111\r\nport = 2222\r\nAutoConnect=0\r\nAutoConnect=1\r\n",
+        {"first of two entries wins",
+         "[CLIENT]\r\nPort = 1111\r\nport = 2222\r\nAutoConnect=0\r\nAutoConnect=1\r\n",
          {.port = "1111", .auto_connect = 0}},
         {"blanks inside the brackets make another group", "[ CLIENT\t]\r\nPort = 1\r\n", defaults},
         {"text after ']' is ignored", "[CLIENT] ; main group\r\nPort = 3\r\n", {.port = "3"}},
@@ -124,14 +118,16 @@ TEST_F(SettingsTest, ReadingRules) {
          "startVYXCiconic=\v5\r\n",
          {.auto_connect = 2, .start_iconic = 5, .try_connect = 1, .interval = -7}},
         {"a key without '=' is present with an empty value, and the next line still counts",
-         "[CLIENT]\r\nIP_or_Hostname\r\nPort = 5\r\nTryConnectInterval\r\n", {.host = "", .port = "5", .interval = 0}},
+         "[CLIENT]\r\nIP_or_Hostname\r\nPort = 5\r\nTryConnectInterval\r\n",
+         {.host = "", .port = "5", .interval = 0}},
         {"a value keeps '=', ';' and '['; a blank one is empty, not the default",
          "[CLIENT]\r\nSysTrayIconPrefix = a=b ; [c]\r\nIP_or_Hostname =  \t \r\n",
          {.host = "", .prefix = "a=b ; [c]"}},
         {"UTF-8 byte-order mark", "\xEF\xBB\xBF[CLIENT]\r\nPort = 8080\r\n", {.port = "8080"}},
         {"a mark anywhere else is text", "[CLIENT]\r\n\xEF\xBB\xBFPort = 8080\r\n", defaults},
         {"LF line ends", "[CLIENT]\nPort = 1\nTryConnect = 1\n", {.port = "1", .try_connect = 1}},
-        {"CR, mixed line ends and blank lines", "\r\n\n[CLIENT]\r\r\nPort = 1\r\r\r\n   \r\n\nTryConnect = 1",
+        {"CR, mixed line ends and blank lines",
+         "\r\n\n[CLIENT]\r\r\nPort = 1\r\r\r\n   \r\n\nTryConnect = 1",
          {.port = "1", .try_connect = 1}},
         {"all seven keys",
          "[CLIENT]\r\nIP_or_Hostname = 10.0.0.1\r\nPort = 23\r\nAutoConnect = 0\r\nstartVYXCiconic = 0\r\n"
@@ -140,17 +136,19 @@ TEST_F(SettingsTest, ReadingRules) {
     };
     for (const auto& c : cases) {
         SCOPED_TRACE(c.what);
-        write_file(SETTINGS_FILE, c.file);
+        write_settings(c.file);
         state = ProgramState{};
         load_settings();
         EXPECT_EQ(loaded(), c.expected);
-        EXPECT_EQ(read_file(SETTINGS_FILE), c.file) << "reading never changes the file";
+        EXPECT_EQ(settings_file(), c.file) << "reading never changes the file";
     }
 }
 
 TEST_F(SettingsTest, NoFileStartsWithDefaultsAndCreatesNothingUntilSaved) {
     start();
-    for (const auto& [id, text] : {std::pair{ID_HOST, "localhost"}, {ID_PORT, "7784"}, {ID_INTERVAL, "15"},
+    for (const auto& [id, text] : {std::pair{ID_HOST, "localhost"},
+                                   {ID_PORT, "7784"},
+                                   {ID_INTERVAL, "15"},
                                    {ID_PREFIX, "DSL-Modem 1"}})
         EXPECT_EQ(get_control_text(id), text) << id;
     EXPECT_EQ(is_checked(ID_AUTO_CONNECT), 1);
@@ -159,7 +157,7 @@ TEST_F(SettingsTest, NoFileStartsWithDefaultsAndCreatesNothingUntilSaved) {
     EXPECT_TRUE(fs::is_empty(dir_)) << "loading never creates the file";
 
     save_by(false);
-    EXPECT_EQ(read_file(SETTINGS_FILE), default_file);
+    EXPECT_EQ(settings_file(), default_file);
     EXPECT_EQ(directory_names(), std::vector<std::string>{SETTINGS_FILE});
 
     fs::remove(SETTINGS_FILE);
@@ -178,13 +176,25 @@ TEST_F(SettingsTest, FlagsAtStartUpAndWhatTheNextSaveMakesOfThem) {
         Fields saved;
     } cases[] = {
         {"auto-connect 2 shows checked and is saved as 1; the interval is shown unclamped",
-         "[CLIENT]\r\nAutoConnect = 2\r\nstartVYXCiconic = 0\r\nTryConnectInterval = 5000\r\n", true, false, true,
-         "5000", {.start_iconic = 0, .interval = 5000}},
+         "[CLIENT]\r\nAutoConnect = 2\r\nstartVYXCiconic = 0\r\nTryConnectInterval = 5000\r\n",
+         true,
+         false,
+         true,
+         "5000",
+         {.start_iconic = 0, .interval = 5000}},
         {"start-iconic other than 1 shows the window and survives the save",
-         "[CLIENT]\r\nAutoConnect = 0\r\nstartVYXCiconic = 7\r\n", false, false, true, "15",
+         "[CLIENT]\r\nAutoConnect = 0\r\nstartVYXCiconic = 7\r\n",
+         false,
+         false,
+         true,
+         "15",
          {.auto_connect = 0, .start_iconic = 7}},
         {"negative flags count as checked; start-iconic -1 is not 1",
-         "[CLIENT]\r\nAutoConnect = -1\r\nstartVYXCiconic = -1\r\nTryConnect = -1\r\n", true, true, true, "15",
+         "[CLIENT]\r\nAutoConnect = -1\r\nstartVYXCiconic = -1\r\nTryConnect = -1\r\n",
+         true,
+         true,
+         true,
+         "15",
          {.start_iconic = -1, .try_connect = 1}},
     };
     for (const auto& c : cases) {
@@ -196,7 +206,7 @@ TEST_F(SettingsTest, FlagsAtStartUpAndWhatTheNextSaveMakesOfThem) {
         EXPECT_EQ(window_visible(MAIN_WINDOW), c.window_shown ? 1 : 0);
         EXPECT_EQ(get_control_text(ID_INTERVAL), c.interval_text);
         save_settings();
-        EXPECT_EQ(read_file(SETTINGS_FILE), saved_file(c.saved));
+        EXPECT_EQ(settings_file(), saved_file(c.saved));
     }
 }
 
@@ -228,10 +238,12 @@ TEST_F(SettingsTest, HugeAndNoisyFilesStillStart) {
         {"NULs inside a value", header + "SysTrayIconPrefix = a\0b\r\n"s, {.prefix = "a\0b"s}},
         // At the bound: only whole lines are taken, so a value is never cut short.
         {"line ending right at the bound",
-         header + comment_of_size(bound - header.size() - port_line.size() + 1) + port_line + "TryConnect = 1\r\n",
+         header + comment_of_size(bound - header.size() - port_line.size() + 1) + port_line +
+             "TryConnect = 1\r\n",
          port_8080},
         {"line crossing the bound",
-         header + comment_of_size(bound - header.size() - port_line.size() + 2) + port_line + "TryConnect = 1\r\n",
+         header + comment_of_size(bound - header.size() - port_line.size() + 2) + port_line +
+             "TryConnect = 1\r\n",
          defaults},
         {"file of exactly the bound without a last line end",
          header + comment_of_size(bound - header.size() - 11) + "Port = 8080", port_8080},
@@ -260,7 +272,8 @@ TEST_F(SettingsTest, SaveWritesExactlyTheEightLinesThatReadBackTheSame) {
          "\xEF\xBB\xBF; my notes\n[OTHER]\nx=1\n\n[client]\nport=8080   \nUnknown = 5\n"
          "startVYXCiconic=0\nTryConnectInterval=12abc\n[MORE]\n",
          [] {}, true, saved_file({.port = "8080", .start_iconic = 0, .interval = 12})},
-        {"edited controls, values that look like file syntax; the interval text goes through the number rule", "[CLIENT]\r\nstartVYXCiconic = 0\r\n",
+        {"edited controls, values that look like file syntax; the interval text goes through the number rule",
+         "[CLIENT]\r\nstartVYXCiconic = 0\r\n",
          [] {
              set_control_text(ID_HOST, "host=with=equals");
              set_control_text(ID_PORT, "");
@@ -269,7 +282,9 @@ TEST_F(SettingsTest, SaveWritesExactlyTheEightLinesThatReadBackTheSame) {
              set_control_text(ID_INTERVAL, " 12abc");
              set_control_text(ID_PREFIX, "[not a header]; nor a comment, longer than 25 characters");
          },
-         true, saved_file({"host=with=equals", "", 0, 0, "[not a header]; nor a comment, longer than 25 characters", 1, 12})},
+         true,
+         saved_file({"host=with=equals", "", 0, 0, "[not a header]; nor a comment, longer than 25 characters",
+                     1, 12})},
         {"an interval past the 32-bit range wraps", std::nullopt,
          [] { set_control_text(ID_INTERVAL, "-2147483649"); }, false, saved_file({.interval = 2147483647})},
     };
@@ -278,7 +293,7 @@ TEST_F(SettingsTest, SaveWritesExactlyTheEightLinesThatReadBackTheSame) {
         restart_with(c.old_file);
         c.edit();
         save_by(c.by_minimize);
-        EXPECT_EQ(read_file(SETTINGS_FILE), c.expected);
+        EXPECT_EQ(settings_file(), c.expected);
         EXPECT_EQ(directory_names(), std::vector<std::string>{SETTINGS_FILE}) << "no temporary file left";
         const ProgramState running = state;
         state = ProgramState{};
@@ -303,7 +318,7 @@ TEST_F(SettingsTest, SaveThatCannotBeDoneLeavesEverythingAsItWas) {
         SCOPED_TRACE(c.what);
         restart_with(c.file);
         fs::create_directory(c.obstacle);
-        write_file(fs::path(c.obstacle) / "inside", "kept");
+        std::ofstream(fs::path(c.obstacle) / "inside") << "kept";
         set_control_text(ID_PORT, "4242");
         set_control_text(ID_PREFIX, "typed");
         save_by(c.by_minimize);
@@ -315,7 +330,7 @@ TEST_F(SettingsTest, SaveThatCannotBeDoneLeavesEverythingAsItWas) {
             EXPECT_EQ(state.systray_icon_prefix, "typed");
         }
         if (c.file) {
-            EXPECT_EQ(read_file(SETTINGS_FILE), *c.file);
+            EXPECT_EQ(settings_file(), *c.file);
         }
         EXPECT_EQ(read_file(fs::path(c.obstacle) / "inside"), "kept");
         std::vector<std::string> expected{c.obstacle};

@@ -1,16 +1,17 @@
 // The status presentation: the state table in the window and in the tray,
 // the tooltip's length rule, the one-shot refresh notice, the enabling after
 // each fixed calling sequence, and no growth over many updates.
+#include "ui/status.h"
+
 #include <string>
 
-#include "tests/unit/fixture.h"
 #include "app/tray.h"
-#include "ui/status.h"
+#include "tests/unit/fixture.h"
 
 namespace {
 
 class StatusTest : public StartedTest {
-protected:
+   protected:
     void SetUp() override {
         StartedTest::SetUp();
         state.md_bitdn = 8000;
@@ -25,11 +26,6 @@ protected:
     }
     int shown_picture() { return headless::find_control(ID_STATUS_PICTURE)->picture; }
     const headless::TrayIcon& tray() { return headless::world().tray.at(1); }
-    std::string item(int id) {
-        for (const auto& m : headless::world().menus.at(MENU_TRAY))
-            if (m.item == id) return m.text;
-        return "?";
-    }
 };
 
 const std::string DATA_TIP = "DSL-Modem 1\r\nDN: 8000 kbit/s\r\nUP: 1024 kbit/s\r\nSNRM: 6.5 dB";
@@ -56,30 +52,28 @@ const Row rows[] = {
      "Connection establishment failed.", ""},
 };
 
-TEST_F(StatusTest, EachRowInTheWindow) {
-    for (const Row& r : rows) {
-        SCOPED_TRACE(::testing::Message() << r.connected << r.update << r.busy << r.warning);
-        flags(r.connected, r.update, r.busy, r.warning);
-        update_status_display();
-        EXPECT_EQ(shown_picture(), *picture_field(r.picture));
-        EXPECT_TRUE(headless::world().tray.empty()) << "no tray icon while the window is shown";
-    }
-}
-
-TEST_F(StatusTest, EachRowInTheTray) {
-    hide_to_tray();
-    ASSERT_EQ(state.window_shown, 0);
-    EXPECT_FALSE(window_visible(MAIN_WINDOW));
-    for (const Row& r : rows) {
-        SCOPED_TRACE(::testing::Message() << r.connected << r.update << r.busy << r.warning);
-        flags(r.connected, r.update, r.busy, r.warning);
-        update_status_display();
-        EXPECT_EQ(tray().picture, *picture_field(r.icon));
-        EXPECT_EQ(tray().tooltip, r.tip);
-        EXPECT_EQ(item(MENU_TITLE), "DSL-Modem 1");
-        EXPECT_EQ(item(MENU_LINE1), r.line1);
-        EXPECT_EQ(item(MENU_LINE2), r.line2);
-        EXPECT_EQ(item(MENU_LINE3), r.line3);
+// Every row in the window, then every row again in the tray, one after the other.
+TEST_F(StatusTest, EachRowInTheWindowAndInTheTray) {
+    for (bool in_tray : {false, true}) {
+        if (in_tray) hide_to_tray();
+        for (const Row& r : rows) {
+            SCOPED_TRACE(::testing::Message()
+                         << in_tray << ": " << r.connected << r.update << r.busy << r.warning);
+            flags(r.connected, r.update, r.busy, r.warning);
+            update_status_display();
+            EXPECT_EQ(window_visible(MAIN_WINDOW), !in_tray);
+            if (!in_tray) {
+                EXPECT_EQ(shown_picture(), *picture_field(r.picture));
+                EXPECT_TRUE(headless::world().tray.empty()) << "no tray icon while the window is shown";
+                continue;
+            }
+            EXPECT_EQ(tray().picture, *picture_field(r.icon));
+            EXPECT_EQ(tray().tooltip, r.tip);
+            EXPECT_EQ(tray_item(MENU_TITLE), "DSL-Modem 1");
+            EXPECT_EQ(tray_item(MENU_LINE1), r.line1);
+            EXPECT_EQ(tray_item(MENU_LINE2), r.line2);
+            EXPECT_EQ(tray_item(MENU_LINE3), r.line3);
+        }
     }
 }
 
@@ -113,12 +107,12 @@ TEST_F(StatusTest, TooltipIsCutTo63AndAnEmptyMarginShowsAsZero) {
     ASSERT_EQ(whole.size(), 73u);
     EXPECT_EQ(tray().tooltip, whole.substr(0, 63));
     EXPECT_EQ(tray().tooltip.substr(59), "\r\nSN") << "the SNRM line keeps two characters";
-    EXPECT_EQ(item(MENU_TITLE), prefix) << "popup texts are not cut";
+    EXPECT_EQ(tray_item(MENU_TITLE), prefix) << "popup texts are not cut";
 
     state.md_snrdn.clear();
     update_status_display();
     EXPECT_EQ(state.md_snrdn, "0");
-    EXPECT_EQ(item(MENU_LINE3), "Ds snrM : 0 dB");
+    EXPECT_EQ(tray_item(MENU_LINE3), "Ds snrM : 0 dB");
 }
 
 TEST_F(StatusTest, RefreshNoticeShowsOnce) {
@@ -212,7 +206,8 @@ TEST_F(StatusTest, ClearDataDisplayBlanksPanelAndModemData) {
     for (int id : {2, 3, 1, 4, 19, 70, 20, 23, 21}) EXPECT_FALSE(is_checked(id)) << id;
     EXPECT_EQ(state.md_bitdn, 0);
     EXPECT_EQ(state.md_snrdn, "0");
-    EXPECT_EQ(state.auto_interval + state.auto_bitdn + state.auto_switch_snrdn + state.auto_action_netsend, 0);
+    EXPECT_EQ(state.auto_interval + state.auto_bitdn + state.auto_switch_snrdn + state.auto_action_netsend,
+              0);
     EXPECT_EQ(state.auto_action_netsendadd, "");
     EXPECT_EQ(state.auto_status, 1) << "left alone";
     EXPECT_EQ(state.auto_config_pending, 1) << "left alone";

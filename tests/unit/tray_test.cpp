@@ -1,10 +1,9 @@
 // Window and tray: the ways into the tray and back, what the tray icon's
 // clicks and the popup items do there, and what start-up in the tray skips.
-#include <fstream>
-#include <sstream>
+#include "app/tray.h"
+
 #include <thread>
 
-#include "app/tray.h"
 #include "link/connection.h"
 #include "tests/unit/fixture.h"
 #include "tests/unit/loopback_peer.h"
@@ -12,16 +11,15 @@
 
 namespace {
 
-constexpr const char* SETTINGS_FILE = "vyxC_0.78_cfg.ini";
-
 class TrayTest : public StartedTest {
-protected:
+   protected:
     static void expect_in_tray() {
         EXPECT_EQ(state.window_shown, 0);
         EXPECT_FALSE(window_visible(MAIN_WINDOW));
         ASSERT_EQ(headless::world().tray.size(), 1u);
         EXPECT_EQ(headless::world().tray.at(1).picture, state.image15) << "not connected";
-        EXPECT_EQ(headless::world().tray.at(1).tooltip, get_control_text(ID_PREFIX) + "\r\nVYX-Client not connected.");
+        EXPECT_EQ(headless::world().tray.at(1).tooltip,
+                  get_control_text(ID_PREFIX) + "\r\nVYX-Client not connected.");
     }
     static void expect_shown() {
         EXPECT_EQ(state.window_shown, 1);
@@ -36,11 +34,6 @@ protected:
         drain();
         ASSERT_EQ(state.window_shown, 0);
     }
-    static std::string item(int id) {
-        for (const auto& m : headless::world().menus.at(MENU_TRAY))
-            if (m.item == id) return m.text;
-        return "?";
-    }
 };
 
 TEST_F(TrayTest, MinimisingGoesToTheTrayAndSavesTheSettings) {
@@ -53,7 +46,7 @@ TEST_F(TrayTest, MinimisingGoesToTheTrayAndSavesTheSettings) {
     };
     for (const auto& c : cases) {
         SCOPED_TRACE(c.what);
-        std::filesystem::remove(SETTINGS_FILE);
+        std::filesystem::remove("vyxC_0.78_cfg.ini");
         set_control_text(ID_PREFIX, std::string("saved by ") + c.what);
         c.minimise();
         for (int turn = 0; turn < 2 && state.window_shown == 1; ++turn) main_loop_turn();
@@ -156,27 +149,27 @@ TEST_F(TrayTest, PopupCommandsWhileNotConnected) {
 }
 
 TEST_F(TrayTest, TooltipAndPopupFollowTheStateOnlyInTheTray) {
-    const std::string line1_before = item(MENU_LINE1);
+    const std::string line1_before = tray_item(MENU_LINE1);
     state.connected = 1;
     state.update_in_progress = 1;
     update_status_display();
     EXPECT_TRUE(headless::world().tray.empty());
-    EXPECT_EQ(item(MENU_LINE1), line1_before) << "the window shown leaves the popup alone";
+    EXPECT_EQ(tray_item(MENU_LINE1), line1_before) << "the window shown leaves the popup alone";
 
     hide_to_tray();
     EXPECT_EQ(headless::world().tray.at(1).picture, state.image17);
-    EXPECT_EQ(item(MENU_LINE1), "please wait...");
+    EXPECT_EQ(tray_item(MENU_LINE1), "please wait...");
     state.update_in_progress = 0;
     state.md_bitdn = 6016;
     update_status_display();
     EXPECT_EQ(headless::world().tray.at(1).picture, state.image16);
-    EXPECT_EQ(item(MENU_LINE1), "Ds Rate : 6016 kbps");
+    EXPECT_EQ(tray_item(MENU_LINE1), "Ds Rate : 6016 kbps");
     EXPECT_NE(headless::world().tray.at(1).tooltip.find("DN: 6016 kbit/s"), std::string::npos);
 
     restore_from_tray();
     state.connected = 0;
     update_status_display();
-    EXPECT_EQ(item(MENU_LINE1), "Ds Rate : 6016 kbps") << "kept from the tray";
+    EXPECT_EQ(tray_item(MENU_LINE1), "Ds Rate : 6016 kbps") << "kept from the tray";
     EXPECT_EQ(headless::find_control(ID_STATUS_PICTURE)->picture, state.image10);
 }
 
@@ -190,10 +183,7 @@ TEST_F(TrayStartupTest, StartIconicGoesStraightToTheTrayWithoutSaving) {
     EXPECT_FALSE(window_visible(MAIN_WINDOW));
     ASSERT_EQ(headless::world().tray.size(), 1u);
     EXPECT_EQ(headless::world().tray.at(1).picture, state.image15);
-    std::ifstream f("vyxC_0.78_cfg.ini", std::ios::binary);
-    std::stringstream s;
-    s << f.rdbuf();
-    EXPECT_EQ(s.str(), settings);
+    EXPECT_EQ(settings_file(), settings);
 }
 
 }  // namespace

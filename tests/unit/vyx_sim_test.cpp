@@ -12,6 +12,7 @@
 #include <vector>
 
 #include "tests/unit/loopback_peer.h"
+#include "tests/unit/report_keys.h"
 #include "tests/unit/sim_process.h"
 
 namespace {
@@ -23,15 +24,6 @@ using simproc::GREETING;
 using simproc::PROMPT;
 using simproc::Sim;
 constexpr const char* CONFIRMATION = "modification successfully\r\nVYX>";
-
-const char* const REPORT_KEYS[] = {
-    "md_bitdn:",          "md_bitup:",          "md_snrdn:",          "auto_status:",
-    "auto_interval:",     "auto_bitdn:",        "auto_bitup:",        "auto_snrdn:",
-    "auto_snrdnx:",       "auto_switch_bitdn:", "auto_switch_bitup:", "auto_switch_snrdn:",
-    "auto_switch_cantconnect:", "auto_action_writelog:", "auto_action_ipdetect:",
-    "auto_action_resync:", "auto_action_reboot:", "auto_action_netsend:",
-    "auto_action_netsendadd:", "warning:",
-};
 
 std::string ask(Peer& p, const std::string& command, const std::string& until = PROMPT,
                 int timeout_ms = 3000) {
@@ -57,10 +49,6 @@ int count_of(const std::string& text, const std::string& part) {
     return n;
 }
 
-bool ends_with(const std::string& text, const std::string& end) {
-    return text.size() >= end.size() && text.compare(text.size() - end.size(), end.size(), end) == 0;
-}
-
 // The 32-bit little-endian length behind the 8-byte marker of a framed transfer.
 std::int32_t announced_length(const std::string& header) {
     EXPECT_EQ(header.substr(0, 8), "QXMGSFLE");
@@ -81,20 +69,17 @@ bool next_client_greeted(const Sim& sim) {
         [&] { return sim.connect().read_until(PROMPT, 500).find(GREETING) != std::string::npos; }, 3000);
 }
 
-TEST(VyxSimTest, GreetsWithItsVersionAndThePrompt) {
-    Sim sim({"--server-version", "9.87"});
+TEST(VyxSimTest, GreetsThenReportsAllTwentyKeysOncePerLine) {
+    Sim sim({"--server-version", "9.87", "--drift", "0", "--snr-drift", "0", "--bitdn", "7000", "--bitup",
+             "800", "--snr", "9.5"});
     ASSERT_TRUE(sim.listening());
     Peer p = sim.connect();
     EXPECT_EQ(p.read_until(PROMPT), std::string(GREETING) + "9.87" + PROMPT);
     EXPECT_EQ(p.read_for(100), "");
-}
-
-TEST(VyxSimTest, FullReportCarriesAllTwentyKeysOncePerLine) {
-    Sim sim({"--drift", "0", "--snr-drift", "0", "--bitdn", "7000", "--bitup", "800", "--snr", "9.5"});
-    Peer p = sim.greeted();
     const std::string report = ask(p, "get all");
-    ASSERT_TRUE(ends_with(report, PROMPT)) << report;
-    for (const char* key : REPORT_KEYS) EXPECT_EQ(count_of(report, std::string("\n") + key), 1) << key;
+    ASSERT_TRUE(report.ends_with(PROMPT)) << report;
+    for (const auto& k : report_keys::key_fields)
+        EXPECT_EQ(count_of(report, "\n" + std::string(k.key)), 1) << k.key;
     auto v = values_of(report);
     EXPECT_EQ(v["md_bitdn:"] + " " + v["md_bitup:"] + " " + v["md_snrdn:"], "7000 800 9.5");
     EXPECT_EQ(v["auto_status:"], "disabled");
@@ -102,7 +87,7 @@ TEST(VyxSimTest, FullReportCarriesAllTwentyKeysOncePerLine) {
     EXPECT_EQ(p.read_for(100), "") << "one report per command";
     EXPECT_EQ(ask(p, "get warning"), "warning:0\r\nVYX>");
     p.send(std::string(100000, 'a') + "\r\n");  // an overlong line is dropped
-    p.send("get warning\n");                     // a bare LF ends a command too
+    p.send("get warning\n");                    // a bare LF ends a command too
     EXPECT_EQ(p.read_until(PROMPT), "warning:0\r\nVYX>");
 }
 
@@ -127,7 +112,7 @@ TEST(VyxSimTest, ActionsSayPleaseWaitThenReportWhenDone) {
 
         const std::string report = p.read_until(PROMPT, c.wait_ms + 3000);
         EXPECT_GE(ms_since(start), c.wait_ms - 5);
-        EXPECT_TRUE(ends_with(report, PROMPT)) << report;
+        EXPECT_TRUE(report.ends_with(PROMPT)) << report;
         EXPECT_EQ(values_of(report)["md_state:"], "showtime");
         EXPECT_EQ(count_of(report, "\nauto_status:"), 1);
         EXPECT_EQ(p.read_for(50), "");
@@ -194,11 +179,11 @@ TEST(VyxSimTest, LogComesFramedAndDeletionEmptiesIt) {
         EXPECT_EQ(static_cast<std::size_t>(length), log.size());
         // Seeded lines, the start and this client's connection.
         EXPECT_EQ(count_of(log, "\r\n"), seeded + 2);
-        EXPECT_TRUE(ends_with(log, "\r\n"));
+        EXPECT_TRUE(log.ends_with("\r\n"));
         EXPECT_NE(log.find("connected"), std::string::npos);
         EXPECT_EQ(p.read_for(100), "") << "nothing after the content";
 
-        EXPECT_TRUE(ends_with(ask(p, "modify logfile action delete"), PROMPT));
+        EXPECT_TRUE(ask(p, "modify logfile action delete").ends_with(PROMPT));
         EXPECT_EQ(get_log(p, &length), "");
         EXPECT_EQ(length, 0);
         EXPECT_EQ(p.read_for(100), "");
@@ -271,7 +256,8 @@ TEST(VyxSimTest, EachFaultMisbehavesItsOwnWay) {
             if (c.frame == NEGATIVE_FRAME) {
                 EXPECT_LT(length, 0);
             } else {
-                EXPECT_GT(static_cast<std::size_t>(length), got.size() - 12) << "announces more than it sends";
+                EXPECT_GT(static_cast<std::size_t>(length), got.size() - 12)
+                    << "announces more than it sends";
             }
         }
         if (c.then) {
@@ -291,8 +277,9 @@ TEST(VyxSimTest, EachFaultMisbehavesItsOwnWay) {
 
 TEST(VyxSimTest, BadOrUnboundedArgumentsAreRefused) {
     const std::vector<std::vector<std::string>> cases = {
-        {"--port", "70000"},     {"--port"},           {"--wait-ms", "600001"},
-        {"--exit-after", "0"},   {"--fault", "nonsense"}, {"--bind", "localhost"},
+        {"--port", "70000"},       {"--port"},
+        {"--wait-ms", "600001"},   {"--exit-after", "0"},
+        {"--fault", "nonsense"},   {"--bind", "localhost"},
         {"--log-lines", "100001"}, {"--frobnicate"},
     };
     for (const auto& args : cases) {
