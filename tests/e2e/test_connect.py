@@ -56,7 +56,7 @@ def refused_connection_shows_the_failure_notice(t: Check) -> None:
     wait_for(lambda: c.enabled(37), 10, "Connect enabled again after the failure notice")
 
 
-@e2e_test
+@e2e_test(timeout_s=480)  # 500 round trips: about a minute, twice that on a loaded machine
 def status_changes_leave_no_handles_behind(t: Check) -> None:
     c = t.client(fresh=True)
     before = c.gui_objects()
