@@ -6,48 +6,27 @@
 // the sanitizers, the collected text must stay within its bound, and the
 // handler must leave the link usable: a "servus" ends the connection, and
 // the next input connects anew.
-#include <unistd.h>
-
 #include <cstddef>
 #include <cstdint>
 #include <cstdlib>
 #include <string>
 
 #include "app/ids.h"
-#include "app/state.h"
+#include "fuzz/networked_program.h"
 #include "link/exchange.h"
-#include "link/transport.h"
-#include "platform/headless/headless.h"
-#include "tests/unit/loopback_peer.h"
-#include "ui/main_window.h"
 
 namespace {
 
-loopback::Listener* listener = nullptr;
-loopback::Peer* peer = nullptr;
+using fuzz::check;
 
-void check(bool ok) {
-    if (!ok) std::abort();
-}
-
-void set_up_once() {
-    if (listener) return;
-    char dir[] = "/tmp/vyx_fuzz_XXXXXX";
-    check(::mkdtemp(dir) != nullptr && ::chdir(dir) == 0);  // nothing lands in the source tree
-    platform_init();
-    state.line_break = "\r\n";
-    check(build_main_window() == 1);
-    state.window_shown = 1;
-    check(net_start() == 1);
-    listener = new loopback::Listener;
-    peer = new loopback::Peer;
-}
+loopback::Peer peer;
 
 void connect() {
-    state.connection = open_connection("127.0.0.1", listener->port());
+    loopback::Listener& listener = fuzz::networked_program();
+    state.connection = open_connection("127.0.0.1", listener.port());
     check(state.connection > 0);
-    *peer = listener->accept();
-    check(peer->valid());
+    peer = listener.accept();
+    check(peer.valid());
     watch_connection(state.connection);
     state.connected = 1;
 }
@@ -55,23 +34,22 @@ void connect() {
 }  // namespace
 
 extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size) {
-    set_up_once();
     if (state.connection == 0) connect();
     for (std::size_t i = 0; i < size && state.connected == 1;) {
         const std::size_t n = std::min<std::size_t>(1 + data[i] % 64, size - i - 1);
         ++i;
         if (n == 0) break;
-        check(peer->send(std::string(reinterpret_cast<const char*>(data + i), n)));
+        check(peer.send(std::string(reinterpret_cast<const char*>(data + i), n)));
         i += n;
         check(loopback::wait_until([] { return bytes_waiting(state.connection) > 0; }, 5000));
         handle_server_data();
         check(state.answer_text.size() <= MAX_ANSWER_BYTES);
         check(state.server_busy == 0);
     }
-    peer->read_for(0);  // what the client sent ("get auto") must not pile up
+    peer.read_for(0);  // what the client sent ("get auto") must not pile up
     if (state.connected == 0) {
         check(state.connection == 0 && state.answer_text.empty());
-        peer->close();
+        peer.close();
     }
     return 0;
 }

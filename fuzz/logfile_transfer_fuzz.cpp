@@ -16,33 +16,13 @@
 #include <string>
 
 #include "app/ids.h"
-#include "app/state.h"
 #include "app/tray.h"
-#include "link/transport.h"
+#include "fuzz/networked_program.h"
 #include "monitor/logfile.h"
-#include "platform/headless/headless.h"
-#include "tests/unit/loopback_peer.h"
-#include "ui/main_window.h"
 
 namespace {
 
-loopback::Listener* listener = nullptr;
-
-void check(bool ok) {
-    if (!ok) std::abort();
-}
-
-void set_up_once() {
-    if (listener) return;
-    char dir[] = "/tmp/vyx_fuzz_XXXXXX";
-    check(::mkdtemp(dir) != nullptr && ::chdir(dir) == 0);  // vyx_tmp lands here
-    platform_init();
-    state.line_break = "\r\n";
-    check(build_main_window() == 1);
-    state.window_shown = 1;
-    check(net_start() == 1);
-    listener = new loopback::Listener;
-}
+using fuzz::check;
 
 std::string frame(const std::uint8_t* data, std::size_t size) {
     const std::string rest(reinterpret_cast<const char*>(data + 1), size - 1);
@@ -58,10 +38,10 @@ std::string frame(const std::uint8_t* data, std::size_t size) {
 
 extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size) {
     if (size == 0) return 0;
-    set_up_once();
-    state.connection = open_connection("127.0.0.1", listener->port());
+    loopback::Listener& listener = fuzz::networked_program();
+    state.connection = open_connection("127.0.0.1", listener.port());
     check(state.connection > 0);
-    loopback::Peer peer = listener->accept();
+    loopback::Peer peer = listener.accept();
     check(peer.valid());
     state.connected = 1;
     check(peer.send(frame(data, size)));

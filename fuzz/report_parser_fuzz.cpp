@@ -31,11 +31,16 @@ using namespace report_keys;
 using Key = KeyField;
 constexpr const auto& keys = key_fields;
 
-constexpr int number_edits[][2] = {{ID_MON_INTERVAL, 4}, {ID_MON_BITDN, 5}, {ID_MON_BITUP, 6},
-                                   {ID_MON_SNRDN, 7},    {ID_MON_SNRDNX, 8}};  // control, index into keys
-constexpr int switch_boxes[][2] = {{ID_MON_BITDN_SWITCH, 9}, {ID_MON_BITUP_SWITCH, 10}, {ID_MON_SNR_SWITCH, 11},
-                                   {ID_MON_CANTCONNECT_SWITCH, 12}, {ID_MON_WRITELOG, 13}, {ID_MON_IPDETECT, 14},
-                                   {ID_MON_RESYNC, 15}, {ID_MON_REBOOT, 16}, {ID_MON_NETSEND, 17}};
+constexpr int number_edits[][2] = {{ID_MON_INTERVAL, 4},
+                                   {ID_MON_BITDN, 5},
+                                   {ID_MON_BITUP, 6},
+                                   {ID_MON_SNRDN, 7},
+                                   {ID_MON_SNRDNX, 8}};  // control, index into keys
+constexpr int switch_boxes[][2] = {{ID_MON_BITDN_SWITCH, 9}, {ID_MON_BITUP_SWITCH, 10},
+                                   {ID_MON_SNR_SWITCH, 11},  {ID_MON_CANTCONNECT_SWITCH, 12},
+                                   {ID_MON_WRITELOG, 13},    {ID_MON_IPDETECT, 14},
+                                   {ID_MON_RESYNC, 15},      {ID_MON_REBOOT, 16},
+                                   {ID_MON_NETSEND, 17}};
 constexpr int panel_inputs[] = {14, 19, 70, 2, 3, 1, 4, 9, 10, 8, 68, 20, 23, 21, 22, 24, 59};
 
 struct Start {
@@ -77,13 +82,15 @@ void run_from(const Start& start, const std::string& text) {
     for (const Key& k : keys) {
         const std::size_t at = all.find(k.key);
         if (at == std::string_view::npos) {
-            if (k.number) check(state.*k.number == (k.number == &S::auto_status ? start.status : start.number));
+            if (k.number)
+                check(state.*k.number == (k.number == &S::auto_status ? start.status : start.number));
             if (k.text) check(state.*k.text == start.text);
             continue;
         }
         const std::string_view rest = all.substr(at + k.key.size());
         const std::size_t end = rest.find("\r\n");
-        const std::string_view value = end == std::string_view::npos ? std::string_view() : rest.substr(0, end);
+        const std::string_view value =
+            end == std::string_view::npos ? std::string_view() : rest.substr(0, end);
         if (k.number) check(state.*k.number == expected_number(k, value));
         if (k.text) check(state.*k.text == expected_text(k, value));
     }
@@ -95,7 +102,8 @@ void run_from(const Start& start, const std::string& text) {
     check(get_control_text(ID_VALUE_DN) == std::to_string(state.md_bitdn));
     check(get_control_text(ID_VALUE_UP) == std::to_string(state.md_bitup));
     check(get_control_text(ID_VALUE_SNRM) == (state.md_snrdn.empty() ? "0" : state.md_snrdn));
-    for (const auto& [id, k] : number_edits) check(get_control_text(id) == std::to_string(state.*keys[k].number));
+    for (const auto& [id, k] : number_edits)
+        check(get_control_text(id) == std::to_string(state.*keys[k].number));
     for (const auto& [id, k] : switch_boxes) check(is_checked(id) == (state.*keys[k].number == 1));
     check(get_control_text(ID_MON_NETSENDADD) == state.auto_action_netsendadd);
 
