@@ -4,17 +4,13 @@
 // Waits are measured on the virtual clock, which only the sleeps advance.
 #include "monitor/config_sender.h"
 
-#include <poll.h>
-#include <sys/socket.h>
-
-#include <atomic>
 #include <functional>
-#include <mutex>
 #include <thread>
 #include <vector>
 
 #include "monitor/report.h"
 #include "tests/unit/connected_fixture.h"
+#include "tests/unit/scripted_server.h"
 
 namespace {
 
@@ -26,58 +22,16 @@ constexpr const char* CONFIRMATION = "modification successfully\r\nVYX>";
 // (so after the client's wait for it may have given up), or never.
 enum class Confirm { at_once, with_next_line, never };
 
-// Reads the client's lines on a thread, records them and confirms every
-// line but "get all" as told.
-class RecordingServer {
-   public:
-    RecordingServer(loopback::Peer& peer, Confirm confirm) {
-        thread_ = std::thread([this, &peer, confirm] {
-            std::string pending;
-            bool owed = false;  // a confirmation held back for the next line
-            while (!stop_) {
-                pollfd p{peer.fd(), POLLIN, 0};
-                if (::poll(&p, 1, 5) <= 0) continue;
-                char buffer[4096];
-                const ssize_t n = ::recv(peer.fd(), buffer, sizeof buffer, 0);
-                if (n <= 0) break;
-                pending.append(buffer, static_cast<std::size_t>(n));
-                for (std::size_t end; (end = pending.find("\r\n")) != std::string::npos;) {
-                    const std::string line = pending.substr(0, end);
-                    pending.erase(0, end + 2);
-                    {
-                        std::lock_guard<std::mutex> lock(mutex_);
-                        lines_.push_back(line);
-                    }
-                    if (owed) peer.send(CONFIRMATION);
-                    owed = false;
-                    if (line == "get all") continue;
-                    if (confirm == Confirm::at_once) peer.send(CONFIRMATION);
-                    if (confirm == Confirm::with_next_line) owed = true;
-                }
-            }
-        });
-    }
-    ~RecordingServer() { stop(); }
-    // Every line received, once "get all" (the last one) has come.
-    Lines lines() {
-        loopback::wait_until([&] {
-            std::lock_guard<std::mutex> lock(mutex_);
-            return !lines_.empty() && lines_.back() == "get all";
-        });
-        stop();
-        return lines_;
-    }
-    void stop() {
-        stop_ = true;
-        if (thread_.joinable()) thread_.join();
-    }
-
-   private:
-    std::thread thread_;
-    std::atomic<bool> stop_{false};
-    std::mutex mutex_;
-    Lines lines_;
-};
+// Confirms every line but "get all" as told.
+loopback::ScriptedServer::Answer confirming(Confirm confirm) {
+    return [confirm, owed = false](const std::string& line, loopback::Peer& client) mutable {
+        if (owed) client.send(CONFIRMATION);
+        owed = false;
+        if (line == "get all") return;
+        if (confirm == Confirm::at_once) client.send(CONFIRMATION);
+        owed = confirm == Confirm::with_next_line;
+    };
+}
 
 class ConfigSenderTest : public ConnectedTest {
    protected:
@@ -104,10 +58,13 @@ class ConfigSenderTest : public ConnectedTest {
     // Presses a button as the loop does; returns the lines the server got
     // and the virtual time the press took.
     std::pair<Lines, long long> press(int button, Confirm confirm = Confirm::at_once) {
-        RecordingServer server(peer_, confirm);
+        loopback::ScriptedServer server(peer_, {.listen_ms = -1, .answer = confirming(confirm)});
         const long long t0 = headless::world().now_ms;
         dispatch_control(button);
         const long long took = headless::world().now_ms - t0;
+        // "get all" comes last.
+        loopback::wait_until([&] { return !server.lines().empty() && server.lines().back() == "get all"; });
+        server.stop();
         return {server.lines(), took};
     }
 

@@ -6,51 +6,14 @@
 #include <thread>
 
 #include "tests/unit/fixture.h"
-#include "tests/unit/loopback_peer.h"
+#include "tests/unit/scripted_server.h"
 #include "tests/unit/sim_process.h"
 
 namespace {
 
+using loopback::ScriptedServer;
+
 constexpr const char* GREETING = "Welcome to VYX Mini-Server v1.3\r\nVYX>";
-
-// Accepts one client, sends its pieces (each after a pause), then records
-// what the client sends for a while.
-class ScriptedServer {
-   public:
-    explicit ScriptedServer(std::vector<std::pair<int, std::string>> pieces, int record_ms = 400) {
-        port_ = listener_.port();
-        thread_ = std::thread([this, pieces, record_ms] {
-            loopback::Peer p = listener_.accept(5000);
-            if (!p.valid()) return;
-            accepted_ = true;
-            for (const auto& [pause_ms, bytes] : pieces) {
-                std::this_thread::sleep_for(std::chrono::milliseconds(pause_ms));
-                p.send(bytes);
-            }
-            received_ = p.read_for(record_ms);
-        });
-    }
-    ~ScriptedServer() { finish(); }
-    void finish() {
-        if (thread_.joinable()) thread_.join();
-    }
-    int port() const { return port_; }
-    const std::string& received() {
-        finish();
-        return received_;
-    }
-    bool accepted() {
-        finish();
-        return accepted_;
-    }
-
-   private:
-    loopback::Listener listener_;
-    int port_ = 0;
-    std::thread thread_;
-    std::string received_;
-    bool accepted_ = false;
-};
 
 class ConnectionTest : public StartedTest {
    protected:
@@ -104,7 +67,7 @@ TEST_F(ConnectionTest, GreetingAcceptedSendsExactlyGetAll) {
     };
     for (auto& c : cases) {
         SCOPED_TRACE(c.what);
-        ScriptedServer server(c.pieces);
+        ScriptedServer server({.script = c.pieces});
         target("localhost", std::to_string(server.port()));
         state.suppress_get_all = c.suppress;
         connect_server();
@@ -127,7 +90,7 @@ TEST_F(ConnectionTest, GreetingAcceptedSendsExactlyGetAll) {
 
 TEST_F(ConnectionTest, NoGreetingClosesAfterAboutASecondWithoutFailureNotice) {
     // Lower case is not the greeting.
-    ScriptedServer server({{0, "welcome to vyx mini-server v1.3\r\nVYX>"}});
+    ScriptedServer server({.script = {{0, "welcome to vyx mini-server v1.3\r\nVYX>"}}});
     target("localhost", std::to_string(server.port()));
     const auto t0 = loopback::Clock::now();
     connect_server();
@@ -144,7 +107,7 @@ TEST_F(ConnectionTest, BusyShowsTheBusyNoticeFor700MsAndCloses) {
     for (const char* answer : answers) {
         SCOPED_TRACE(answer);
         headless::world().pictures_shown.clear();
-        ScriptedServer server({{0, answer}});
+        ScriptedServer server({.script = {{0, answer}}});
         target("localhost", std::to_string(server.port()));
         connect_server();
         expect_not_connected();
@@ -230,7 +193,7 @@ class StartupConnectionTest : public ProgramTest {};
 TEST_F(StartupConnectionTest, ConnectsAtStartOnlyWhenAutoConnectIsExactlyOne) {
     for (const char* flag : {"1", "2"}) {
         SCOPED_TRACE(flag);
-        ScriptedServer server({{0, GREETING}});
+        ScriptedServer server({.script = {{0, GREETING}}});
         write_settings(std::string("[CLIENT]\r\nstartVYXCiconic=0\r\nIP_or_Hostname=localhost\r\nPort=") +
                        std::to_string(server.port()) + "\r\nAutoConnect=" + flag + "\r\n");
         headless::reset();

@@ -82,7 +82,7 @@ class Peer {
         std::string got;
         const auto start = Clock::now();
         for (long long left = ms; left > 0; left = ms - ms_since(start))
-            if (!read_some(got, static_cast<int>(left))) break;
+            if (read_some(got, static_cast<int>(left)) <= 0) break;
         return got;
     }
 
@@ -92,7 +92,7 @@ class Peer {
         const auto start = Clock::now();
         while (got.find(text) == std::string::npos) {
             const long long left = timeout_ms - ms_since(start);
-            if (left <= 0 || !read_some(got, static_cast<int>(left))) break;
+            if (left <= 0 || read_some(got, static_cast<int>(left)) <= 0) break;
         }
         return got;
     }
@@ -103,7 +103,7 @@ class Peer {
         const auto start = Clock::now();
         while (got.size() < n) {
             const long long left = timeout_ms - ms_since(start);
-            if (left <= 0 || !read_some(got, static_cast<int>(left), n - got.size())) break;
+            if (left <= 0 || read_some(got, static_cast<int>(left), n - got.size()) <= 0) break;
         }
         return got;
     }
@@ -111,30 +111,27 @@ class Peer {
     // True when the other side closed within timeout_ms (bytes before that are dropped).
     bool closed_within(int timeout_ms) {
         const auto start = Clock::now();
-        std::string ignored;
-        while (ms_since(start) <= timeout_ms) {
-            pollfd p{fd_, POLLIN, 0};
-            const int left = static_cast<int>(timeout_ms - ms_since(start));
-            if (::poll(&p, 1, left > 0 ? left : 0) <= 0) return false;
-            char buffer[4096];
-            const ssize_t n = ::recv(fd_, buffer, sizeof buffer, 0);
-            if (n <= 0) return true;
+        for (long long left = timeout_ms; left >= 0; left = timeout_ms - ms_since(start)) {
+            std::string ignored;
+            const long n = read_some(ignored, static_cast<int>(left));
+            if (n <= 0) return n < 0;
         }
         return false;
     }
 
-   private:
-    // One read after waiting at most ms; false on time-out or close.
-    bool read_some(std::string& into, int ms, std::size_t limit = 65536) {
+    // One read after waiting at most ms: how many bytes were appended, 0 on
+    // time-out, -1 once the other side has closed.
+    long read_some(std::string& into, int ms, std::size_t limit = 65536) {
         pollfd p{fd_, POLLIN, 0};
-        if (::poll(&p, 1, ms) <= 0) return false;
+        if (::poll(&p, 1, ms) <= 0) return 0;
         char buffer[65536];
         const ssize_t n = ::recv(fd_, buffer, std::min(limit, sizeof buffer), 0);
-        if (n <= 0) return false;
+        if (n <= 0) return -1;
         into.append(buffer, static_cast<std::size_t>(n));
-        return true;
+        return n;
     }
 
+   private:
     int fd_ = -1;
 };
 

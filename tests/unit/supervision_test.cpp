@@ -3,76 +3,14 @@
 // One loop turn with an empty queue is one tick, so turn numbers are seconds.
 #include "app/supervision.h"
 
-#include <poll.h>
-#include <sys/socket.h>
-
-#include <atomic>
-#include <mutex>
-#include <thread>
-
 #include "link/connection.h"
 #include "tests/unit/fixture.h"
-#include "tests/unit/loopback_peer.h"
+#include "tests/unit/scripted_server.h"
 #include "tests/unit/sim_process.h"
 
 namespace {
 
 constexpr const char* GREETING = "Welcome to VYX Mini-Server v1.3\r\nVYX>";
-
-// A server that greets every client it accepts, one after the other, records
-// what each sends, and answers "get warning" only when told to.
-class WatchedServer {
-   public:
-    explicit WatchedServer(bool answers) : answers_(answers) {
-        thread_ = std::thread([this] { run(); });
-    }
-    ~WatchedServer() {
-        stop_ = true;
-        thread_.join();
-    }
-    int port() const { return listener_.port(); }
-    std::vector<std::string> received() {
-        std::lock_guard<std::mutex> lock(m_);
-        return received_;
-    }
-
-   private:
-    void run() {
-        while (!stop_) {
-            loopback::Peer p = listener_.accept(50);
-            if (!p.valid()) continue;
-            const std::size_t index = add_connection();
-            p.send(GREETING);
-            std::string got;
-            while (!stop_) {
-                pollfd fd{p.fd(), POLLIN, 0};
-                if (::poll(&fd, 1, 20) <= 0) continue;
-                char buffer[4096];
-                const ssize_t n = ::recv(p.fd(), buffer, sizeof buffer, 0);
-                if (n <= 0) break;
-                got.append(buffer, static_cast<std::size_t>(n));
-                for (std::size_t at; (at = got.find("get warning\r\n")) != std::string::npos;) {
-                    got.erase(at, 13);
-                    if (answers_) p.send("warning: 0\r\nVYX>");
-                }
-                std::lock_guard<std::mutex> lock(m_);
-                received_[index].append(buffer, static_cast<std::size_t>(n));
-            }
-        }
-    }
-    std::size_t add_connection() {
-        std::lock_guard<std::mutex> lock(m_);
-        received_.emplace_back();
-        return received_.size() - 1;
-    }
-
-    loopback::Listener listener_;
-    const bool answers_;
-    std::atomic<bool> stop_{false};
-    std::mutex m_;
-    std::vector<std::string> received_;
-    std::thread thread_;
-};
 
 class SupervisionTest : public ProgramTest {
    protected:
@@ -213,7 +151,14 @@ TEST_F(SupervisionTest, ProbeKeepsALiveServerAndDropsASilentOneThenReconnectsAtO
     for (const auto& c : cases) {
         SCOPED_TRACE(c.what);
         headless::reset();
-        WatchedServer server(c.answers);
+        // Greets every client and answers "get warning" only when told to.
+        loopback::ScriptedServer server({.script = {{0, GREETING}},
+                                         .listen_ms = -1,
+                                         .every_client = true,
+                                         .answer = [&](const std::string& line, loopback::Peer& client) {
+                                             if (c.answers && line == "get warning")
+                                                 client.send("warning: 0\r\nVYX>");
+                                         }});
         start_with(c.box, "5", server.port());
         connect_server();
         ASSERT_EQ(state.connected, 1);
@@ -223,8 +168,8 @@ TEST_F(SupervisionTest, ProbeKeepsALiveServerAndDropsASilentOneThenReconnectsAtO
         const long long took = loopback::ms_since(t0);
         EXPECT_EQ(state.connected, 1);
         EXPECT_EQ(state.connection == first, c.answers);
-        loopback::wait_until([&] { return server.received() == c.received; });
-        EXPECT_EQ(server.received(), c.received);
+        loopback::wait_until([&] { return server.received_so_far() == c.received; });
+        EXPECT_EQ(server.received_so_far(), c.received);
         // A silent server holds the check for the whole 2730 ms, and only once.
         if (c.box[0] == '1') {
             EXPECT_TRUE(c.answers ? took < 2000 : took >= 2730) << took;

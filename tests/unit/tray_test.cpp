@@ -2,11 +2,9 @@
 // clicks and the popup items do there, and what start-up in the tray skips.
 #include "app/tray.h"
 
-#include <thread>
-
 #include "link/connection.h"
 #include "tests/unit/fixture.h"
-#include "tests/unit/loopback_peer.h"
+#include "tests/unit/scripted_server.h"
 #include "ui/status.h"
 
 namespace {
@@ -116,27 +114,18 @@ TEST_F(TrayTest, PopupCommandsWhileNotConnected) {
     };
     for (const auto& c : cases) {
         SCOPED_TRACE(c.what);
-        loopback::Listener listener;
-        set_control_text(ID_PORT, std::to_string(listener.port()));
+        loopback::ScriptedServer server(
+            {.script = {{0, "Welcome to VYX Mini-Server v1.3\r\nVYX>"}}, .accept_ms = c.sent ? 3000 : 300});
+        set_control_text(ID_PORT, std::to_string(server.port()));
         set_control_text(ID_HOST, "localhost");
-        std::string received;
-        bool accepted = false;
-        std::thread peer([&] {
-            loopback::Peer p = listener.accept(c.sent ? 3000 : 300);
-            accepted = p.valid();
-            if (!accepted) return;
-            p.send("Welcome to VYX Mini-Server v1.3\r\nVYX>");
-            received = p.read_for(400);
-        });
         to_tray();
         state.auto_config_pending = c.pending;
         enable_control(ID_SHOW_LOG, 1);
         headless::push_menu(c.item);
         main_loop_turn();
-        peer.join();
-        EXPECT_EQ(accepted, c.sent != nullptr);
+        EXPECT_EQ(server.accepted(), c.sent != nullptr);
         if (c.sent) {
-            EXPECT_EQ(received, c.sent) << "no \"get all\" from the popup menu";
+            EXPECT_EQ(server.received(), c.sent) << "no \"get all\" from the popup menu";
         }
         EXPECT_EQ(state.suppress_get_all, 0);
         EXPECT_EQ(state.window_shown, 0) << "stays in the tray";
