@@ -4,6 +4,7 @@
 // delays the next check and a clock set forward makes it due at once. The
 // probe blocks the thread with plain sleeps on purpose: events handled
 // meanwhile could start a second exchange over the connection being judged.
+// A connection that has ended cannot answer, so the probe gives up on it at once.
 #include "app/supervision.h"
 
 #include <string>
@@ -11,6 +12,7 @@
 #include "app/ids.h"
 #include "app/state.h"
 #include "app/text_number.h"
+#include "link/answer_wait.h"
 #include "link/connection.h"
 #include "link/exchange.h"
 #include "link/transport.h"
@@ -65,16 +67,7 @@ void check_connection() {
 }
 
 int await_any_answer(int max_attempts) {
-    int attempt = 0;
-    int got = 0;
-    do {
-        ++attempt;
-        sleep_ms(attempt * ANSWER_STEP_MS);
-        if (poll_connection(state.connection) > 0) {
-            // Only a sign of life: the text itself is not wanted.
-            read_available_text(state.connection, READ_CHUNK);
-            got = 1;
-        }
-    } while (got == 0 && attempt <= max_attempts);
-    return got;
+    // Only a sign of life: the text itself is not wanted.
+    const AnswerWait wait{max_attempts + 1, ANSWER_STEP_MS, true, READ_CHUNK, false};
+    return await_answer(state.connection, wait, [](const std::string&) { return true; }) ? 1 : 0;
 }

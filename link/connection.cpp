@@ -1,18 +1,20 @@
 // Connection and greeting.
 //
-// The hard parts are the waits: the greeting is awaited with plain 5 ms
-// sleeps (at most 201 polls, about one second) during which the window is
+// The hard parts are the waits: the greeting is awaited with plain sleeps
+// (at most 201 polls 5 ms apart, about one second) during which the window is
 // frozen, while the busy and failure notices use the short wait so the
 // window stays alive. A text holding both the greeting and "busy" is busy.
 #include "link/connection.h"
 
 #include <algorithm>
 #include <string>
+#include <string_view>
 
 #include "app/ids.h"
 #include "app/short_wait.h"
 #include "app/state.h"
 #include "app/text_number.h"
+#include "link/answer_wait.h"
 #include "link/exchange.h"
 #include "link/reachability.h"
 #include "link/transport.h"
@@ -22,20 +24,24 @@
 
 namespace {
 constexpr const char* GREETING = "Welcome to VYX Mini-Server v";
-constexpr int GREETING_POLLS = 201;
+// 201 polls 5 ms apart: a server that has not greeted within about a second
+// counts as not answering.
+constexpr AnswerWait GREETING_WAIT{201, 5, false, 1000, false};
 constexpr int BUSY_NOTICE_MS = 700;
 constexpr int FAILURE_NOTICE_MS = 450;
 }  // namespace
 
 int await_greeting() {
     int result = 0;
-    std::string collected;
-    for (int attempt = 1; result == 0 && attempt <= GREETING_POLLS; ++attempt) {
-        sleep_ms(5);
-        if (poll_connection(state.connection) > 0) collected += read_available_text(state.connection, 1000);
-        if (collected.find(GREETING) != std::string::npos) result = 1;
-        if (collected.find("busy") != std::string::npos) result = 2;
-    }
+    // Only the end of what came so far is kept: a flood without a greeting
+    // must cost the same for each byte.
+    PieceJoiner joiner(std::string_view(GREETING).size());
+    await_answer(state.connection, GREETING_WAIT, [&](const std::string& piece) {
+        const std::string& text = joiner.join(piece);
+        if (text.find(GREETING) != std::string::npos) result = 1;
+        if (text.find("busy") != std::string::npos) result = 2;
+        return result != 0;
+    });
     if (result == 2) {
         state.server_busy = 1;
         state.auto_config_pending = 1;

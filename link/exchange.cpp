@@ -25,8 +25,8 @@ constexpr std::string_view BUSY = "busy";
 constexpr std::string_view PLEASE_WAIT = "ok. please wait ...";
 constexpr std::string_view GOODBYE = "servus";
 constexpr int BUSY_NOTICE_MS = 700;
-// A command the system takes only in part is finished unless no byte more
-// goes out for this long.
+// A command the system takes only in part, or not yet, is finished unless
+// no byte more goes out for this long.
 constexpr int SEND_STALL_MS = 1000;
 constexpr int SEND_RETRY_MS = 5;
 
@@ -65,15 +65,19 @@ void send_command(const char* command) {
     if (state.connection <= 0) return;
     const std::string line = std::string(command) + state.line_break;
     std::size_t sent = 0;
-    int stalled_ms = 0;
-    while (sent < line.size() && stalled_ms < SEND_STALL_MS) {
+    long long last_progress = elapsed_ms();
+    while (sent < line.size()) {
         const int n = send_text(state.connection, line.substr(sent));
+        // A failed connection stays failed: the command is lost, as on any
+        // dead connection, and the supervision finds out.
+        if (n < 0) return;
         if (n > 0) {
             sent += static_cast<std::size_t>(n);
-            stalled_ms = 0;
+            last_progress = elapsed_ms();
+        } else if (elapsed_ms() - last_progress >= SEND_STALL_MS) {
+            return;
         } else {
             sleep_ms(SEND_RETRY_MS);
-            stalled_ms += SEND_RETRY_MS;
         }
     }
 }

@@ -83,6 +83,8 @@ int send_text(int connection, const std::string& text) {
     return net_send(connection, text.data(), static_cast<int>(length));
 }
 
+int connection_ended(int connection) { return connection <= 0 || net_ended(connection) ? 1 : 0; }
+
 void close_connection(int connection) {
     if (connection > 0) net_close(connection);
 }

@@ -33,8 +33,12 @@ int receive_bytes(int connection, char* buffer, int size);
 // Everything waiting now, read in pieces of chunk bytes; a zero byte ends
 // what is taken from its piece.
 std::string read_available_text(int connection, int chunk);
-// Sends text up to its first zero byte in one go: bytes accepted, or -1.
+// Sends text up to its first zero byte in one go: bytes accepted (0 when the
+// system would block), or -1 when the connection failed.
 int send_text(int connection, const std::string& text);
+// 1 when nothing more can arrive: the server closed (and everything it sent
+// was read) or the connection failed. The poll never tells this on its own.
+int connection_ended(int connection);
 void close_connection(int connection);
 
 // read_available_text stops after this many full pieces, so a peer that

@@ -13,6 +13,7 @@
 #include "app/ids.h"
 #include "app/state.h"
 #include "app/text_number.h"
+#include "link/answer_wait.h"
 #include "link/exchange.h"
 #include "link/transport.h"
 #include "platform/platform.h"
@@ -21,9 +22,8 @@
 namespace {
 
 constexpr std::string_view CONFIRMATION = "modification successfully\r\nVYX>";
-constexpr int CONFIRM_POLLS = 6;
-constexpr int CONFIRM_STEP_MS = 30;
-constexpr int CONFIRM_CHUNK = 10000;
+// Six polls after 30, 60, ... 180 ms; reading a file transfer as text would lose the file.
+constexpr AnswerWait CONFIRM_WAIT{6, 30, true, 10000, true};
 
 struct NumberItem {
     int control;
@@ -83,16 +83,10 @@ std::string switch_word(int value) {
 }
 
 void wait_modification_confirmed() {
-    std::string collected;
-    for (int poll = 1; poll <= CONFIRM_POLLS; ++poll) {
-        sleep_ms(poll * CONFIRM_STEP_MS);
-        const int event = poll_connection(state.connection);
-        if (event == NET_EVENT_NONE) continue;
-        // Reading a file transfer as text would lose the file.
-        if (event == NET_EVENT_FILE) return;
-        collected += read_available_text(state.connection, CONFIRM_CHUNK);
-        if (collected.find(CONFIRMATION) != std::string::npos) return;
-    }
+    PieceJoiner joiner(CONFIRMATION.size());
+    await_answer(state.connection, CONFIRM_WAIT, [&](const std::string& piece) {
+        return joiner.join(piece).find(CONFIRMATION) != std::string::npos;
+    });
 }
 
 void send_monitoring_config() {

@@ -102,6 +102,7 @@ int control_exists(int id);
 
 void set_control_text(int id, const std::string& text);
 std::string get_control_text(int id);
+int get_control_text_length(int id);  // without copying the text
 void set_control_font(int id, int font);      // font 0: the system's default GUI font
 void set_text_limit(int id, int max_chars);   // limits typing only
 void enable_control(int id, int enabled);
@@ -175,7 +176,12 @@ int net_peek(int handle, char* buffer, int size);     // bytes looked at, -1 on 
 // Blocks until bytes or the peer's close are waiting (1), or for at most timeout_ms (0).
 int net_wait_readable(int handle, int timeout_ms);
 int net_receive(int handle, char* buffer, int size);  // n > 0, 0 closed, -1 nothing or error
-int net_send(int handle, const char* data, int size); // bytes accepted, or -1
+// Bytes accepted now: 0 when the system would block (try again), -1 when the
+// connection failed (a reset peer, say), which no retry mends.
+int net_send(int handle, const char* data, int size);
+// 1 when nothing more can ever be read: every byte has been taken and the
+// peer has closed, or the connection failed. Never blocks.
+int net_ended(int handle);
 void net_close(int handle);
 
 // One ICMP echo to an IPv4 address (host byte order). 1 when answered in time.
@@ -188,11 +194,23 @@ int file_open(const std::string& name, int mode);  // handle > 0, or 0
 int file_read(int file, char* buffer, int size);   // bytes read, -1 on error
 int file_write(int file, const char* data, int size);  // bytes written, -1 on error
 void file_close(int file);
+long long file_size(int file);  // -1 when unknown
+int file_exists(const std::string& name);  // 1 when anything stands under the name
 int file_delete(const std::string& name);
 int file_replace(const std::string& from, const std::string& to);  // rename over
 
 int seconds_clock();  // local wall-clock time in seconds since 1970, counted as UTC
+// Milliseconds on a clock that only goes forward; only differences mean something.
+long long elapsed_ms();
+// Blocks the thread; may last a system timer tick longer than asked, so waits
+// that must keep to time measure it with elapsed_ms.
 void sleep_ms(int ms);
+
+// ---- Text -----------------------------------------------------------------
+
+// UTF-8 text in the system's local 8-bit code page: 1, or 0 when a character
+// has no place there. Where the local code page is UTF-8 the bytes stay.
+int utf8_to_local(const std::string& utf8, std::string& local);
 [[noreturn]] void exit_process(int code);
 
 // Called once before anything else; 1 on success.

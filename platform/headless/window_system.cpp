@@ -90,7 +90,7 @@ void platform_release() {
 }
 
 int create_window(const WindowArgs& a) {
-    if (world().windows.count(a.window)) return 0;
+    if (world().windows.count(a.window) || !world().windows_build) return 0;
     Window w;
     w.number = a.window;
     w.title = a.title;
@@ -181,6 +181,11 @@ void set_control_text(int id, const std::string& text) {
     if (!c) return;
     c->text = text;
     c->appended.clear();
+}
+
+int get_control_text_length(int id) {
+    Control* c = find_control(id);
+    return c ? static_cast<int>(c->text.size()) : 0;
 }
 
 std::string get_control_text(int id) {

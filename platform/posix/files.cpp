@@ -1,5 +1,6 @@
 // Files for the Linux build, over POSIX descriptors.
 #include <fcntl.h>
+#include <sys/stat.h>
 #include <unistd.h>
 
 #include <cstdio>
@@ -32,6 +33,16 @@ int file_write(int file, const char* data, int size) {
 
 void file_close(int file) {
     if (file > 0) ::close(file - 1);
+}
+
+long long file_size(int file) {
+    struct stat about;
+    return file > 0 && ::fstat(file - 1, &about) == 0 ? static_cast<long long>(about.st_size) : -1;
+}
+
+int file_exists(const std::string& name) {
+    struct stat about;
+    return ::lstat(name.c_str(), &about) == 0 ? 1 : 0;
 }
 
 int file_delete(const std::string& name) { return ::unlink(name.c_str()) == 0 ? 1 : 0; }

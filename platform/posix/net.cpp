@@ -155,7 +155,20 @@ int net_send(int handle, const char* data, int size) {
     ssize_t n;
     do n = ::send(fd, data, static_cast<size_t>(size), MSG_NOSIGNAL);
     while (n < 0 && errno == EINTR);
-    return n < 0 ? -1 : static_cast<int>(n);
+    if (n >= 0) return static_cast<int>(n);
+    return errno == EAGAIN || errno == EWOULDBLOCK ? 0 : -1;
+}
+
+int net_ended(int handle) {
+    const int fd = fd_of(handle);
+    if (fd < 0) return 1;
+    if (waiting_on(fd) > 0) return 0;
+    char probe;
+    ssize_t n;
+    do n = ::recv(fd, &probe, 1, MSG_PEEK | MSG_DONTWAIT);
+    while (n < 0 && errno == EINTR);
+    if (n == 0) return 1;
+    return n < 0 && errno != EAGAIN && errno != EWOULDBLOCK ? 1 : 0;
 }
 
 void net_close(int handle) {

@@ -26,6 +26,17 @@ int seconds_clock() {
     return static_cast<int>(days * 86400 + t.wHour * 3600 + t.wMinute * 60 + t.wSecond);
 }
 
+long long elapsed_ms() {
+    static const LONGLONG frequency = [] {
+        LARGE_INTEGER f;
+        return QueryPerformanceFrequency(&f) && f.QuadPart > 0 ? f.QuadPart : 1000;
+    }();
+    LARGE_INTEGER now;
+    QueryPerformanceCounter(&now);
+    return static_cast<long long>(now.QuadPart / frequency * 1000 + now.QuadPart % frequency * 1000 / frequency);
+}
+
+// Sleep(n) lasts at least one timer tick (15.6 ms by default), whatever n is.
 void sleep_ms(int ms) { Sleep(ms > 0 ? static_cast<DWORD>(ms) : 0); }
 
 void exit_process(int code) {

@@ -169,6 +169,11 @@ void set_control_text(int id, const std::string& text) {
     SetWindowTextA(c->hwnd, text.c_str());
 }
 
+int get_control_text_length(int id) {
+    const Control* c = find_control(id);
+    return c && c->kind != KIND_PANEL ? GetWindowTextLengthA(c->hwnd) : 0;
+}
+
 std::string get_control_text(int id) {
     const Control* c = find_control(id);
     if (!c) return {};

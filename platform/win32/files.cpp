@@ -58,6 +58,16 @@ void file_close(int file) {
     g_files.remove(file);
 }
 
+long long file_size(int file) {
+    LARGE_INTEGER size;
+    HANDLE h = file_of(file);
+    return h != INVALID_HANDLE_VALUE && GetFileSizeEx(h, &size) ? size.QuadPart : -1;
+}
+
+int file_exists(const std::string& name) {
+    return GetFileAttributesA(name.c_str()) != INVALID_FILE_ATTRIBUTES ? 1 : 0;
+}
+
 int file_delete(const std::string& name) { return DeleteFileA(name.c_str()) ? 1 : 0; }
 
 int file_replace(const std::string& from, const std::string& to) {

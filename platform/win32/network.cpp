@@ -123,7 +123,19 @@ int net_send(int handle, const char* data, int size) {
     SOCKET s = socket_of(handle);
     if (s == INVALID_SOCKET || size < 0 || (size > 0 && !data)) return -1;
     const int n = send(s, data, size, 0);
-    return n == SOCKET_ERROR ? -1 : n;
+    if (n != SOCKET_ERROR) return n;
+    return WSAGetLastError() == WSAEWOULDBLOCK ? 0 : -1;
+}
+
+int net_ended(int handle) {
+    SOCKET s = socket_of(handle);
+    if (s == INVALID_SOCKET) return 1;
+    if (net_bytes_waiting(handle) > 0) return 0;
+    // Watched sockets are non-blocking, so the peek never waits.
+    char probe;
+    const int n = recv(s, &probe, 1, MSG_PEEK);
+    if (n == 0) return 1;
+    return n == SOCKET_ERROR && WSAGetLastError() != WSAEWOULDBLOCK ? 1 : 0;
 }
 
 void net_close(int handle) {

@@ -140,4 +140,16 @@ TEST_F(ExchangeTest, LongCommandIsSentWholeWhenTakenInParts) {
     EXPECT_EQ(received, value + "\r\n");
 }
 
+TEST_F(ExchangeTest, CommandToAResetConnectionReturnsAtOnce) {
+    peer_.reset();
+    ASSERT_TRUE(loopback::wait_until([&] { return send_text(state.connection, "") < 0 ||
+                                                  connection_ended(state.connection); }));
+    for (int id : {ID_REFRESH, ID_RESYNC}) {
+        enable_control(id, 1);
+        const auto t0 = loopback::Clock::now();
+        dispatch_control(id);
+        EXPECT_LT(loopback::ms_since(t0), 200) << "a failed send is not retried";
+    }
+}
+
 }  // namespace

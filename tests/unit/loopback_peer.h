@@ -66,6 +66,12 @@ class Peer {
         if (fd_ >= 0) ::close(fd_);
         fd_ = -1;
     }
+    // Closes with a reset, as a crashed server's system does.
+    void reset() {
+        const linger abort{1, 0};
+        if (fd_ >= 0) ::setsockopt(fd_, SOL_SOCKET, SO_LINGER, &abort, sizeof abort);
+        close();
+    }
 
     bool send(const std::string& bytes) const {
         std::size_t done = 0;
