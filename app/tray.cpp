@@ -1,5 +1,5 @@
-// Moving between the main window and the tray; the tray popup menu; closing
-// the log viewer. The tray icon exists exactly while the window is hidden.
+// Moving between the main window and the tray, and the tray popup menu.
+// The tray icon exists exactly while the window is hidden.
 #include "app/tray.h"
 
 #include "app/ids.h"
@@ -36,10 +36,4 @@ void show_tray_menu() {
     // Without the foreground the menu would not close on a click elsewhere.
     set_foreground_window(MAIN_WINDOW);
     track_popup_menu(MENU_TRAY, MAIN_WINDOW, x - 1, y - 1);
-}
-
-void close_log_viewer() {
-    destroy_window(LOG_WINDOW);
-    state.log_window_open = 0;
-    if (state.connected == 1 && state.auto_config_pending == 0) enable_control(ID_SHOW_LOG, 1);
 }

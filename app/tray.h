@@ -4,4 +4,3 @@
 void hide_to_tray();
 void restore_from_tray();
 void show_tray_menu();
-void close_log_viewer();
