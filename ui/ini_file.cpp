@@ -7,6 +7,7 @@
 #include "ui/ini_file.h"
 
 #include "app/text_number.h"
+#include "platform/platform.h"
 
 namespace {
 
@@ -141,8 +142,12 @@ int ini_select_group(IniFile& file, std::string_view name) {
 
 std::string ini_read_string(const IniFile& file, std::string_view key, std::string_view fallback) {
     const std::size_t i = find_entry(file, key);
+    if (i == NOT_FOUND) return std::string(fallback);
     // Leading blanks were dropped when the line was parsed.
-    return std::string(i == NOT_FOUND ? fallback : drop_trailing_blanks(file.nodes[i].value));
+    std::string value(drop_trailing_blanks(file.nodes[i].value));
+    if (!file.utf8) return value;
+    std::string local;
+    return utf8_to_local(value, local) ? local : std::string();
 }
 
 std::int32_t ini_read_int(const IniFile& file, std::string_view key, std::int32_t fallback) {

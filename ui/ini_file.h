@@ -6,8 +6,9 @@
 // file side only moves whole images: a bounded read, and a write that goes
 // to a temporary file first and then replaces the old one in one step.
 //
-// The local code page is taken to be UTF-8: a file that starts with a UTF-8
-// byte-order mark reads like any other once the mark is dropped.
+// A file that starts with a UTF-8 byte-order mark is read as UTF-8: its
+// text values are turned into the local code page as they are read, and a
+// value that has no form there reads as empty.
 #pragma once
 
 #include <cstddef>
@@ -26,6 +27,9 @@ struct IniNode {
 
 struct IniFile {
     bool utf8 = false;           // began with a byte-order mark; written back with one
+    // A file stands under the name but could not be read whole; the image is
+    // empty, and writing it over the file would lose what the file holds.
+    bool unreadable = false;
     std::vector<IniNode> nodes;  // in file order
     // Index of the current group's header; -1 for the entries before the
     // first header.
@@ -37,7 +41,7 @@ struct IniFile {
 };
 
 // Anything bigger than this is not a settings file of ours; see ini_read_file.
-inline constexpr std::size_t INI_MAX_BYTES = 64 * 1024;
+inline constexpr std::size_t INI_MAX_BYTES = 8 * 1024 * 1024;
 
 IniFile ini_parse(std::string_view image);
 // Each node as one line ended by CR LF; a UTF-8 file starts with the mark and CR LF.
@@ -62,8 +66,10 @@ std::int32_t ini_read_int(const IniFile& file, std::string_view key, std::int32_
 void ini_write_string(IniFile& file, std::string_view key, std::string_view value);
 void ini_write_int(IniFile& file, std::string_view key, std::int32_t value);
 
-// A missing, unreadable or empty file gives an empty image, so every read
-// gives its default. Never creates anything.
+// The file's whole image, parsed. A missing file gives an empty image, so
+// every read gives its default; so does one that cannot be read whole (no
+// rights, a read error, larger than INI_MAX_BYTES), which is marked unreadable.
+// Never creates anything.
 IniFile ini_read_file(const std::string& name);
 // Writes the image to temp_name, then replaces name with it. 1 on success;
 // on failure 0, name untouched and temp_name removed.

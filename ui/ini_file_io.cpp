@@ -7,37 +7,26 @@
 #include "platform/platform.h"
 #include "ui/ini_file.h"
 
-namespace {
-constexpr std::string_view LINE_ENDS = "\r\n";
-}  // namespace
-
 IniFile ini_read_file(const std::string& name) {
+    IniFile unread;
+    unread.unreadable = true;
     const int handle = file_open(name, FILE_READ);
-    if (!handle) return {};
-    // The program writes under 200 bytes, and a file edited by hand with
-    // comments stays within a few kilobytes. Whatever lies past the bound
-    // (a log pasted in, a disk image) is not read, so a stray huge file costs
-    // neither memory nor time on the window's thread. One byte more than the
-    // bound is asked for to learn whether the file goes on.
-    std::string image(INI_MAX_BYTES + 1, '\0');
-    std::size_t got = 0;
-    while (got < image.size()) {
-        const int n = file_read(handle, image.data() + got, static_cast<int>(image.size() - got));
-        if (n < 0) {
-            file_close(handle);
-            return {};  // unreadable (a directory, a device error): defaults
-        }
-        if (n == 0) break;
-        got += static_cast<std::size_t>(n);
+    if (!handle) {
+        // No file gives the defaults; a file we may not open is the user's all the same.
+        if (file_exists(name)) return unread;
+        return {};
+    }
+    // Read whole or not at all: a file cut anywhere could lose the group
+    // or cut a value short. Past the bound it is no settings file of ours.
+    std::string image;
+    char piece[65536];
+    int n;
+    while ((n = file_read(handle, piece, sizeof piece)) > 0) {
+        image.append(piece, static_cast<std::size_t>(n));
+        if (image.size() > INI_MAX_BYTES) break;
     }
     file_close(handle);
-    image.resize(got);
-    if (got > INI_MAX_BYTES) {
-        // Keep whole lines only: a line cut at the bound could turn
-        // "Port = 8080" into "Port = 80".
-        const std::size_t last_end = image.find_last_of(LINE_ENDS, INI_MAX_BYTES - 1);
-        image.resize(last_end == std::string::npos ? 0 : last_end);
-    }
+    if (n < 0 || image.size() > INI_MAX_BYTES) return unread;  // a directory, a device error, too big
     return ini_parse(image);
 }
 

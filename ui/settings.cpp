@@ -39,10 +39,15 @@ constexpr Setting settings[] = {
 
 int checked_flag(int id) { return is_checked(id) ? 1 : 0; }
 
+// The settings file at start-up could not be read: the fields hold
+// defaults, and writing them would replace what the user keeps there.
+bool keep_unread_file = false;
+
 }  // namespace
 
 void load_settings() {
     IniFile file = ini_read_file(SETTINGS_FILE);
+    keep_unread_file = file.unreadable;
     ini_select_group(file, GROUP);
     // Taken as read: the interval is clamped by the supervision, and only
     // while reconnecting is on.
@@ -75,6 +80,7 @@ void settings_from_controls() {
 
 void save_settings() {
     settings_from_controls();
+    if (keep_unread_file) return;
     IniFile file;  // a fresh file: nothing of the old one survives a save
     ini_select_group(file, GROUP);
     for (const Setting& s : settings) {

@@ -10,6 +10,8 @@ inline constexpr const char* SETTINGS_FILE = "vyxC_0.78_cfg.ini";
 inline constexpr const char* SETTINGS_TEMP_FILE = "vyxC_0.78_cfg.ini.tmp";
 
 void load_settings();           // file to fields; a missing key keeps its default
-void save_settings();           // controls to fields to file; skipped silently if it cannot be written
+// Controls to fields to file; skipped silently if it cannot be written, and
+// when the file present at start-up could not be read (it is kept as it is).
+void save_settings();
 void settings_to_controls();    // fields to controls
 void settings_from_controls();  // controls to fields

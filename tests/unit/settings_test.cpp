@@ -218,44 +218,42 @@ std::string noise(std::size_t size) {
     return s;
 }
 
-// Junk to make a file exactly `size` bytes long: one comment line.
-std::string comment_of_size(std::size_t size) { return ";" + std::string(size - 3, 'x') + "\r\n"; }
-
-TEST_F(SettingsTest, HugeAndNoisyFilesStillStart) {
+TEST_F(SettingsTest, LargeAndNoisyFilesAreReadWholeOrKept) {
     const std::string header = "[CLIENT]\r\n";
+    const std::string port_line = "Port = 8080\r\n";
     std::string many_lines;
-    while (many_lines.size() < 8 * 1024 * 1024) many_lines += "Unknown = some value that is not ours\r\n";
-    const std::size_t bound = INI_MAX_BYTES;
-    const std::string port_line = "Port = 8080\r\n";  // the CR is 2 bytes before the line's end
-    const Fields port_8080{.port = "8080"};
-    const ReadCase cases[] = {
-        {"group first, megabytes of lines after it; what lies past the bound is not read",
-         header + port_line + many_lines + "TryConnect = 1\r\n", port_8080},
+    while (many_lines.size() < 2 * 1024 * 1024) many_lines += "Unknown = some value that is not ours\r\n";
+    std::string comments;
+    while (comments.size() < 64 * 1024) comments += "; kept by hand, long before the program came\r\n";
+    const std::string too_big = header + port_line + std::string(INI_MAX_BYTES, ';') + "\r\n";
+    const struct {
+        const char* what;
+        std::string file;
+        Fields expected;
+        bool kept;  // a save leaves the file as it was
+    } cases[] = {
+        {"group first, megabytes of lines after it", header + port_line + many_lines + "TryConnect = 1\r\n",
+         {.port = "8080", .try_connect = 1}, false},
+        {"group after 64 KiB of comments and another group",
+         comments + "[OTHER]\r\nPort = 1\r\n" + header + port_line, {.port = "8080"}, false},
         {"megabytes of one line with no line end, group after it",
-         std::string(8 * 1024 * 1024, 'a') + "\r\n" + header + port_line, defaults},
-        {"binary noise", noise(256 * 1024), defaults},
-        {"binary noise after the group", header + port_line + noise(256 * 1024), port_8080},
-        {"NULs inside a value", header + "SysTrayIconPrefix = a\0b\r\n"s, {.prefix = "a\0b"s}},
-        // At the bound: only whole lines are taken, so a value is never cut short.
-        {"line ending right at the bound",
-         header + comment_of_size(bound - header.size() - port_line.size() + 1) + port_line +
-             "TryConnect = 1\r\n",
-         port_8080},
-        {"line crossing the bound",
-         header + comment_of_size(bound - header.size() - port_line.size() + 2) + port_line +
-             "TryConnect = 1\r\n",
-         defaults},
-        {"file of exactly the bound without a last line end",
-         header + comment_of_size(bound - header.size() - 11) + "Port = 8080", port_8080},
-        {"one byte over the bound without a last line end",
-         header + comment_of_size(bound - header.size() - 11) + "Port = 80801", defaults},
+         std::string(2 * 1024 * 1024, 'a') + "\r\n" + header + port_line, {.port = "8080"}, false},
+        {"binary noise", noise(256 * 1024), defaults, false},
+        {"binary noise after the group", header + port_line + noise(256 * 1024), {.port = "8080"}, false},
+        {"NULs inside a value", header + "SysTrayIconPrefix = a\0b\r\n"s, {.prefix = "a\0b"s}, false},
+        // Not a settings file of ours: not read, and not replaced by defaults either.
+        {"larger than the bound", too_big, defaults, true},
     };
     for (const auto& c : cases) {
         SCOPED_TRACE(c.what);
         restart_with(c.file);
         EXPECT_EQ(loaded(), c.expected);
         EXPECT_EQ(get_control_text(ID_PORT), c.expected.port);
-        EXPECT_EQ(main_loop_turn(), 1) << "the program runs";
+        save_by(false);
+        if (c.kept)
+            EXPECT_TRUE(settings_file() == c.file) << "the file was replaced";
+        else
+            EXPECT_EQ(settings_file(), saved_file(c.expected));
     }
 }
 
