@@ -120,7 +120,12 @@ int start_program() {
         return 0;
     }
     load_settings();
-    build_main_window();
+    if (!build_main_window()) {
+        // Without its window the program could be neither seen nor ended.
+        message_box(WINDOW_NONE, "Error", "Can't create the main window.", MB_BUTTONS_OK);
+        release_everything();
+        return 0;
+    }
     state.window_shown = 1;
     settings_to_controls();
     if (state.start_iconic == 1) {

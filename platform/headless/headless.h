@@ -101,6 +101,7 @@ struct World {
     int enter_shortcut_window = WINDOW_NONE, enter_shortcut_item = 0;
     int mouse_x = 100, mouse_y = 100;
     bool network_starts = true;
+    bool windows_build = true;  // false: every create_window fails
     bool network_started = false;
     int next_handle = 1;
     int created_controls = 0;

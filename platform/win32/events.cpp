@@ -126,6 +126,7 @@ LRESULT CALLBACK window_proc(HWND hwnd, UINT msg, WPARAM wparam, LPARAM lparam) 
 
     switch (msg) {
         case WM_TIMER:
+            retry_tray_icons();
             push_event(EVENT_TIMER, window, static_cast<int>(wparam));
             break;
         case WM_CLOSE:

@@ -84,6 +84,7 @@ void release_menus();
 
 // tray.cpp
 void restore_tray_icons();  // after the shell restarts
+void retry_tray_icons();    // those the shell did not take yet
 UINT taskbar_created_message();
 
 // network.cpp / files.cpp

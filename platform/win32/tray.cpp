@@ -1,7 +1,10 @@
 // Notification-area icons.
 // The hard part is that the shell, not we, owns them: an icon disappears if
-// Explorer restarts, so every added icon is remembered (window, picture,
-// tooltip) and added again when the shell announces "TaskbarCreated".
+// Explorer restarts, and at logon the notification area may not be there yet
+// when the program starts into it. So every icon is remembered (window,
+// picture, tooltip) whether or not the shell took it, and added again when
+// the shell announces "TaskbarCreated"; one the shell did not take is also
+// tried again on each timer tick until it is there.
 
 #include "platform/win32/internal.h"
 
@@ -17,6 +20,7 @@ struct TrayIcon {
     HWND hwnd;
     HICON icon;
     char tip[64];
+    bool shown;  // the shell has it
 };
 
 std::vector<TrayIcon> g_icons;
@@ -53,8 +57,13 @@ UINT taskbar_created_message() {
 }
 
 void restore_tray_icons() {
-    for (const auto& t : g_icons)
-        if (IsWindow(t.hwnd)) add_icon(t);
+    for (auto& t : g_icons)
+        if (IsWindow(t.hwnd)) t.shown = add_icon(t);
+}
+
+void retry_tray_icons() {
+    for (auto& t : g_icons)
+        if (!t.shown && IsWindow(t.hwnd)) t.shown = add_icon(t);
 }
 
 }  // namespace win32
@@ -65,11 +74,11 @@ int tray_add(int icon_id, int window, int picture) {
     HWND hwnd = window_handle(window);
     HICON icon = icon_handle(picture);
     if (!hwnd || !icon) return 0;
-    TrayIcon t{icon_id, hwnd, icon, {}};
-    if (!add_icon(t)) return 0;
+    TrayIcon t{icon_id, hwnd, icon, {}, false};
+    t.shown = add_icon(t);
     if (TrayIcon* old = find_icon(icon_id)) *old = t;
     else g_icons.push_back(t);
-    return 1;
+    return t.shown ? 1 : 0;
 }
 
 int tray_change(int icon_id, int picture) {
@@ -81,7 +90,7 @@ int tray_change(int icon_id, int picture) {
     nid.hIcon = icon;
     t->icon = icon;
     t->tip[0] = '\0';
-    return Shell_NotifyIconA(NIM_MODIFY, &nid) ? 1 : 0;
+    return t->shown && Shell_NotifyIconA(NIM_MODIFY, &nid) ? 1 : 0;
 }
 
 int tray_set_tooltip(int icon_id, const std::string& text) {
@@ -93,7 +102,7 @@ int tray_set_tooltip(int icon_id, const std::string& text) {
     NOTIFYICONDATAA nid = notify_data(t->hwnd, t->id);
     nid.uFlags = NIF_TIP;
     std::memcpy(nid.szTip, t->tip, sizeof t->tip);
-    return Shell_NotifyIconA(NIM_MODIFY, &nid) ? 1 : 0;
+    return t->shown && Shell_NotifyIconA(NIM_MODIFY, &nid) ? 1 : 0;
 }
 
 void tray_remove(int icon_id) {

@@ -99,18 +99,33 @@ TEST_F(StartupTest, ShortcutTimerAndNotConnectedLook) {
     for (int id : {34, 35, 36}) EXPECT_FALSE(control_enabled(id)) << id;
 }
 
-TEST_F(StartupTest, NetworkFailureShowsErrorAndEndsWithoutSettings) {
-    headless::world().network_starts = false;
-    EXPECT_EQ(program_main(), 0);
-    auto& w = headless::world();
-    ASSERT_EQ(w.message_boxes.size(), 1u);
-    EXPECT_EQ(w.message_boxes[0].title, "Error");
-    EXPECT_EQ(w.message_boxes[0].text, "Can't initialize the network. TCP/IP-Stack !");
-    EXPECT_EQ(w.message_boxes[0].buttons, MB_BUTTONS_OK);
-    EXPECT_EQ(headless::live_windows(), 0);
-    EXPECT_EQ(headless::live_fonts(), 0);
-    EXPECT_EQ(headless::live_pictures(), 0);
-    EXPECT_TRUE(std::filesystem::is_empty(dir_)) << "no settings file loaded or written";
+TEST_F(StartupTest, StartThatCannotGoOnSaysSoAndEndsWithTheSettingsUntouched) {
+    const struct {
+        const char* what;
+        bool network, windows;
+        const char* text;
+    } cases[] = {
+        {"no network", false, true, "Can't initialize the network. TCP/IP-Stack !"},
+        {"no main window", true, false, "Can't create the main window."},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.what);
+        headless::reset();
+        write_settings(QUIET_SETTINGS);
+        headless::world().network_starts = c.network;
+        headless::world().windows_build = c.windows;
+        EXPECT_EQ(program_main(), 0);
+        auto& w = headless::world();
+        ASSERT_EQ(w.message_boxes.size(), 1u);
+        EXPECT_EQ(w.message_boxes[0].title, "Error");
+        EXPECT_EQ(w.message_boxes[0].text, c.text);
+        EXPECT_EQ(w.message_boxes[0].buttons, MB_BUTTONS_OK);
+        EXPECT_EQ(headless::live_windows(), 0);
+        EXPECT_EQ(headless::live_fonts(), 0);
+        EXPECT_EQ(headless::live_pictures(), 0);
+        EXPECT_TRUE(w.tray.empty());
+        EXPECT_EQ(settings_file(), QUIET_SETTINGS) << "settings neither lost nor rewritten";
+    }
 }
 
 TEST_F(StartupTest, ShutdownReleasesEverything) {
