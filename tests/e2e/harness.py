@@ -383,10 +383,12 @@ class Client:
     """One run of the client. Reads and presses its window through the session's inspector;
     every call works on the client's main window (the inspector is switched back to it)."""
 
-    def __init__(self, session: "Session", settings: Optional[dict[str, str]], args: tuple[str, ...]):
+    def __init__(self, session: "Session", settings: Optional[dict[str, str]], args: tuple[str, ...],
+                 prepare: Optional[Callable[[Path], None]] = None):
         self.session = session
         self.settings = settings
         self.args = args
+        self.prepare = prepare
         self.inspector = session.inspector
         session.client_runs += 1
         self.workdir = session.tmp / f"client-{session.client_runs}"
@@ -401,6 +403,8 @@ class Client:
         self.workdir.mkdir(parents=True)
         if self.settings is not None:
             write_settings(self.settings_path, self.settings)
+        if self.prepare:
+            self.prepare(self.workdir)
         with open(self.log_path, "wb") as log:
             self.proc = subprocess.Popen(
                 ["wine", str(self.session.exe), *self.args],
@@ -606,10 +610,15 @@ class Simulator:
                 self.proc.wait(timeout=5)
 
 
-def write_settings(path: Path, values: dict[str, str], section: str = "CLIENT") -> None:
-    """The client's settings file: an INI section with CR LF line ends."""
+def settings_text(values: dict[str, str], section: str = "CLIENT") -> str:
+    """An INI section with CR LF line ends."""
     lines = [f"[{section}]"] + [f"{k}={v}" for k, v in values.items()]
-    path.write_bytes(("\r\n".join(lines) + "\r\n").encode("cp1252"))
+    return "\r\n".join(lines) + "\r\n"
+
+
+def write_settings(path: Path, values: dict[str, str], section: str = "CLIENT") -> None:
+    """The client's settings file, in the Windows code page the client reads."""
+    path.write_bytes(settings_text(values, section).encode("cp1252"))
 
 
 @dataclasses.dataclass
@@ -669,9 +678,12 @@ class Session:
         settings: Optional[dict[str, str]] = None,
         args: tuple[str, ...] = (),
         fresh: bool = False,
+        prepare: Optional[Callable[[Path], None]] = None,
     ) -> Client:
         """The running client, if it was started the same way and `fresh` is not asked;
-        otherwise ends it and starts a new one. settings=None means DEFAULT_SETTINGS."""
+        otherwise ends it and starts a new one. settings=None means DEFAULT_SETTINGS;
+        prepare(workdir), when given, runs after the settings file is written and before
+        the start (to write it otherwise, or to put something in the working folder)."""
         settings = dict(DEFAULT_SETTINGS) if settings is None else settings
         if not self.inspector.running():
             # It was ended after not answering in time; the next test gets a new one.
@@ -679,13 +691,13 @@ class Session:
             self.inspector = Inspector(self.options.inspector, self.env, self.logs / "inspector.log", self.options.trace)
             self.inspector.start()
         c = self.current
-        if c and c.running() and not fresh and c.settings == settings and c.args == args:
+        if c and c.running() and not fresh and not prepare and c.settings == settings and c.args == args:
             return c
         self.stop_client()
         key = (tuple(settings.items()), args)
         if key in self.failed_starts:
             raise E2EError(f"client did not start before with these settings: {self.failed_starts[key]}")
-        self.current = Client(self, settings, args)
+        self.current = Client(self, settings, args, prepare)
         try:
             return self.current.start()
         except E2EError as e:

@@ -1,16 +1,20 @@
-"""A misbehaving server, one way per test: vyx_sim's fault modes over a real socket. After
+"""A misbehaving server or an unlucky start, one way per row: vyx_sim's fault modes over a
+real socket, and working folders or settings files that stand in the program's way. After
 each, the client still answers (its window is read and goes to the tray and back), its
-settings file still holds what the user set, and with the reconnect box checked it finds
-a well-behaved server that takes over the port."""
+settings file still holds what the user set, and the next report is shown: from the same
+server when the connection survived, else from a well-behaved server that takes over the
+port, found by the reconnect check."""
 
 from __future__ import annotations
 
 import dataclasses
 import time
+from pathlib import Path
 from typing import Callable, Optional
 
 from checks import Check, e2e_test
-from harness import DEFAULT_SETTINGS, InspectorError, Simulator, memory_kib, wait_for, wine_pid
+from harness import (DEFAULT_SETTINGS, SETTINGS_NAME, InspectorError, Simulator, memory_kib, settings_text,
+                     unescape, wait_for, wine_pid)
 from test_logfile import viewer, viewer_if_there
 from test_supervision import SimulatorOnPort
 
@@ -19,17 +23,20 @@ SETTINGS = {**DEFAULT_SETTINGS, "AutoConnect": "1", "TryConnect": "1", "TryConne
 # An unfinished answer is capped at 1 MiB; what Wine itself takes comes on top.
 ENDLESS_GROWTH_LIMIT_KIB = 32 * 1024
 RECEIVE_ERROR = "ERROR - 'vyx_tmp' file cannot be received."
+LARGEST_LOG = 16 * 1024 * 1024
 
 
 @dataclasses.dataclass
 class Fault:
     name: str
-    args: tuple[str, ...]
-    hold_s: float  # how long the fault plays before the client is looked at
-    trigger: Optional[Callable] = None  # what the user does to meet the fault
-    after: Optional[Callable] = None  # the fault's own checks, before the common ones
+    args: tuple[str, ...] = ()  # vyx_sim's
+    hold_s: float = 0  # how long the fault plays before the client is looked at
+    play: Optional[Callable] = None  # play(t, c): what the user does to meet the fault, and its own checks
     listening: bool = True  # False: nobody listens on the port
-    auto_connect: bool = True  # False: the trigger connects, once the client sits idle
+    settings: dict = dataclasses.field(default_factory=dict)  # on top of SETTINGS
+    prepare: Optional[Callable[[Path, dict], None]] = None  # prepare(workdir, settings) before the start
+    fake_shell: bool = False  # the notification area refuses icons until play() lets it take them
+    same_server: bool = False  # the next report comes from the same server, asked by "Update/Refresh"
 
 
 def meanwhile(predicate: Callable[[], bool]) -> Callable[[], bool]:
@@ -46,21 +53,56 @@ def meanwhile(predicate: Callable[[], bool]) -> Callable[[], bool]:
     return ask
 
 
+def held(c, settled: Callable[[], bool], timeout_s: float, at_least_s: float = 2.0) -> float:
+    """Reads the window for at least at_least_s and until settled() holds; the longest time
+    it did not answer. A click is posted, and a read may be answered before the click is
+    handled, so reading goes on for a while whatever the state."""
+    last = began = time.monotonic()
+    longest = 0.0
+    while time.monotonic() - began < timeout_s:
+        try:
+            c.ask("text 58")
+        except InspectorError:
+            continue
+        now = time.monotonic()
+        longest = max(longest, now - last)
+        last = now
+        if now - began >= at_least_s and meanwhile(settled)():
+            return longest
+    raise AssertionError(f"not settled within {timeout_s:g}s")
+
+
+def report(what: str, seconds: float) -> None:
+    print(f"     {what}: {seconds:.2f} s")
+
+
 def wait_connected(c) -> None:
-    wait_for(lambda: c.enabled(59), 15, "connected, show Logfile enabled")
+    wait_for(meanwhile(lambda: c.enabled(59)), 15, "connected, show Logfile enabled")
 
 
-def show_logfile(t: Check, c) -> None:
-    wait_connected(c)
-    c.click(59)
+def error_lines(c) -> int:
+    return viewer_if_there(c, "text 60").count(RECEIVE_ERROR)
 
 
-def error_line_then_close(t: Check, c) -> None:
-    wait_for(lambda: RECEIVE_ERROR in viewer_if_there(c, "text 60"), 20, "the receive error line")
+def close_viewer(c) -> None:
     wait_for(lambda: viewer_if_there(c, "enabled 61") == "1", 10, "Close enabled after the reception")
     viewer(c, "click 61")
     c.inspector.command('find "VYX Client"')
-    wait_for(lambda: not any("title=VYXlog.txt" in w for w in c.inspector.lines("windows")), 10, "viewer closed")
+    wait_for(lambda: not viewer_open(c), 10, "viewer closed")
+
+
+def viewer_open(c) -> bool:
+    return any("title=VYXlog.txt" in w for w in c.inspector.lines("windows"))
+
+
+def show_log_until_error(t: Check, c, limit_s: float) -> None:
+    """Asks for the log; the reception fails with its error line within limit_s."""
+    wait_connected(c)
+    c.click(59)
+    hold = held(c, lambda: error_lines(c) > 0, limit_s + 10)
+    report("window held by the reception", hold)
+    t.true(hold < limit_s, f"reception held the window {hold:.1f} s")
+    close_viewer(c)
 
 
 def busy_storm(t: Check, c) -> None:
@@ -70,25 +112,115 @@ def busy_storm(t: Check, c) -> None:
         time.sleep(0.2)
 
 
-def endless_memory(t: Check, c, before_kib: int) -> None:
-    grown = memory_kib(wine_pid("vyx_client.exe"))["VmRSS"] - before_kib
+def endless_text(t: Check, c) -> None:
+    before = memory_kib(wine_pid("vyx_client.exe"))["VmRSS"]
+    c.click(37)
+    time.sleep(12)
+    grown = memory_kib(wine_pid("vyx_client.exe"))["VmRSS"] - before
     print(f"     endless text: client memory grew {grown} KiB")
     t.true(grown < ENDLESS_GROWTH_LIMIT_KIB, f"memory under its cap while text never ends: grew {grown} KiB")
     t.true(c.enabled(38), "still connected while the text flows")
 
 
+def connect_and_time(limit_s: float, what: str):
+    """Connect pressed: the attempt ends, back in the not-connected look, within limit_s."""
+
+    def play(t: Check, c) -> None:
+        c.click(37)
+        hold = held(c, lambda: c.enabled(37) and not c.enabled(38), limit_s + 10)
+        report(what, hold)
+        t.true(hold < limit_s, f"{what}: {hold:.1f} s")
+
+    return play
+
+
+def dead_connection(t: Check, c) -> None:
+    """The server was reset (a crash) after the first report; the client has not noticed yet.
+    Sending to it does not freeze the window, nor does a whole monitoring send."""
+    wait_for(meanwhile(lambda: c.text(55) != "" and c.enabled(24)), 15, "first report shown")
+    time.sleep(2)  # the reset comes 1.5 s after the greeting
+    for button, what in ((40, "Update/Refresh"), (24, "apply/save")):
+        c.click(button)
+        hold = held(c, lambda: True, 10)
+        report(f"{what} on a reset connection held the window", hold)
+        t.true(hold < 0.5, f"{what} on a reset connection held the window {hold:.2f} s")
+
+
+def unstorable(t: Check, c) -> None:
+    """"vyx_tmp" cannot be created: one error line, and the frame does not come back."""
+    show_log_until_error(t, c, 5)
+    time.sleep(2)
+    t.true(not viewer_open(c), "the viewer stays closed: the transfer was taken off the wire")
+
+
+def pushed_logs(t: Check, c) -> None:
+    """Three log files nobody asked for: the viewer opens and shows the log in place."""
+    wait_for(lambda: "lines" in viewer_if_there(c, "text 64"), 20, "a pushed log shown")
+    time.sleep(1.5)  # the other two follow 300 ms apart
+    wait_for(lambda: viewer_if_there(c, "enabled 61") == "1", 20, "the receptions done")
+    text = unescape(viewer(c, "text 60"))
+    t.true("check 50:" in text and RECEIVE_ERROR not in text, "the pushed log, whole")
+    t.eq(text.count("check 1:"), 1, "each push reloads the viewer in place")
+    close_viewer(c)
+
+
+def tray_comes_with_the_shell(t: Check, c) -> None:
+    """Started into the tray while the notification area refuses icons: the icon comes as
+    soon as the shell takes it, and the window can be brought back from it."""
+    time.sleep(1)
+    refused = int(c.inspector.command("fakeshell"))
+    t.true(refused > 0, "the client tried to add its icon")
+    c.inspector.command("fakeshell off")
+    wait_for(lambda: c.ask("trayicon") == "1", 5, "the icon once the shell takes it")
+    c.tray("lbuttondblclk")
+    wait_for(lambda: c.info().get("visible") == "1", 10, "the window back from the tray")
+
+
+def prefix_in_the_code_page(t: Check, c) -> None:
+    t.eq(c.text(52), "Büro", "a UTF-8 prefix shown in the Windows code page")
+
+
+def long_file(workdir: Path, settings: dict) -> None:
+    """The user's own file: 70 KiB of comments and another group before the client's."""
+    comments = "; kept by hand, long before the program came\r\n" * 1600
+    text = comments + "[OTHER]\r\nPort = 1\r\n" + settings_text(settings)
+    (workdir / SETTINGS_NAME).write_bytes(text.encode("cp1252"))
+
+
+def utf8_file(workdir: Path, settings: dict) -> None:
+    (workdir / SETTINGS_NAME).write_bytes(b"\xef\xbb\xbf" + settings_text(settings).encode("utf-8"))
+
+
 FAULTS = [
     Fault("silent", ("--fault", "silent"), hold_s=2 * INTERVAL_S + 4),
-    Fault("endless", ("--fault", "endless"), hold_s=12, trigger=lambda t, c: c.click(37), after=endless_memory,
-          auto_connect=False),
-    Fault("garbage", ("--fault", "garbage"), hold_s=8, trigger=lambda t, c: (wait_connected(c), c.click(40))),
-    Fault("truncated", ("--fault", "truncated", "--log-lines", "200"), hold_s=0, trigger=show_logfile,
-          after=lambda t, c, _: error_line_then_close(t, c)),
-    Fault("negative", ("--fault", "negative", "--log-lines", "20"), hold_s=0, trigger=show_logfile,
-          after=lambda t, c, _: error_line_then_close(t, c)),
+    Fault("endless", ("--fault", "endless"), play=endless_text, settings={"AutoConnect": "0"}),
+    Fault("garbage", ("--fault", "garbage"), hold_s=8, play=lambda t, c: (wait_connected(c), c.click(40))),
+    Fault("truncated", ("--fault", "truncated", "--log-lines", "200"), play=lambda t, c: show_log_until_error(t, c, 15),
+          same_server=True),
+    Fault("negative", ("--fault", "negative", "--log-lines", "20"), play=lambda t, c: show_log_until_error(t, c, 5),
+          same_server=True),
     Fault("close-mid", ("--fault", "close-mid"), hold_s=2 * INTERVAL_S),
-    Fault("refused", (), hold_s=2 * INTERVAL_S, listening=False),
-    Fault("busy", ("--fault", "busy"), hold_s=INTERVAL_S, trigger=busy_storm),
+    Fault("refused", hold_s=2 * INTERVAL_S, listening=False),
+    Fault("busy", ("--fault", "busy"), hold_s=INTERVAL_S, play=busy_storm),
+    # A byte every 8 s, each just in time for the pause rule: the average rate ends it.
+    Fault("drip", ("--fault", "drip", "--drip-ms", "8000", "--log-lines", "20"),
+          play=lambda t, c: show_log_until_error(t, c, 20), same_server=True),
+    Fault("unstorable", ("--log-lines", "20"), play=unstorable, same_server=True,
+          prepare=lambda d, s: (d / "vyx_tmp").mkdir()),
+    Fault("oversized", ("--log-bytes", str(LARGEST_LOG + 1)), play=lambda t, c: show_log_until_error(t, c, 15),
+          same_server=True),
+    Fault("pushed", ("--fault", "push", "--push-count", "3", "--log-lines", "50"), play=pushed_logs,
+          same_server=True),
+    Fault("reset", ("--fault", "reset", "--reset-ms", "1500"), play=dead_connection),
+    Fault("flood", ("--fault", "flood", "--flood-mb", "20"), settings={"AutoConnect": "0", "TryConnect": "0"},
+          play=connect_and_time(5, "20 MB flood before the greeting held the window")),
+    Fault("no-greeting", ("--fault", "lower"), settings={"AutoConnect": "0", "TryConnect": "0"},
+          play=connect_and_time(2.5, "greeting wait")),
+    Fault("long-settings", same_server=True, prepare=long_file, play=lambda t, c: wait_connected(c)),
+    Fault("utf8-settings", same_server=True, settings={"SysTrayIconPrefix": "Büro"}, prepare=utf8_file,
+          play=prefix_in_the_code_page),
+    Fault("no-tray-yet", same_server=True, settings={"startVYXCiconic": "1"}, fake_shell=True,
+          play=tray_comes_with_the_shell),
 ]
 
 
@@ -97,7 +229,7 @@ def settings_kept(t: Check, c) -> None:
     saved = {}
     for line in c.read_settings().splitlines():
         key, sep, value = line.partition("=")
-        if sep:
+        if sep and key.strip().lower() not in saved:
             saved[key.strip().lower()] = value.strip()
     for key, value in c.settings.items():
         t.eq(saved.get(key.lower()), value, f"settings file keeps {key}")
@@ -111,24 +243,49 @@ def still_answers(t: Check, c) -> None:
     wait_for(meanwhile(lambda: c.info().get("visible") == "1"), 15, "back from the tray")
 
 
+def next_report_shown(c) -> None:
+    wait_for(meanwhile(lambda: c.enabled(40)), 15, "Update/Refresh enabled")
+    c.set_text(55, "")
+    c.click(40)
+    wait_for(meanwhile(lambda: c.text(55) != ""), 20, "the next report shown")
+
+
+def start(t: Check, fault: Fault, port: int):
+    settings = {**SETTINGS, "Port": str(port), **fault.settings}
+    prepare = (lambda d: fault.prepare(d, settings)) if fault.prepare else None
+    return t.client(settings=settings, fresh=True, prepare=prepare)
+
+
 def run_fault(t: Check, fault: Fault) -> None:
-    with Simulator("--quiet", *fault.args) as sim:
-        port = sim.port
-        if fault.listening:
-            c = t.client(settings={**SETTINGS, "Port": str(port), "AutoConnect": str(int(fault.auto_connect))},
-                         fresh=True)
-            before = memory_kib(wine_pid("vyx_client.exe"))["VmRSS"]
-            if fault.trigger:
-                fault.trigger(t, c)
-            time.sleep(fault.hold_s)
-            if fault.after:
-                fault.after(t, c, before)
+    if fault.fake_shell:
+        t.session.inspector.command("fakeshell on")
+    try:
+        with Simulator("--quiet", *fault.args) as sim:
+            port = sim.port
+            if fault.listening:
+                c = start(t, fault, port)
+                if fault.play:
+                    fault.play(t, c)
+                time.sleep(fault.hold_s)
+                if fault.same_server:
+                    still_answers(t, c)
+                    settings_kept(t, c)
+                    next_report_shown(c)
+                    return
+    finally:
+        if fault.fake_shell:
+            try:
+                t.session.inspector.command("fakeshell off")
+            except InspectorError:
+                pass  # let it go already
     if not fault.listening:  # the port is free now: every attempt is refused
-        c = t.client(settings={**SETTINGS, "Port": str(port)}, fresh=True)
+        c = start(t, fault, port)
         time.sleep(fault.hold_s)
         t.true(c.enabled(37), "not connected while refused")
     still_answers(t, c)
     settings_kept(t, c)
+    if c.settings.get("TryConnect") != "1":
+        c.click(33)
     with SimulatorOnPort(port):
         wait_for(meanwhile(lambda: c.text(55) != ""), 2 * INTERVAL_S + 15, "reconnected to a sound server, data shown")
 

@@ -42,6 +42,12 @@
 //                             Where GetGuiResources answers nothing (Wine), gdi is counted in the
 //                             process's GDI handle table and user is its number of windows, and
 //                             the answer ends in " counted".
+//   trayicon                  1 when the shell holds the main window's tray icon 1, else 0
+//   fakeshell on|off          stand in for a notification area that is not there yet: a
+//                             window of the shell's tray class, found before the real one,
+//                             that refuses every icon; "fakeshell" alone tells how many
+//                             icon requests it refused: "ok N"
+//   taskbarcreated            broadcast "TaskbarCreated", as a shell that has just started does
 //   pid                       process id of the current window
 //   gone [timeout]            wait until the current window no longer exists
 //   quit                      ok, then exit
@@ -51,6 +57,7 @@
 // window is hidden in the tray.
 
 #include <windows.h>
+#include <shellapi.h>
 #include <winternl.h>
 
 #include <fcntl.h>
@@ -633,6 +640,73 @@ std::string gui_counts(HWND h) {
   return "ok gdi=" + std::to_string(r.gdi_objects) + " user=" + std::to_string(windows.count) + " counted";
 }
 
+// ---- A notification area that refuses icons --------------------------------------
+
+// Shell_NotifyIcon sends its request to the first window of this class it finds; one that
+// answers 0 is a shell that is not ready. It runs on a thread of its own, because the
+// client's request is a sent message that must be answered while we read stdin.
+LONG g_refused = 0;
+HANDLE g_shell_thread = nullptr;
+DWORD g_shell_thread_id = 0;
+
+LRESULT CALLBACK fake_shell_proc(HWND h, UINT msg, WPARAM w, LPARAM l) {
+  if (msg == WM_COPYDATA) {
+    InterlockedIncrement(&g_refused);
+    return 0;
+  }
+  if (msg == WM_DESTROY) PostQuitMessage(0);
+  return DefWindowProcA(h, msg, w, l);
+}
+
+DWORD WINAPI fake_shell_thread(LPVOID ready) {
+  WNDCLASSA wc{};
+  wc.lpfnWndProc = fake_shell_proc;
+  wc.hInstance = GetModuleHandleA(nullptr);
+  wc.lpszClassName = "Shell_TrayWnd";
+  RegisterClassA(&wc);
+  HWND h = CreateWindowExA(WS_EX_TOPMOST | WS_EX_TOOLWINDOW, "Shell_TrayWnd", "", WS_POPUP, 0, 0, 1, 1, nullptr,
+                           nullptr, wc.hInstance, nullptr);
+  SetEvent(static_cast<HANDLE>(ready));
+  if (!h) return 1;
+  MSG m;
+  while (GetMessageA(&m, nullptr, 0, 0) > 0) {
+    if (m.message == WM_APP) DestroyWindow(h);
+    DispatchMessageA(&m);
+  }
+  return 0;
+}
+
+std::string fake_shell(const std::string& how) {
+  if (how.empty()) return "ok " + std::to_string(g_refused);
+  if (how == "on") {
+    if (g_shell_thread) return "error already on";
+    g_refused = 0;
+    HANDLE ready = CreateEventA(nullptr, TRUE, FALSE, nullptr);
+    g_shell_thread = CreateThread(nullptr, 0, fake_shell_thread, ready, 0, &g_shell_thread_id);
+    WaitForSingleObject(ready, kDefaultWaitMs);
+    CloseHandle(ready);
+    return g_shell_thread ? "ok" : "error no thread";
+  }
+  if (how == "off") {
+    if (!g_shell_thread) return "error not on";
+    PostThreadMessageA(g_shell_thread_id, WM_APP, 0, 0);
+    WaitForSingleObject(g_shell_thread, kDefaultWaitMs);
+    CloseHandle(g_shell_thread);
+    g_shell_thread = nullptr;
+    return "ok";
+  }
+  return "error usage: fakeshell [on|off]";
+}
+
+std::string tray_icon_there() {
+  if (!IsWindow(g_main)) return "error main window is gone";
+  NOTIFYICONDATAA nid{};
+  nid.cbSize = NOTIFYICONDATAA_V1_SIZE;
+  nid.hWnd = g_main;
+  nid.uID = kTrayIconId;
+  return Shell_NotifyIconA(NIM_MODIFY, &nid) ? "ok 1" : "ok 0";
+}
+
 std::string handle(const std::string& line, bool& quit) {
   std::string rest = line;
   std::string cmd = next_word(rest);
@@ -647,6 +721,9 @@ std::string handle(const std::string& line, bool& quit) {
     EnumWindows(top_level_proc, 0);
     return "end";
   }
+  if (cmd == "fakeshell") return fake_shell(next_word(rest));
+  if (cmd == "taskbarcreated")
+    return PostMessageA(HWND_BROADCAST, RegisterWindowMessageA("TaskbarCreated"), 0, 0) ? "ok" : "error post";
   if (cmd == "find") {
     std::string title;
     DWORD timeout = kDefaultWaitMs;
@@ -734,6 +811,7 @@ std::string handle(const std::string& line, bool& quit) {
     return "ok " + std::to_string(pid);
   }
   if (cmd == "gui") return gui_counts(g_current);
+  if (cmd == "trayicon") return tray_icon_there();
   if (cmd == "close") return post(g_current, WM_CLOSE, 0, 0);
   if (cmd == "minimize") return post(g_current, WM_SYSCOMMAND, SC_MINIMIZE, 0);
   if (cmd == "restore") return post(g_current, WM_SYSCOMMAND, SC_RESTORE, 0);

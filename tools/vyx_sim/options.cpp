@@ -29,6 +29,10 @@ constexpr FaultName fault_names[] = {
     {"close-mid", FAULT_CLOSE_MID, "close the connection in the middle of an answer"},
     {"no-confirm", FAULT_NO_CONFIRM, "apply changes but never confirm them"},
     {"late-confirm", FAULT_LATE_CONFIRM, "confirm changes --late-ms late"},
+    {"drip", FAULT_DRIP, "log transfer: one byte every --drip-ms until the next command"},
+    {"flood", FAULT_FLOOD, "greet with --flood-mb MiB of text and no greeting"},
+    {"reset", FAULT_RESET, "reset the connection --reset-ms after the greeting, as a crash does"},
+    {"push", FAULT_PUSH, "push the log file --push-count times unasked after the first report"},
 };
 
 bool to_int(std::string_view text, int low, int high, int& out) {
@@ -73,6 +77,8 @@ std::string help_text() {
         "  --minute-ms MS        length of one minute of the automatic monitoring (default 60000;\n"
         "                        10-3600000)\n"
         "  --log-lines N         start with N lines in the server log (default 0; 0-100000)\n"
+        "  --log-bytes N         send the log file as exactly N bytes, repeating its lines\n"
+        "                        (default 0: as it is; 0-31457280)\n"
         "  --fault NAME          misbehave on purpose; may be given more than once:\n";
     for (const FaultName& f : fault_names) {
         std::string name = f.name;
@@ -81,6 +87,10 @@ std::string help_text() {
     }
     t += "  --split-ms MS         pause inside a split greeting (default 300; 0-60000)\n"
          "  --late-ms MS          delay of late confirmations (default 800; 0-60000)\n"
+         "  --drip-ms MS          pause between the bytes of a dripped log (default 8000; 1-60000)\n"
+         "  --flood-mb N          size of the flood (default 20; 1-30)\n"
+         "  --reset-ms MS         greeting to reset (default 1500; 0-60000)\n"
+         "  --push-count N        unasked log transfers (default 3; 1-100)\n"
          "  --exit-after SECONDS  stop after this long (default: run until stopped; 1-86400)\n"
          "  --quiet               do not log the commands received on stderr\n"
          "  --help                show this text\n"
@@ -145,6 +155,16 @@ bool parse_options(int argc, char** argv, Options& out, std::string& error) {
             if (!value(v) || !to_int(v, 10, 3600000, out.minute_ms)) return error.empty() ? bad(v) : false;
         } else if (arg == "--log-lines") {
             if (!value(v) || !to_int(v, 0, 100000, out.log_lines)) return error.empty() ? bad(v) : false;
+        } else if (arg == "--log-bytes") {
+            if (!value(v) || !to_int(v, 0, 30 << 20, out.log_bytes)) return error.empty() ? bad(v) : false;
+        } else if (arg == "--drip-ms") {
+            if (!value(v) || !to_int(v, 1, 60000, out.drip_ms)) return error.empty() ? bad(v) : false;
+        } else if (arg == "--flood-mb") {
+            if (!value(v) || !to_int(v, 1, 30, out.flood_mb)) return error.empty() ? bad(v) : false;
+        } else if (arg == "--reset-ms") {
+            if (!value(v) || !to_int(v, 0, 60000, out.reset_ms)) return error.empty() ? bad(v) : false;
+        } else if (arg == "--push-count") {
+            if (!value(v) || !to_int(v, 1, 100, out.push_count)) return error.empty() ? bad(v) : false;
         } else if (arg == "--split-ms") {
             if (!value(v) || !to_int(v, 0, 60000, out.split_ms)) return error.empty() ? bad(v) : false;
         } else if (arg == "--late-ms") {

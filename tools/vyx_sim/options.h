@@ -18,6 +18,10 @@ enum Fault : unsigned {
     FAULT_CLOSE_MID = 1u << 8,      // closes the connection in the middle of an answer
     FAULT_NO_CONFIRM = 1u << 9,     // changes are applied but never confirmed
     FAULT_LATE_CONFIRM = 1u << 10,  // confirmations come late_ms late
+    FAULT_DRIP = 1u << 11,          // log transfer sends a byte every drip_ms until the next command
+    FAULT_FLOOD = 1u << 12,         // greets with flood_mb MiB of text and no greeting
+    FAULT_RESET = 1u << 13,         // resets the connection reset_ms after the greeting, as if crashed
+    FAULT_PUSH = 1u << 14,          // pushes the log file push_count times unasked, after the first report
 };
 
 struct Options {
@@ -35,8 +39,13 @@ struct Options {
     int minute_ms = 60000;  // one monitoring minute
     int log_lines = 0;
     unsigned faults = 0;
+    int log_bytes = 0;  // the log file as sent is exactly this long; 0: as kept
     int split_ms = 300;
     int late_ms = 800;
+    int drip_ms = 8000;
+    int flood_mb = 20;
+    int reset_ms = 1500;
+    int push_count = 3;
     int exit_after_s = 0;  // 0: run until stopped
     bool quiet = false;
     bool help = false;

@@ -203,6 +203,15 @@ void Server::refuse(std::unique_ptr<Peer> peer) {
 }
 
 void Server::greet() {
+    pushed_ = false;
+    drip_rest_.clear();
+    if (options_.faults & FAULT_RESET) after(options_.reset_ms, true, [this] { reset_client(); });
+    if (options_.faults & FAULT_FLOOD) {
+        const std::string line = "no greeting here, only text that goes on and on\r\n";
+        std::string flood;
+        while (flood.size() < static_cast<std::size_t>(options_.flood_mb) << 20) flood += line;
+        return send(flood);
+    }
     const std::string text =
         ((options_.faults & FAULT_LOWER) ? "welcome to vyx mini-server v" : "Welcome to VYX Mini-Server v") +
         options_.server_version + "\r\nVYX>";
@@ -223,6 +232,14 @@ void Server::drop_client(const char* why) {
     client_.reset();
     ++generation_;  // its pending answers go with it
     endless_running_ = false;
+}
+
+// As a crashed server's system does: a reset, no goodbye.
+void Server::reset_client() {
+    if (!client_) return;
+    const linger abort{1, 0};
+    ::setsockopt(client_->fd, SOL_SOCKET, SO_LINGER, &abort, sizeof abort);
+    drop_client("reset");
 }
 
 void Server::close_client_after_send() {
@@ -298,6 +315,7 @@ void Server::handle_line(const std::string& raw) {
 }
 
 void Server::handle_command(const std::string& line) {
+    drip_rest_.clear();  // a command ends a dripped log
     if (options_.faults & FAULT_SILENT) return;
     if (options_.faults & FAULT_GARBAGE) return send_garbage();
     if (options_.faults & FAULT_ENDLESS) return start_endless();
@@ -305,6 +323,10 @@ void Server::handle_command(const std::string& line) {
     const std::string command = trimmed(line);
     if (command == "get all") {
         answer(modem_.full_report(line_now()));
+        if ((options_.faults & FAULT_PUSH) && !pushed_) {
+            pushed_ = true;
+            for (int i = 1; i <= options_.push_count; ++i) after(300LL * i, true, [this] { send_log_file(); });
+        }
     } else if (command == "get auto") {
         answer(modem_.monitoring_report());
     } else if (command == "get warning") {
@@ -379,13 +401,36 @@ void Server::begin_training(const std::string& what, long long duration_ms, bool
     });
 }
 
+std::string Server::log_content() const {
+    std::string content = journal_.text();
+    if (options_.log_bytes <= 0) return content;
+    const auto size = static_cast<std::size_t>(options_.log_bytes);
+    if (content.empty()) content = "VYX Mini-Server log\r\n";
+    while (content.size() < size) content += content.substr(0, size - content.size());
+    content.resize(size);
+    return content;
+}
+
 void Server::send_log_file() {
-    const std::string content = journal_.text();
+    const std::string content = log_content();
     auto length = static_cast<std::int32_t>(content.size());
     if (options_.faults & FAULT_NEGATIVE) length = -length - 1;
     if (options_.faults & FAULT_TRUNCATED) length += 1000;
-    answer("QXMGSFLE" + le32(length) + content);
+    if (options_.faults & FAULT_DRIP) {
+        send("QXMGSFLE" + le32(length));
+        drip_rest_ = content;
+        after(options_.drip_ms, true, [this] { drip_tick(); });
+    } else {
+        answer("QXMGSFLE" + le32(length) + content);
+    }
     journal_.add("log file sent, " + std::to_string(content.size()) + " bytes");
+}
+
+void Server::drip_tick() {
+    if (!client_ || drip_rest_.empty()) return;
+    send(drip_rest_.substr(0, 1));
+    drip_rest_.erase(0, 1);
+    after(options_.drip_ms, true, [this] { drip_tick(); });
 }
 
 void Server::send_garbage() {

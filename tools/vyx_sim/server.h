@@ -54,6 +54,9 @@ class Server {
     void handle_command(const std::string& command);
     void start_action(const std::string& action);
     void send_log_file();
+    std::string log_content() const;
+    void drip_tick();
+    void reset_client();
     void confirm();
     void start_endless();
     void schedule_checks();
@@ -90,6 +93,8 @@ class Server {
     int training_count_ = 0;
     std::mt19937 random_;
     bool exit_when_sent_ = false;
+    std::string drip_rest_;  // of a dripped log; emptied by the client's next command
+    bool pushed_ = false;    // this client has had its unasked log files
     bool stop_ = false;
     Clock::time_point started_;
 };
