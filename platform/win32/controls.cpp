@@ -68,6 +68,37 @@ void set_panel_caption(HWND tab, const char* text) {
     SendMessageA(tab, TCM_SETITEMA, 0, reinterpret_cast<LPARAM>(&item));
 }
 
+// Wine's rich edit deletes its text in time that grows with the square of its
+// length (a reloaded 8 MB log would hold the window for hours), while a new
+// control is empty at once. So emptying one puts a fresh control in its place,
+// with the same styles, place, font, colour and tooltip.
+void renew_rich_edit(Control& c) {
+    HWND old = c.hwnd;
+    HWND parent = GetParent(old);
+    RECT r;
+    GetWindowRect(old, &r);
+    MapWindowPoints(nullptr, parent, reinterpret_cast<POINT*>(&r), 2);
+    HWND fresh = CreateWindowExA(static_cast<DWORD>(GetWindowLongPtrA(old, GWL_EXSTYLE)), RICHEDIT_CLASSA, "",
+                                 static_cast<DWORD>(GetWindowLongPtrA(old, GWL_STYLE)), r.left, r.top,
+                                 r.right - r.left, r.bottom - r.top, parent,
+                                 reinterpret_cast<HMENU>(static_cast<INT_PTR>(c.id)), instance(), nullptr);
+    if (!fresh) {
+        SetWindowTextA(old, "");
+        return;
+    }
+    SendMessageA(fresh, WM_SETFONT, static_cast<WPARAM>(SendMessageA(old, WM_GETFONT, 0, 0)), FALSE);
+    SendMessageA(fresh, EM_EXLIMITTEXT, 0, 0x7FFFFFFE);
+    if (c.background != CLR_INVALID) SendMessageA(fresh, EM_SETBKGNDCOLOR, 0, c.background);
+    SetWindowPos(fresh, old, 0, 0, 0, 0, SWP_NOMOVE | SWP_NOSIZE | SWP_NOACTIVATE);  // same tab order
+    const bool focused = GetFocus() == old;
+    const std::string tooltip = c.tooltip;
+    forget_tooltip(c);
+    c.hwnd = fresh;
+    DestroyWindow(old);
+    if (focused) SetFocus(fresh);
+    if (!tooltip.empty()) set_control_tooltip(c.id, tooltip);
+}
+
 }  // namespace
 
 std::vector<Control>& controls() { return g_controls; }
@@ -161,8 +192,9 @@ void destroy_control(int id) {
 int control_exists(int id) { return find_control(id) ? 1 : 0; }
 
 void set_control_text(int id, const std::string& text) {
-    const Control* c = find_control(id);
+    Control* c = find_control(id);
     if (!c) return;
+    if (c->kind == KIND_RICHEDIT && text.empty() && GetWindowTextLengthA(c->hwnd) > 0) return renew_rich_edit(*c);
     // A panel shows its tab's caption; its window text follows it so that
     // reading the text from outside the process gives the same answer.
     if (c->kind == KIND_PANEL) set_panel_caption(c->hwnd, text.c_str());
@@ -233,9 +265,10 @@ void set_control_picture(int id, int picture) {
 }
 
 void set_control_background(int id, int r, int g, int b) {
-    const Control* c = find_control(id);
-    if (c && c->kind == KIND_RICHEDIT)
-        SendMessageA(c->hwnd, EM_SETBKGNDCOLOR, 0, RGB(r & 0xFF, g & 0xFF, b & 0xFF));
+    Control* c = find_control(id);
+    if (!c || c->kind != KIND_RICHEDIT) return;
+    c->background = RGB(r & 0xFF, g & 0xFF, b & 0xFF);
+    SendMessageA(c->hwnd, EM_SETBKGNDCOLOR, 0, c->background);
 }
 
 void editor_append(int id, const std::string& text) {

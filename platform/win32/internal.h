@@ -43,6 +43,8 @@ struct Control {
     HBRUSH page_brush = nullptr;
     bool hot = false;        // links only: the mouse is over it
     bool has_tooltip = false;
+    std::string tooltip;                  // kept so a renewed control gets it again
+    COLORREF background = CLR_INVALID;    // rich edits only: as set, for the same reason
 };
 
 Control* find_control(int id);

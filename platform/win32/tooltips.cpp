@@ -50,6 +50,7 @@ void set_control_tooltip(int id, const std::string& text) {
     Control* c = find_control(id);
     if (!c) return;
     forget_tooltip(*c);
+    c->tooltip = text;
     if (text.empty()) return;
     HWND tip = tooltip_for(c->window);
     if (!tip) return;

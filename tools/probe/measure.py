@@ -4,8 +4,10 @@ against the probe (tools/probe/probe.cpp) doing the bare minimum of the same job
     python3 tools/probe/measure.py startup [runs]     start to "get all" on the wire
     python3 tools/probe/measure.py idle [seconds]     CPU time sitting connected in the tray
     python3 tools/probe/measure.py log [lines]        receive and show the server's log
+    python3 tools/probe/measure.py push [MiB]         peak memory over three unasked transfers
     python3 tools/probe/measure.py all                all three, with the defaults
 
+VYX_CLIENT_EXE names another client executable to measure (an older build, say).
 Needs the windows preset built (vyx_client.exe, vyx_inspect.exe, probe.exe), build/linux/vyx_sim
 and the Wine prefix from scripts/setup."""
 
@@ -211,10 +213,37 @@ def log(session: Session, lines: int = 100000) -> None:
           f"peak growth {ratio(client_mem['VmHWM'] - rss, probe_mem['VmHWM'] - probe_rss)}")
 
 
+# --- unasked transfers ----------------------------------------------------------------------
+
+def push(session: Session, mib: int = 16) -> None:
+    """Three transfers the client did not ask for, each of the largest length it accepts. Read
+    from /proc only: while the rich edit takes a long log the window may be slow to answer."""
+    args = ("--quiet", "--fault", "push", "--push-count", "3", "--log-bytes", str(mib << 20))
+    with Simulator(*args) as sim:
+        c = session.client(settings={**DEFAULT_SETTINGS, "Port": str(sim.port), "AutoConnect": "1"}, fresh=True)
+        wait_for(lambda: c.enabled(59), 15, "connected")
+        pid = wine_pid("vyx_client.exe")
+        rss = memory(pid)["VmRSS"]
+        start = time.monotonic()
+        last, still_since = cpu_ticks(pid), time.monotonic()
+        while time.monotonic() - still_since < 5 and time.monotonic() - start < 1200:
+            time.sleep(0.5)
+            now = cpu_ticks(pid)
+            if now - last > TICKS // 10:  # busy: more than 0.1 s of CPU in half a second
+                still_since = time.monotonic()
+            last = now
+        seconds = still_since - start
+        peak = memory(pid)["VmHWM"]
+        session.stop_client()
+    print(f"three unasked transfers of {mib} MiB each: received and shown in {seconds:.1f} s")
+    print(f"  memory {rss // 1024} MiB before, peak {peak // 1024} MiB, growth {(peak - rss) // 1024} MiB")
+
+
 def main() -> None:
     what = sys.argv[1] if len(sys.argv) > 1 else "all"
     arg = [float(a) for a in sys.argv[2:3]]
-    session = Session(Options(exe=BUILD / "vyx_client.exe", inspector=BUILD / "vyx_inspect.exe",
+    exe = Path(os.environ.get("VYX_CLIENT_EXE", BUILD / "vyx_client.exe"))
+    session = Session(Options(exe=exe, inspector=BUILD / "vyx_inspect.exe",
                               prefix=REPO / "build" / "wineprefix"))
     try:
         session.start()
@@ -224,6 +253,8 @@ def main() -> None:
             idle(session, *arg if what == "idle" else ())
         if what in ("log", "all"):
             log(session, *(int(a) for a in arg) if what == "log" else ())
+        if what == "push":
+            push(session, *(int(a) for a in arg))
     finally:
         session.stop()
 
