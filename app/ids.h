@@ -5,6 +5,9 @@ enum : int { MAIN_WINDOW = 0, LOG_WINDOW = 1 };
 
 enum : int { TIMER_SHORT_WAIT = 111, TIMER_SUPERVISION = 499 };
 
+// The program's one notification-area icon.
+inline constexpr int TRAY_ICON_ID = 1;
+
 enum : int { NET_EVENT_NONE = 0, NET_EVENT_DATA = 2, NET_EVENT_FILE = 3 };
 
 // Popup menu and its items.
@@ -73,6 +76,9 @@ enum : int {
     ID_LOG_CLOSE = 61,
     ID_LOG_REFRESH = 62,
     ID_LOG_DELETE = 63,
+    ID_LOG_SIZE = 64,
+    ID_LOG_LOADING = 65,
+    ID_LOG_MODEM = 66,
 };
 
 inline constexpr const char* VERSION_TEXT = "VYX Client v0.78";

@@ -23,16 +23,17 @@
 namespace {
 
 struct FontSpec {
-    int number;
+    Font number;
     const char* face;
     int points;
     int weight;
 };
 
 constexpr FontSpec fonts[] = {
-    {1, "Microsoft Sans Serif", 8, 400}, {2, "Arial", 8, 400}, {3, "Terminal", 6, 400},
-    {4, "Arial", 7, 400},  {5, "Verdana", 14, 700}, {6, "Verdana", 10, 700},
-    {7, "Arial", 8, 700},
+    {FONT_SANS_8, "Microsoft Sans Serif", 8, 400}, {FONT_ARIAL_8, "Arial", 8, 400},
+    {FONT_TERMINAL_6, "Terminal", 6, 400},         {FONT_ARIAL_7, "Arial", 7, 400},
+    {FONT_VERDANA_14_BOLD, "Verdana", 14, 700},    {FONT_VERDANA_10_BOLD, "Verdana", 10, 700},
+    {FONT_ARIAL_8_BOLD, "Arial", 8, 700},
 };
 
 struct MenuItemSpec {
@@ -44,25 +45,25 @@ struct MenuItemSpec {
 constexpr MenuItemSpec tray_menu[] = {
     {MENU_TITLE, nullptr, 0},  // text: the prefix as it is now
     {0, nullptr, 0},
-    {MENU_LINE1, "", 65},
-    {MENU_LINE2, "", 66},
-    {MENU_LINE3, "", 67},
+    {MENU_LINE1, "", MENU_PIC_LINE1},
+    {MENU_LINE2, "", MENU_PIC_LINE2},
+    {MENU_LINE3, "", MENU_PIC_LINE3},
     {0, nullptr, 0},
-    {MENU_REBOOT, "Modem Reboot+Resync.", 60},
+    {MENU_REBOOT, "Modem Reboot+Resync.", MENU_PIC_REBOOT},
     {0, nullptr, 0},
-    {MENU_RESYNC, "DSL-Resync/Retrain", 61},
-    {MENU_REFRESH, "Update/Refresh Data", 62},
+    {MENU_RESYNC, "DSL-Resync/Retrain", MENU_PIC_RESYNC},
+    {MENU_REFRESH, "Update/Refresh Data", MENU_PIC_REFRESH},
     {0, nullptr, 0},
-    {MENU_MAXIMIZE, "Maximize Window", 63},
-    {MENU_VIEW_LOG, "View Logfile", 68},
+    {MENU_MAXIMIZE, "Maximize Window", MENU_PIC_MAXIMIZE},
+    {MENU_VIEW_LOG, "View Logfile", MENU_PIC_VIEW_LOG},
     {0, nullptr, 0},
-    {MENU_QUIT, "Quit", 64},
+    {MENU_QUIT, "Quit", MENU_PIC_QUIT},
 };
 
 void load_picture_ids(int first, int last, PictureKind kind) {
     for (int id = first; id <= last; ++id) {
         const EmbeddedPicture* p = find_embedded_picture(id);
-        *picture_field(id) = p ? load_picture(p->data, p->size, kind) : 0;
+        state.pictures[id] = p ? load_picture(p->data, p->size, kind) : 0;
     }
 }
 
@@ -71,7 +72,7 @@ void load_fonts() {
     for (const FontSpec& f : fonts) {
         // Points to pixels, rounded to the nearest integer (all values positive).
         const int height = -((f.points * dpi + 36) / 72);
-        *font_field(f.number) = create_font(f.face, height, f.weight);
+        state.fonts[f.number] = create_font(f.face, height, f.weight);
     }
 }
 
@@ -85,22 +86,20 @@ void build_tray_menu() {
     }
     enable_menu_item(MENU_TITLE, 0);
     for (const MenuItemSpec& m : tray_menu)
-        if (m.picture) set_menu_item_bitmap(m.item, *picture_field(m.picture));
+        if (m.picture) set_menu_item_bitmap(m.item, state.pictures[m.picture]);
 }
 
 void free_pictures() {
-    for (int id : {10, 11, 12, 13, 14, 15, 16, 17, 18, 19, 20, 60, 61, 62, 63, 64, 65, 66, 67, 68}) {
-        int* field = picture_field(id);
-        if (*field) free_picture(*field);
-        *field = 0;
+    for (int& handle : state.pictures) {
+        if (handle) free_picture(handle);
+        handle = 0;
     }
 }
 
 void free_fonts() {
-    for (int n = 1; n <= 7; ++n) {
-        int* field = font_field(n);
-        if (*field) free_font(*field);
-        *field = 0;
+    for (int& handle : state.fonts) {
+        if (handle) free_font(handle);
+        handle = 0;
     }
 }
 
@@ -110,9 +109,9 @@ int start_program() {
     state = ProgramState{};
     platform_init();
     state.line_break = "\r\n";
-    load_picture_ids(10, 20, PICTURE_ICON);
+    load_picture_ids(PIC_NOT_CONNECTED, PIC_REFRESH_NOTICE, PICTURE_ICON);
     load_fonts();
-    load_picture_ids(60, 68, PICTURE_BITMAP);
+    load_picture_ids(MENU_PIC_REBOOT, MENU_PIC_VIEW_LOG, PICTURE_BITMAP);
     build_tray_menu();
     if (!start_network()) {
         message_box(WINDOW_NONE, "Error", "Can't initialize the network. TCP/IP-Stack !", MB_BUTTONS_OK);

@@ -6,8 +6,52 @@
 // are platform handles (0 = none).
 #pragma once
 
+#include <array>
 #include <cstdint>
 #include <string>
+
+// The seven fonts; 0 in a layout table means the system's default GUI font.
+enum Font : int {
+    FONT_SANS_8 = 1,
+    FONT_ARIAL_8 = 2,
+    FONT_TERMINAL_6 = 3,
+    FONT_ARIAL_7 = 4,
+    FONT_VERDANA_14_BOLD = 5,
+    FONT_VERDANA_10_BOLD = 6,
+    FONT_ARIAL_8_BOLD = 7,
+    FONT_END,
+};
+
+// The embedded pictures, by the number they carry: window status pictures,
+// tray icons, the refresh notice, and the tray menu's item bitmaps.
+enum Picture : int {
+    PIC_NOT_CONNECTED = 10,
+    PIC_DATA = 11,
+    PIC_REFRESH = 12,
+    PIC_BUSY = 13,
+    PIC_WARNING = 14,
+    TRAY_PIC_NOT_CONNECTED = 15,
+    TRAY_PIC_DATA = 16,
+    TRAY_PIC_REFRESH = 17,
+    TRAY_PIC_BUSY = 18,
+    TRAY_PIC_WARNING = 19,
+    PIC_REFRESH_NOTICE = 20,
+    MENU_PIC_REBOOT = 60,
+    MENU_PIC_RESYNC = 61,
+    MENU_PIC_REFRESH = 62,
+    MENU_PIC_MAXIMIZE = 63,
+    MENU_PIC_QUIT = 64,
+    MENU_PIC_LINE1 = 65,
+    MENU_PIC_LINE2 = 66,
+    MENU_PIC_LINE3 = 67,
+    MENU_PIC_VIEW_LOG = 68,
+    PICTURE_END,
+};
+inline constexpr Picture all_pictures[] = {
+    PIC_NOT_CONNECTED,      PIC_DATA,        PIC_REFRESH,      PIC_BUSY,         PIC_WARNING,
+    TRAY_PIC_NOT_CONNECTED, TRAY_PIC_DATA,   TRAY_PIC_REFRESH, TRAY_PIC_BUSY,    TRAY_PIC_WARNING,
+    PIC_REFRESH_NOTICE,     MENU_PIC_REBOOT, MENU_PIC_RESYNC,  MENU_PIC_REFRESH, MENU_PIC_MAXIMIZE,
+    MENU_PIC_QUIT,          MENU_PIC_LINE1,  MENU_PIC_LINE2,   MENU_PIC_LINE3,   MENU_PIC_VIEW_LOG};
 
 struct ProgramState {
     // Monitoring configuration as the server last reported it.
@@ -68,17 +112,9 @@ struct ProgramState {
     std::int32_t window_shown = 0;
     std::int32_t log_window_open = 0;
 
-    // The seven fonts and the embedded pictures, by id.
-    int font1 = 0, font2 = 0, font3 = 0, font4 = 0, font5 = 0, font6 = 0, font7 = 0;
-    int image10 = 0, image11 = 0, image12 = 0, image13 = 0, image14 = 0, image15 = 0,
-        image16 = 0, image17 = 0, image18 = 0, image19 = 0, image20 = 0;
-    int image60 = 0, image61 = 0, image62 = 0, image63 = 0, image64 = 0, image65 = 0,
-        image66 = 0, image67 = 0, image68 = 0;
+    // Font handles by Font, picture handles by Picture; 0 where none was made.
+    std::array<int, FONT_END> fonts{};
+    std::array<int, PICTURE_END> pictures{};
 };
 
 extern ProgramState state;
-
-// The handle field of font 1-7, or of an embedded picture id (10-20, 60-68);
-// nullptr for any other number.
-int* font_field(int number);
-int* picture_field(int id);

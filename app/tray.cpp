@@ -7,15 +7,11 @@
 #include "platform/platform.h"
 #include "ui/status.h"
 
-namespace {
-constexpr int TRAY_ICON_ID = 1;
-}
-
 void hide_to_tray() {
     if (state.window_shown != 1) return;
     show_window(MAIN_WINDOW, SHOW_HIDE);
     state.window_shown = 0;
-    tray_add(TRAY_ICON_ID, MAIN_WINDOW, state.image15);
+    tray_add(TRAY_ICON_ID, MAIN_WINDOW, state.pictures[TRAY_PIC_NOT_CONNECTED]);
     tray_set_tooltip(TRAY_ICON_ID, "VYX Client");
     update_status_display();
 }

@@ -56,7 +56,8 @@ void handle_in_pieces(benchmark::State& bench) {
         if (state.md_bitdn != 6016) bench.SkipWithError("answer not parsed");
         state.md_bitdn = 0;
     }
-    bench.SetBytesProcessed(static_cast<std::int64_t>(bench.iterations()) * static_cast<std::int64_t>(text.size()));
+    bench.SetBytesProcessed(static_cast<std::int64_t>(bench.iterations()) *
+                            static_cast<std::int64_t>(text.size()));
     peer.close();
     close_connection(state.connection);
     state.connection = 0;
@@ -70,4 +71,8 @@ BENCHMARK(handle_in_pieces)
     ->Args({256 << 10, 1 << 10})
     ->Args({1 << 20, 1 << 10})
     ->Unit(benchmark::kMillisecond);
-BENCHMARK(handle_in_pieces)->Args({64 << 10, 1})->Args({1 << 20, 1})->Iterations(1)->Unit(benchmark::kMillisecond);
+BENCHMARK(handle_in_pieces)
+    ->Args({64 << 10, 1})
+    ->Args({1 << 20, 1})
+    ->Iterations(1)
+    ->Unit(benchmark::kMillisecond);

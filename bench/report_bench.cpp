@@ -49,8 +49,8 @@ std::string padding(std::size_t bytes) {
     text.reserve(bytes + 100);
     char line[100];
     for (int n = 0; text.size() < bytes; ++n) {
-        std::snprintf(line, sizeof line, "note_%06d: md_bitdn 6016 auto_snrdn 6 warning none at 12:%02d\r\n", n,
-                      n % 60);
+        std::snprintf(line, sizeof line, "note_%06d: md_bitdn 6016 auto_snrdn 6 warning none at 12:%02d\r\n",
+                      n, n % 60);
         text += line;
     }
     return text;
@@ -62,9 +62,12 @@ enum Layout { PADDING_FIRST, REPORT_FIRST, MONITORING_ONLY };
 
 std::string padded_answer(Layout layout, std::size_t bytes) {
     switch (layout) {
-        case PADDING_FIRST: return padding(bytes) + GET_ALL_LINES + PROMPT;
-        case REPORT_FIRST: return GET_ALL_LINES + padding(bytes) + PROMPT;
-        case MONITORING_ONLY: return padding(bytes) + MONITORING_LINES + PROMPT;  // four keys never found
+        case PADDING_FIRST:
+            return padding(bytes) + GET_ALL_LINES + PROMPT;
+        case REPORT_FIRST:
+            return GET_ALL_LINES + padding(bytes) + PROMPT;
+        case MONITORING_ONLY:
+            return padding(bytes) + MONITORING_LINES + PROMPT;  // four keys never found
     }
     return {};
 }
@@ -83,7 +86,9 @@ constexpr std::size_t MIB = 1 << 20;
 
 void BM_ParseReport_PaddingFirst(benchmark::State& bench) { parse(bench, padded_answer(PADDING_FIRST, MIB)); }
 void BM_ParseReport_ReportFirst(benchmark::State& bench) { parse(bench, padded_answer(REPORT_FIRST, MIB)); }
-void BM_ParseReport_KeysMissing(benchmark::State& bench) { parse(bench, padded_answer(MONITORING_ONLY, MIB)); }
+void BM_ParseReport_KeysMissing(benchmark::State& bench) {
+    parse(bench, padded_answer(MONITORING_ONLY, MIB));
+}
 
 // The worst the server can do: no line end anywhere, so every value found
 // reads to the end of the text, and a megabyte of colons behind key-like
@@ -121,6 +126,9 @@ BENCHMARK(BM_ParseReport_ReportFirst)->Unit(benchmark::kMicrosecond);
 BENCHMARK(BM_ParseReport_KeysMissing)->Unit(benchmark::kMicrosecond);
 BENCHMARK(BM_ParseReport_NoLineEnds)->Unit(benchmark::kMicrosecond);
 BENCHMARK(BM_ParseReport_Plain)->Unit(benchmark::kMicrosecond);
-BENCHMARK(BM_ParseReport_Growth)->RangeMultiplier(4)->Range(16 << 10, 4 << 20)->Complexity(benchmark::oN)
+BENCHMARK(BM_ParseReport_Growth)
+    ->RangeMultiplier(4)
+    ->Range(16 << 10, 4 << 20)
+    ->Complexity(benchmark::oN)
     ->Unit(benchmark::kMicrosecond);
 BENCHMARK(BM_ScanOnce)->Unit(benchmark::kMicrosecond);

@@ -5,7 +5,8 @@
 #include "link/transport.h"
 #include "platform/platform.h"
 
-bool await_answer(int connection, const AnswerWait& how, const std::function<bool(const std::string&)>& arrived) {
+bool await_answer(int connection, const AnswerWait& how,
+                  const std::function<bool(const std::string&)>& arrived) {
     const long long start = elapsed_ms();
     long long due = 0;
     for (int poll = 1; poll <= how.polls; ++poll) {

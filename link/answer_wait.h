@@ -13,10 +13,10 @@
 #include <string>
 
 struct AnswerWait {
-    int polls;        // at most this many polls
-    int step_ms;      // the k-th poll comes step_ms (or k x step_ms) after the one before
-    bool growing;     // k x step_ms
-    int chunk;        // read size of read_available_text
+    int polls;          // at most this many polls
+    int step_ms;        // the k-th poll comes step_ms (or k x step_ms) after the one before
+    bool growing;       // k x step_ms
+    int chunk;          // read size of read_available_text
     bool stop_at_file;  // a file transfer ends the wait unread, left for the main loop
 };
 
@@ -24,7 +24,8 @@ struct AnswerWait {
 // what could be read goes to `arrived`, which returns true to end the wait.
 // The wait also ends early when the connection has ended, since no answer
 // can come any more. True when `arrived` ended it.
-bool await_answer(int connection, const AnswerWait& how, const std::function<bool(const std::string&)>& arrived);
+bool await_answer(int connection, const AnswerWait& how,
+                  const std::function<bool(const std::string&)>& arrived);
 
 // Joins each piece of a stream to the end of the pieces before it, keeping
 // just enough of that end that a text of up to `longest` bytes cut between

@@ -27,7 +27,6 @@ constexpr const char* GREETING = "Welcome to VYX Mini-Server v";
 // 201 polls 5 ms apart: a server that has not greeted within about a second
 // counts as not answering.
 constexpr AnswerWait GREETING_WAIT{201, 5, false, 1000, false};
-constexpr int BUSY_NOTICE_MS = 700;
 constexpr int FAILURE_NOTICE_MS = 450;
 }  // namespace
 
@@ -42,15 +41,7 @@ int await_greeting() {
         if (text.find("busy") != std::string::npos) result = 2;
         return result != 0;
     });
-    if (result == 2) {
-        state.server_busy = 1;
-        state.auto_config_pending = 1;
-        update_status_display();
-        enable_action_controls(0);
-        wait_with_events(BUSY_NOTICE_MS);
-        state.server_busy = 0;
-        state.update_in_progress = 0;
-    }
+    if (result == 2) show_busy_notice();
     return result;
 }
 

@@ -24,7 +24,6 @@ constexpr std::string_view PROMPT = "\r\nVYX>";
 constexpr std::string_view BUSY = "busy";
 constexpr std::string_view PLEASE_WAIT = "ok. please wait ...";
 constexpr std::string_view GOODBYE = "servus";
-constexpr int BUSY_NOTICE_MS = 700;
 // A command the system takes only in part, or not yet, is finished unless
 // no byte more goes out for this long.
 constexpr int SEND_STALL_MS = 1000;
@@ -37,15 +36,9 @@ bool holds(const std::string& text, std::size_t searched, std::string_view patte
 }
 
 void handle_busy() {
-    state.server_busy = 1;
-    state.auto_config_pending = 1;
-    update_status_display();
-    enable_action_controls(0);
-    wait_with_events(BUSY_NOTICE_MS);
+    show_busy_notice();
     // The button that sent the refused command was disabled when pressed.
     for (int id : {ID_REFRESH, ID_RESYNC, ID_REBOOT, ID_SHUTDOWN}) enable_control(id, 1);
-    state.server_busy = 0;
-    state.update_in_progress = 0;
     state.answer_text.clear();
 }
 
@@ -60,6 +53,16 @@ void handle_please_wait() {
 }
 
 }  // namespace
+
+void show_busy_notice() {
+    state.server_busy = 1;
+    state.auto_config_pending = 1;
+    update_status_display();
+    enable_action_controls(0);
+    wait_with_events(BUSY_NOTICE_MS);
+    state.server_busy = 0;
+    state.update_in_progress = 0;
+}
 
 void send_command(const char* command) {
     if (state.connection <= 0) return;

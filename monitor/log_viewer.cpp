@@ -19,19 +19,16 @@
 
 namespace {
 
-constexpr int ID_LOG_SIZE = 64;
-constexpr int ID_LOG_LOADING = 65;
-constexpr int ID_LOG_MODEM = 66;
 constexpr int C = CTL_ALIGN_CENTRE;
 
 constexpr ControlSpec viewer_controls[] = {
-    {ID_LOG_TEXT, KIND_RICHEDIT, 0, 0, 700, 510, "please wait .....", 1, 0, 0},
-    {ID_LOG_CLOSE, KIND_BUTTON, 600, 525, 90, 25, "Close", 1, 0, 0},
-    {ID_LOG_REFRESH, KIND_BUTTON, 10, 525, 90, 25, "Refresh", 1, 0, 0},
-    {ID_LOG_DELETE, KIND_BUTTON, 125, 525, 65, 25, "Delete", 1, 0, 0},
-    {ID_LOG_SIZE, KIND_LABEL, 260, 536, 260, 10, "", 3, 0, 0},
-    {ID_LOG_LOADING, KIND_LABEL, 235, 547, 300, 11, "", 3, 0, C},
-    {ID_LOG_MODEM, KIND_LABEL, 258, 518, 265, 12, "", 7, 0, C},
+    {ID_LOG_TEXT, KIND_RICHEDIT, 0, 0, 700, 510, "please wait .....", FONT_SANS_8, 0, 0},
+    {ID_LOG_CLOSE, KIND_BUTTON, 600, 525, 90, 25, "Close", FONT_SANS_8, 0, 0},
+    {ID_LOG_REFRESH, KIND_BUTTON, 10, 525, 90, 25, "Refresh", FONT_SANS_8, 0, 0},
+    {ID_LOG_DELETE, KIND_BUTTON, 125, 525, 65, 25, "Delete", FONT_SANS_8, 0, 0},
+    {ID_LOG_SIZE, KIND_LABEL, 260, 536, 260, 10, "", FONT_TERMINAL_6, 0, 0},
+    {ID_LOG_LOADING, KIND_LABEL, 235, 547, 300, 11, "", FONT_TERMINAL_6, 0, C},
+    {ID_LOG_MODEM, KIND_LABEL, 258, 518, 265, 12, "", FONT_ARIAL_8_BOLD, 0, C},
 };
 
 // Lines of a file, read piece by piece. A line ends at CR LF, LF, a lone CR,
@@ -45,7 +42,8 @@ class FileLines {
         while (fill()) {
             const char* from = buffer_ + pos_;
             const char* end = buffer_ + size_;
-            const char* stop = std::find_if(from, end, [](char c) { return c == '\r' || c == '\n' || c == 0; });
+            const char* stop =
+                std::find_if(from, end, [](char c) { return c == '\r' || c == '\n' || c == 0; });
             line.append(from, stop);
             pos_ = static_cast<std::size_t>(stop - buffer_);
             if (stop == end) continue;  // the line goes on in the next piece
@@ -91,7 +89,8 @@ void load_log(int file) {
     const long long size = std::max(file_size(file), 0LL);
     set_control_text(ID_LOG_TEXT, "");
     set_control_text(ID_LOG_SIZE, "");
-    set_control_text(ID_LOG_LOADING, "please wait... loading VYXlog.txt (" + std::to_string(size) + " bytes)");
+    set_control_text(ID_LOG_LOADING,
+                     "please wait... loading VYXlog.txt (" + std::to_string(size) + " bytes)");
 
     std::string block;
     long long lines = 0, shown = 0, flush_mark = LOG_BLOCK_LINES;
@@ -135,7 +134,7 @@ void open_log_viewer() {
     if (!create_window(window)) return;
     for (const ControlSpec& c : std::span(viewer_controls)) {
         if (!create_control({LOG_WINDOW, -1, c.id, c.kind, c.x, c.y, c.w, c.h, c.text, c.flags})) continue;
-        if (const int* font = font_field(c.font)) set_control_font(c.id, *font);
+        if (c.font) set_control_font(c.id, state.fonts[c.font]);
     }
     set_control_tooltip(ID_LOG_TEXT, "copy selected text to clipboard with CTRL+C");
     show_window(LOG_WINDOW, SHOW_NORMAL);

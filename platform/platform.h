@@ -16,11 +16,11 @@
 // ---- Event source ---------------------------------------------------------
 
 enum : int {
-    EVENT_CONTROL = 13100,       // parameter: control id
-    EVENT_MENU = 13101,          // parameter: menu item id
-    EVENT_TRAY = 13102,          // parameter: click type
-    EVENT_CLOSE_WINDOW = 16,     // window number of the event says which
-    EVENT_TIMER = 275,           // parameter: timer id
+    EVENT_CONTROL = 13100,    // parameter: control id
+    EVENT_MENU = 13101,       // parameter: menu item id
+    EVENT_TRAY = 13102,       // parameter: click type
+    EVENT_CLOSE_WINDOW = 16,  // window number of the event says which
+    EVENT_TIMER = 275,        // parameter: timer id
 };
 
 // Tray click types.
@@ -44,7 +44,7 @@ void stop_timer(int window, int timer_id);
 // ---- Windows --------------------------------------------------------------
 
 struct WindowArgs {
-    int window;              // 0 or 1
+    int window;  // 0 or 1
     const char* title;
     int x, y;                // requested position; replaced when centred
     int client_w, client_h;  // client area size
@@ -82,16 +82,16 @@ enum ControlKind : int {
 enum : int {
     CTL_ALIGN_RIGHT = 1,
     CTL_ALIGN_CENTRE = 2,
-    CTL_DIGITS = 4,          // edit: only 0-9 can be typed
+    CTL_DIGITS = 4,  // edit: only 0-9 can be typed
     CTL_DEFAULT_BUTTON = 8,
 };
 
 struct ControlArgs {
     int window;
-    int panel;               // id of the enclosing panel, or -1: position is then client-relative
+    int panel;  // id of the enclosing panel, or -1: position is then client-relative
     int id;
     ControlKind kind;
-    int x, y, w, h;          // relative to the panel's tab page when panel >= 0
+    int x, y, w, h;  // relative to the panel's tab page when panel >= 0
     const char* text;
     int flags;
 };
@@ -102,21 +102,21 @@ int control_exists(int id);
 
 void set_control_text(int id, const std::string& text);
 std::string get_control_text(int id);
-int get_control_text_length(int id);  // without copying the text
-void set_control_font(int id, int font);      // font 0: the system's default GUI font
-void set_text_limit(int id, int max_chars);   // limits typing only
+int get_control_text_length(int id);         // without copying the text
+void set_control_font(int id, int font);     // font 0: the system's default GUI font
+void set_text_limit(int id, int max_chars);  // limits typing only
 void enable_control(int id, int enabled);
 int control_enabled(int id);
 void set_checked(int id, int checked);
 int is_checked(int id);
-void set_control_picture(int id, int picture);  // KIND_IMAGE
+void set_control_picture(int id, int picture);              // KIND_IMAGE
 void set_control_tooltip(int id, const std::string& text);  // hover tooltip
 void set_control_background(int id, int r, int g, int b);   // KIND_RICHEDIT
 
 // Rich edit (log viewer).
 void editor_append(int id, const std::string& text);
 int editor_line_count(int id);
-int editor_line_index(int id, int line);      // character index of a line's start
+int editor_line_index(int id, int line);  // character index of a line's start
 void editor_set_selection(int id, int start, int end);
 
 // ---- Fonts and pictures ---------------------------------------------------
@@ -149,8 +149,8 @@ void register_enter_shortcut(int window, int item);
 
 // ---- Tray -----------------------------------------------------------------
 
-int tray_add(int icon_id, int window, int picture);   // empty tooltip; 0 on failure
-int tray_change(int icon_id, int picture);             // also empties the tooltip
+int tray_add(int icon_id, int window, int picture);          // empty tooltip; 0 on failure
+int tray_change(int icon_id, int picture);                   // also empties the tooltip
 int tray_set_tooltip(int icon_id, const std::string& text);  // cut to 63 characters
 void tray_remove(int icon_id);
 void tray_remove_all();
@@ -165,14 +165,14 @@ void shell_open(const std::string& address);
 
 // ---- Network --------------------------------------------------------------
 
-int net_start();           // 1 when the stack started
+int net_start();  // 1 when the stack started
 void net_stop();
 // Blocking connect to host (dotted address, else a name lookup) and port's low 16 bits.
 int net_open(const std::string& host, int port);  // handle > 0, or 0
 // Network activity on the handle makes wait_next_event return (a plain message).
 void net_watch(int handle, int window);
 int net_bytes_waiting(int handle);
-int net_peek(int handle, char* buffer, int size);     // bytes looked at, -1 on error
+int net_peek(int handle, char* buffer, int size);  // bytes looked at, -1 on error
 // Blocks until bytes or the peer's close are waiting (1), or for at most timeout_ms (0).
 int net_wait_readable(int handle, int timeout_ms);
 int net_receive(int handle, char* buffer, int size);  // n > 0, 0 closed, -1 nothing or error
@@ -189,12 +189,12 @@ int icmp_echo(std::uint32_t address, const char* data, int size, int reply_size,
 
 // ---- Files, clock, process ------------------------------------------------
 
-enum : int { FILE_READ = 0, FILE_WRITE = 1 };  // write creates or empties
-int file_open(const std::string& name, int mode);  // handle > 0, or 0
-int file_read(int file, char* buffer, int size);   // bytes read, -1 on error
+enum : int { FILE_READ = 0, FILE_WRITE = 1 };          // write creates or empties
+int file_open(const std::string& name, int mode);      // handle > 0, or 0
+int file_read(int file, char* buffer, int size);       // bytes read, -1 on error
 int file_write(int file, const char* data, int size);  // bytes written, -1 on error
 void file_close(int file);
-long long file_size(int file);  // -1 when unknown
+long long file_size(int file);             // -1 when unknown
 int file_exists(const std::string& name);  // 1 when anything stands under the name
 int file_delete(const std::string& name);
 int file_replace(const std::string& from, const std::string& to);  // rename over

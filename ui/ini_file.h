@@ -26,7 +26,7 @@ struct IniNode {
 };
 
 struct IniFile {
-    bool utf8 = false;           // began with a byte-order mark; written back with one
+    bool utf8 = false;  // began with a byte-order mark; written back with one
     // A file stands under the name but could not be read whole; the image is
     // empty, and writing it over the file would lose what the file holds.
     bool unreadable = false;

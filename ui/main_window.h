@@ -8,7 +8,7 @@ struct ControlSpec {
     ControlKind kind;
     int x, y, w, h;
     const char* text;
-    int font;   // 1-7 for font1..font7, 0 for the system's default GUI font
+    int font;   // a Font, or 0 for the system's default GUI font
     int limit;  // typing limit in characters, 0 for none
     int flags;  // CTL_* flags
 };

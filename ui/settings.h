@@ -9,7 +9,7 @@ inline constexpr const char* SETTINGS_FILE = "vyxC_0.78_cfg.ini";
 // A save is written here first and then replaces SETTINGS_FILE in one step.
 inline constexpr const char* SETTINGS_TEMP_FILE = "vyxC_0.78_cfg.ini.tmp";
 
-void load_settings();           // file to fields; a missing key keeps its default
+void load_settings();  // file to fields; a missing key keeps its default
 // Controls to fields to file; skipped silently if it cannot be written, and
 // when the file present at start-up could not be read (it is kept as it is).
 void save_settings();

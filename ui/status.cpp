@@ -26,11 +26,21 @@ void set_interval_disabled(int value) {
         enable_control(ID_INTERVAL, 0);
 }
 
-constexpr int monitoring_inputs[] = {ID_MON_INTERVAL,  ID_MON_WRITELOG,  ID_MON_IPDETECT,
-                                     ID_MON_BITDN_SWITCH, ID_MON_BITUP_SWITCH, ID_MON_SNR_SWITCH,
-                                     ID_MON_CANTCONNECT_SWITCH, ID_MON_BITDN, ID_MON_BITUP,
-                                     ID_MON_SNRDN, ID_MON_SNRDNX, ID_MON_RESYNC, ID_MON_REBOOT,
-                                     ID_MON_NETSEND, ID_MON_NETSENDADD};
+constexpr int monitoring_inputs[] = {ID_MON_INTERVAL,
+                                     ID_MON_WRITELOG,
+                                     ID_MON_IPDETECT,
+                                     ID_MON_BITDN_SWITCH,
+                                     ID_MON_BITUP_SWITCH,
+                                     ID_MON_SNR_SWITCH,
+                                     ID_MON_CANTCONNECT_SWITCH,
+                                     ID_MON_BITDN,
+                                     ID_MON_BITUP,
+                                     ID_MON_SNRDN,
+                                     ID_MON_SNRDNX,
+                                     ID_MON_RESYNC,
+                                     ID_MON_REBOOT,
+                                     ID_MON_NETSEND,
+                                     ID_MON_NETSENDADD};
 constexpr int monitoring_buttons[] = {ID_ACTIVATE, ID_DEACTIVATE, ID_APPLY};
 
 enum Content { NOT_CONNECTED, DATA, REFRESH, BUSY, FAILED };
@@ -42,21 +52,19 @@ struct StatusRow {
 };
 
 constexpr StatusRow status_rows[] = {
-    {0, 0, 0, 0, 10, 15, NOT_CONNECTED},
-    {1, 0, 0, 0, 11, 16, DATA},
-    {1, 1, 0, 0, 12, 17, REFRESH},
-    {1, 1, 1, 0, 13, 18, BUSY},
-    {1, 0, 1, 0, 13, 18, BUSY},
-    {1, 1, 1, 1, 13, 18, BUSY},
-    {1, 1, 0, 1, 12, 17, REFRESH},
-    {1, 0, 0, 1, 14, 19, DATA},
-    {0, 1, 0, 0, 12, 17, REFRESH},
-    {0, 0, 0, 1, 14, 19, FAILED},
+    {0, 0, 0, 0, PIC_NOT_CONNECTED, TRAY_PIC_NOT_CONNECTED, NOT_CONNECTED},
+    {1, 0, 0, 0, PIC_DATA, TRAY_PIC_DATA, DATA},
+    {1, 1, 0, 0, PIC_REFRESH, TRAY_PIC_REFRESH, REFRESH},
+    {1, 1, 1, 0, PIC_BUSY, TRAY_PIC_BUSY, BUSY},
+    {1, 0, 1, 0, PIC_BUSY, TRAY_PIC_BUSY, BUSY},
+    {1, 1, 1, 1, PIC_BUSY, TRAY_PIC_BUSY, BUSY},
+    {1, 1, 0, 1, PIC_REFRESH, TRAY_PIC_REFRESH, REFRESH},
+    {1, 0, 0, 1, PIC_WARNING, TRAY_PIC_WARNING, DATA},
+    {0, 1, 0, 0, PIC_REFRESH, TRAY_PIC_REFRESH, REFRESH},
+    {0, 0, 0, 1, PIC_WARNING, TRAY_PIC_WARNING, FAILED},
 };
 
-constexpr StatusRow refresh_notice_row = {0, 0, 0, 0, 20, 17, REFRESH};
-
-constexpr int TRAY_ICON_ID = 1;
+constexpr StatusRow refresh_notice_row = {0, 0, 0, 0, PIC_REFRESH_NOTICE, TRAY_PIC_REFRESH, REFRESH};
 
 void set_popup_status_texts(const std::string& line1, const std::string& line2) {
     set_menu_item_text(MENU_TITLE, state.systray_icon_prefix);
@@ -86,15 +94,21 @@ void show_in_tray(Content content) {
             return;
         case DATA: {
             const std::string down = std::to_string(state.md_bitdn), up = std::to_string(state.md_bitup);
-            tip += br + "DN: " + down + " kbit/s" + br + "UP: " + up + " kbit/s" + br + "SNRM: " +
-                   state.md_snrdn + " dB";
+            tip += br + "DN: " + down + " kbit/s" + br + "UP: " + up + " kbit/s" + br +
+                   "SNRM: " + state.md_snrdn + " dB";
             tray_set_tooltip(TRAY_ICON_ID, tip);
             set_popup_data_texts(down, up, state.md_snrdn);
             return;
         }
-        case REFRESH: line1 = "please wait...", line2 = "Data update/refresh in progress."; break;
-        case BUSY: line1 = "please wait...", line2 = "VYX-Server is busy !"; break;
-        case FAILED: line1 = "ERROR", line2 = "Connection establishment failed."; break;
+        case REFRESH:
+            line1 = "please wait...", line2 = "Data update/refresh in progress.";
+            break;
+        case BUSY:
+            line1 = "please wait...", line2 = "VYX-Server is busy !";
+            break;
+        case FAILED:
+            line1 = "ERROR", line2 = "Connection establishment failed.";
+            break;
     }
     tray_set_tooltip(TRAY_ICON_ID, tip + br + line1 + br + line2);
     set_popup_status_texts(line1, line2);
@@ -102,11 +116,11 @@ void show_in_tray(Content content) {
 
 void apply_row(const StatusRow& row) {
     if (state.window_shown != 0) {
-        set_control_picture(ID_STATUS_PICTURE, *picture_field(row.picture));
+        set_control_picture(ID_STATUS_PICTURE, state.pictures[row.picture]);
         return;
     }
     // Changing the picture empties the tooltip, so the tooltip comes second.
-    tray_change(TRAY_ICON_ID, *picture_field(row.tray_icon));
+    tray_change(TRAY_ICON_ID, state.pictures[row.tray_icon]);
     show_in_tray(row.content);
 }
 
@@ -140,8 +154,8 @@ void enable_connection_controls(int disable) {
 void enable_action_controls(int online) {
     const int off = online == 1 ? 0 : 1;
     if (state.server_busy == 0) {
-        for (int id : {ID_HOST, ID_PORT, ID_AUTO_CONNECT, ID_CONNECT, ID_DISCONNECT, ID_REFRESH,
-                       ID_RESYNC, ID_REBOOT, ID_SHUTDOWN})
+        for (int id : {ID_HOST, ID_PORT, ID_AUTO_CONNECT, ID_CONNECT, ID_DISCONNECT, ID_REFRESH, ID_RESYNC,
+                       ID_REBOOT, ID_SHUTDOWN})
             set_disabled(id, off);
         set_interval_disabled(off);
     }
@@ -163,12 +177,11 @@ void enable_log_viewer_buttons(int online) {
 }
 
 void clear_data_display() {
-    for (int id : {ID_VALUE_DN, ID_VALUE_UP, ID_VALUE_SNRM, ID_MON_INTERVAL, ID_MON_BITDN,
-                   ID_MON_BITUP, ID_MON_SNRDN, ID_MON_SNRDNX})
+    for (int id : {ID_VALUE_DN, ID_VALUE_UP, ID_VALUE_SNRM, ID_MON_INTERVAL, ID_MON_BITDN, ID_MON_BITUP,
+                   ID_MON_SNRDN, ID_MON_SNRDNX})
         set_control_text(id, "");
-    for (int id : {ID_MON_BITDN_SWITCH, ID_MON_BITUP_SWITCH, ID_MON_SNR_SWITCH,
-                   ID_MON_CANTCONNECT_SWITCH, ID_MON_WRITELOG, ID_MON_IPDETECT, ID_MON_RESYNC,
-                   ID_MON_REBOOT, ID_MON_NETSEND})
+    for (int id : {ID_MON_BITDN_SWITCH, ID_MON_BITUP_SWITCH, ID_MON_SNR_SWITCH, ID_MON_CANTCONNECT_SWITCH,
+                   ID_MON_WRITELOG, ID_MON_IPDETECT, ID_MON_RESYNC, ID_MON_REBOOT, ID_MON_NETSEND})
         set_checked(id, 0);
     set_control_text(ID_MON_NETSENDADD, "");
     state.md_bitdn = 0;

@@ -32,9 +32,9 @@ struct Control {
     bool enabled = true, checked = false, visible = true;
     int picture = 0;
     std::string tooltip;
-    int background = -1;  // 0xRRGGBB once set, -1 for the system's colour
+    int background = -1;                // 0xRRGGBB once set, -1 for the system's colour
     std::vector<std::string> appended;  // editor: appends since the text was last set
-    int order = 0;  // creation order among all controls ever created
+    int order = 0;                      // creation order among all controls ever created
 };
 
 struct MenuItem {
@@ -92,7 +92,7 @@ struct World {
     std::vector<MessageBoxCall> message_boxes;
     std::deque<int> message_box_answers;  // scripted; MB_ANSWER_OK when empty
     std::vector<std::string> shell_opens;
-    std::vector<int> popup_shown;  // menus shown, in order
+    std::vector<int> popup_shown;              // menus shown, in order
     std::vector<PictureShown> pictures_shown;  // what the status picture showed, in order
     std::deque<Event> queue;
     std::vector<Timer> timers;

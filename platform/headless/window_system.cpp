@@ -117,11 +117,25 @@ void show_window(int window, int mode) {
     if (it == world().windows.end()) return;
     Window& w = it->second;
     switch (mode) {
-        case SHOW_HIDE: w.visible = false; break;
-        case SHOW_NORMAL: w.visible = true; w.minimized = false; w.maximized = false; break;
-        case SHOW_MAXIMIZED: w.visible = true; w.minimized = false; w.maximized = true; break;
-        case SHOW_MINIMIZE: w.visible = true; w.minimized = true; break;
-        default: break;
+        case SHOW_HIDE:
+            w.visible = false;
+            break;
+        case SHOW_NORMAL:
+            w.visible = true;
+            w.minimized = false;
+            w.maximized = false;
+            break;
+        case SHOW_MAXIMIZED:
+            w.visible = true;
+            w.minimized = false;
+            w.maximized = true;
+            break;
+        case SHOW_MINIMIZE:
+            w.visible = true;
+            w.minimized = true;
+            break;
+        default:
+            break;
     }
 }
 

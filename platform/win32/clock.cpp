@@ -11,9 +11,9 @@ namespace {
 long long days_from_civil(int y, int m, int d) {
     y -= m <= 2;
     const long long era = (y >= 0 ? y : y - 399) / 400;
-    const int yoe = y - static_cast<int>(era * 400);                  // [0, 399]
-    const int doy = (153 * (m + (m > 2 ? -3 : 9)) + 2) / 5 + d - 1;    // [0, 365]
-    const int doe = yoe * 365 + yoe / 4 - yoe / 100 + doy;             // [0, 146096]
+    const int yoe = y - static_cast<int>(era * 400);                 // [0, 399]
+    const int doy = (153 * (m + (m > 2 ? -3 : 9)) + 2) / 5 + d - 1;  // [0, 365]
+    const int doe = yoe * 365 + yoe / 4 - yoe / 100 + doy;           // [0, 146096]
     return era * 146097 + doe - 719468;
 }
 
@@ -33,12 +33,11 @@ long long elapsed_ms() {
     }();
     LARGE_INTEGER now;
     QueryPerformanceCounter(&now);
-    return static_cast<long long>(now.QuadPart / frequency * 1000 + now.QuadPart % frequency * 1000 / frequency);
+    return static_cast<long long>(now.QuadPart / frequency * 1000 +
+                                  now.QuadPart % frequency * 1000 / frequency);
 }
 
 // Sleep(n) lasts at least one timer tick (15.6 ms by default), whatever n is.
 void sleep_ms(int ms) { Sleep(ms > 0 ? static_cast<DWORD>(ms) : 0); }
 
-void exit_process(int code) {
-    ExitProcess(static_cast<UINT>(code));
-}
+void exit_process(int code) { ExitProcess(static_cast<UINT>(code)); }

@@ -27,8 +27,10 @@ ClassAndStyle class_for(const ControlArgs& a) {
         case KIND_EDIT: {
             DWORD s = ES_AUTOHSCROLL | WS_TABSTOP;
             if (a.flags & CTL_DIGITS) s |= ES_NUMBER;
-            if (right) s |= ES_RIGHT;
-            else if (centre) s |= ES_CENTER;
+            if (right)
+                s |= ES_RIGHT;
+            else if (centre)
+                s |= ES_CENTER;
             return {"EDIT", s, WS_EX_CLIENTEDGE};
         }
         case KIND_LABEL:
@@ -49,8 +51,8 @@ ClassAndStyle class_for(const ControlArgs& a) {
             return {"STATIC", SS_NOTIFY | SS_LEFT, 0};
         case KIND_RICHEDIT:
             return {RICHEDIT_CLASSA,  // "RichEdit20A", from riched20.dll
-                    ES_MULTILINE | WS_VSCROLL | WS_HSCROLL | ES_AUTOVSCROLL | ES_AUTOHSCROLL |
-                        ES_NOHIDESEL | WS_TABSTOP,
+                    ES_MULTILINE | WS_VSCROLL | WS_HSCROLL | ES_AUTOVSCROLL | ES_AUTOHSCROLL | ES_NOHIDESEL |
+                        WS_TABSTOP,
                     WS_EX_CLIENTEDGE};
     }
     return {nullptr, 0, 0};
@@ -139,9 +141,9 @@ int create_control(const ControlArgs& a) {
     if (!cs.cls) return 0;
     if (a.kind == KIND_RICHEDIT) load_rich_edit();
     const char* text = a.text ? a.text : "";
-    HWND hwnd = CreateWindowExA(cs.ex_style, cs.cls, text,
-                                WS_CHILD | WS_VISIBLE | cs.style, x, y, a.w, a.h, parent,
-                                reinterpret_cast<HMENU>(static_cast<INT_PTR>(a.id)), instance(), nullptr);
+    HWND hwnd =
+        CreateWindowExA(cs.ex_style, cs.cls, text, WS_CHILD | WS_VISIBLE | cs.style, x, y, a.w, a.h, parent,
+                        reinterpret_cast<HMENU>(static_cast<INT_PTR>(a.id)), instance(), nullptr);
     if (!hwnd) return 0;
 
     Control c;
@@ -194,7 +196,8 @@ int control_exists(int id) { return find_control(id) ? 1 : 0; }
 void set_control_text(int id, const std::string& text) {
     Control* c = find_control(id);
     if (!c) return;
-    if (c->kind == KIND_RICHEDIT && text.empty() && GetWindowTextLengthA(c->hwnd) > 0) return renew_rich_edit(*c);
+    if (c->kind == KIND_RICHEDIT && text.empty() && GetWindowTextLengthA(c->hwnd) > 0)
+        return renew_rich_edit(*c);
     // A panel shows its tab's caption; its window text follows it so that
     // reading the text from outside the process gives the same answer.
     if (c->kind == KIND_PANEL) set_panel_caption(c->hwnd, text.c_str());
@@ -245,9 +248,7 @@ int control_enabled(int id) {
     return c && IsWindowEnabled(c->hwnd) ? 1 : 0;
 }
 
-void set_checked(int id, int checked) {
-    send(id, BM_SETCHECK, checked ? BST_CHECKED : BST_UNCHECKED, 0);
-}
+void set_checked(int id, int checked) { send(id, BM_SETCHECK, checked ? BST_CHECKED : BST_UNCHECKED, 0); }
 
 int is_checked(int id) { return send(id, BM_GETCHECK, 0, 0) == BST_CHECKED ? 1 : 0; }
 

@@ -50,11 +50,20 @@ Event pop_event() {
 int deliver(const Event& e) {
     g_last_window = e.window;
     switch (e.code) {
-        case EVENT_CONTROL: g_last_control = e.param; break;
-        case EVENT_MENU: g_last_menu = e.param; break;
-        case EVENT_TRAY: g_last_type = e.param; break;
-        case EVENT_TIMER: g_last_timer = e.param; break;
-        default: break;
+        case EVENT_CONTROL:
+            g_last_control = e.param;
+            break;
+        case EVENT_MENU:
+            g_last_menu = e.param;
+            break;
+        case EVENT_TRAY:
+            g_last_type = e.param;
+            break;
+        case EVENT_TIMER:
+            g_last_timer = e.param;
+            break;
+        default:
+            break;
     }
     return e.code;
 }
@@ -62,8 +71,8 @@ int deliver(const Event& e) {
 // A message we did not translate is reported by its number, so it must
 // never carry the number of one of our own events.
 bool looks_like_event(UINT msg) {
-    return msg == EVENT_CONTROL || msg == EVENT_MENU || msg == EVENT_TRAY ||
-           msg == EVENT_CLOSE_WINDOW || msg == EVENT_TIMER;
+    return msg == EVENT_CONTROL || msg == EVENT_MENU || msg == EVENT_TRAY || msg == EVENT_CLOSE_WINDOW ||
+           msg == EVENT_TIMER;
 }
 
 bool modifier_down() {
@@ -85,23 +94,35 @@ void translate_command(int window, WPARAM wparam, LPARAM lparam) {
     bool wanted = false;
     switch (c->kind) {
         case KIND_BUTTON:
-        case KIND_CHECKBOX: wanted = code == BN_CLICKED; break;
-        case KIND_EDIT: wanted = code == EN_CHANGE; break;
+        case KIND_CHECKBOX:
+            wanted = code == BN_CLICKED;
+            break;
+        case KIND_EDIT:
+            wanted = code == EN_CHANGE;
+            break;
         // Enabling an SS_NOTIFY static sends STN_ENABLE; only a click counts.
         case KIND_IMAGE:
-        case KIND_LINK: wanted = code == STN_CLICKED; break;
-        default: break;
+        case KIND_LINK:
+            wanted = code == STN_CLICKED;
+            break;
+        default:
+            break;
     }
     if (wanted) push_event(EVENT_CONTROL, c->window, c->id);
 }
 
 int tray_click_type(LPARAM lparam) {
     switch (lparam) {
-        case WM_LBUTTONUP: return TRAY_LEFT_CLICK;
-        case WM_RBUTTONUP: return TRAY_RIGHT_CLICK;
-        case WM_LBUTTONDBLCLK: return TRAY_LEFT_DOUBLE;
-        case WM_RBUTTONDBLCLK: return TRAY_RIGHT_DOUBLE;
-        default: return -1;
+        case WM_LBUTTONUP:
+            return TRAY_LEFT_CLICK;
+        case WM_RBUTTONUP:
+            return TRAY_RIGHT_CLICK;
+        case WM_LBUTTONDBLCLK:
+            return TRAY_LEFT_DOUBLE;
+        case WM_RBUTTONDBLCLK:
+            return TRAY_RIGHT_DOUBLE;
+        default:
+            return -1;
     }
 }
 
@@ -138,8 +159,7 @@ LRESULT CALLBACK window_proc(HWND hwnd, UINT msg, WPARAM wparam, LPARAM lparam) 
             break;
         case TRAY_CALLBACK:
             // Sent by the shell; answered later, from our own queue.
-            if (HWND main = window_handle(0))
-                PostMessageA(main, TRAY_REPOSTED, wparam, lparam);
+            if (HWND main = window_handle(0)) PostMessageA(main, TRAY_REPOSTED, wparam, lparam);
             return 0;
         case TRAY_REPOSTED: {
             const int type = tray_click_type(lparam);
@@ -147,8 +167,7 @@ LRESULT CALLBACK window_proc(HWND hwnd, UINT msg, WPARAM wparam, LPARAM lparam) 
             break;
         }
         case WM_CTLCOLORSTATIC:
-            if (HBRUSH brush = static_colours(reinterpret_cast<HDC>(wparam),
-                                              reinterpret_cast<HWND>(lparam)))
+            if (HBRUSH brush = static_colours(reinterpret_cast<HDC>(wparam), reinterpret_cast<HWND>(lparam)))
                 return reinterpret_cast<LRESULT>(brush);
             break;
         case WM_ACTIVATE:
@@ -202,8 +221,7 @@ int wait_next_event() {
         // into a default-button press (or an IDOK command that looks like a menu item).
         int item = 0;
         if (msg.message == WM_KEYDOWN && msg.wParam == VK_RETURN && window != WINDOW_NONE &&
-            !modifier_down() && GetActiveWindow() == window_handle(window) &&
-            enter_shortcut(window, &item)) {
+            !modifier_down() && GetActiveWindow() == window_handle(window) && enter_shortcut(window, &item)) {
             push_event(EVENT_MENU, window, item);
             continue;
         }
@@ -211,9 +229,9 @@ int wait_next_event() {
         // Tab and arrow navigation between controls comes from the dialog
         // manager. Enter and Escape stay out of it: it would answer them with
         // IDOK / IDCANCEL commands nobody asked for.
-        const bool dialog_key = msg.message == WM_KEYDOWN &&
-                                (msg.wParam == VK_RETURN || msg.wParam == VK_ESCAPE ||
-                                 msg.wParam == VK_EXECUTE);
+        const bool dialog_key =
+            msg.message == WM_KEYDOWN &&
+            (msg.wParam == VK_RETURN || msg.wParam == VK_ESCAPE || msg.wParam == VK_EXECUTE);
         HWND top = window_handle(window);
         if (!(top && !dialog_key && IsDialogMessageA(top, &msg))) {
             TranslateMessage(&msg);

@@ -29,16 +29,16 @@ using namespace win32;
 
 int file_open(const std::string& name, int mode) {
     const bool write = mode == FILE_WRITE;
-    HANDLE h = CreateFileA(name.c_str(), write ? GENERIC_WRITE : GENERIC_READ, FILE_SHARE_READ,
-                           nullptr, write ? CREATE_ALWAYS : OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL,
-                           nullptr);
+    HANDLE h = CreateFileA(name.c_str(), write ? GENERIC_WRITE : GENERIC_READ, FILE_SHARE_READ, nullptr,
+                           write ? CREATE_ALWAYS : OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL, nullptr);
     return h == INVALID_HANDLE_VALUE ? 0 : g_files.add(h);
 }
 
 int file_read(int file, char* buffer, int size) {
     HANDLE h = file_of(file);
     DWORD got = 0;
-    if (h == INVALID_HANDLE_VALUE || size < 0 || !ReadFile(h, buffer, static_cast<DWORD>(size), &got, nullptr))
+    if (h == INVALID_HANDLE_VALUE || size < 0 ||
+        !ReadFile(h, buffer, static_cast<DWORD>(size), &got, nullptr))
         return -1;
     return static_cast<int>(got);
 }

@@ -36,9 +36,9 @@ int screen_dpi_y() {
 }
 
 int create_font(const char* face, int height, int weight) {
-    HFONT f = CreateFontA(height, 0, 0, 0, weight, FALSE, FALSE, FALSE, DEFAULT_CHARSET,
-                          OUT_DEFAULT_PRECIS, CLIP_DEFAULT_PRECIS, DEFAULT_QUALITY,
-                          DEFAULT_PITCH | FF_DONTCARE, face ? face : "");
+    HFONT f =
+        CreateFontA(height, 0, 0, 0, weight, FALSE, FALSE, FALSE, DEFAULT_CHARSET, OUT_DEFAULT_PRECIS,
+                    CLIP_DEFAULT_PRECIS, DEFAULT_QUALITY, DEFAULT_PITCH | FF_DONTCARE, face ? face : "");
     return f ? g_fonts.add(f) : 0;
 }
 

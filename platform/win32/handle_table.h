@@ -7,7 +7,7 @@
 
 template <class T>
 class HandleTable {
-public:
+   public:
     int add(const T& value) {
         for (std::size_t i = 0; i < slots_.size(); ++i)
             if (!slots_[i].used) {
@@ -38,7 +38,7 @@ public:
 
     void clear() { slots_.clear(); }
 
-private:
+   private:
     struct Slot {
         bool used = false;
         T value{};

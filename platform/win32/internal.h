@@ -36,15 +36,15 @@ struct Control {
     HWND hwnd = nullptr;
     int window = 0;
     ControlKind kind = KIND_LABEL;
-    int panel = -1;          // enclosing panel id, -1 if none
+    int panel = -1;  // enclosing panel id, -1 if none
     // Panels only: where the tab page starts in the window's client area,
     // and a brush holding the page's own background for controls on it.
     POINT page{};
     HBRUSH page_brush = nullptr;
-    bool hot = false;        // links only: the mouse is over it
+    bool hot = false;  // links only: the mouse is over it
     bool has_tooltip = false;
-    std::string tooltip;                  // kept so a renewed control gets it again
-    COLORREF background = CLR_INVALID;    // rich edits only: as set, for the same reason
+    std::string tooltip;                // kept so a renewed control gets it again
+    COLORREF background = CLR_INVALID;  // rich edits only: as set, for the same reason
 };
 
 Control* find_control(int id);

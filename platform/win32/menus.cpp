@@ -54,8 +54,7 @@ int create_popup_menu(int menu) {
 }
 
 void append_menu_item(int menu, int item, const std::string& text) {
-    if (HMENU m = menu_handle(menu))
-        AppendMenuA(m, MF_STRING, static_cast<UINT_PTR>(item), text.c_str());
+    if (HMENU m = menu_handle(menu)) AppendMenuA(m, MF_STRING, static_cast<UINT_PTR>(item), text.c_str());
 }
 
 void append_menu_separator(int menu) {
@@ -64,8 +63,7 @@ void append_menu_separator(int menu) {
 
 void enable_menu_item(int item, int enabled) {
     for (const Menu& m : g_menus)
-        EnableMenuItem(m.handle, static_cast<UINT>(item),
-                       MF_BYCOMMAND | (enabled ? MF_ENABLED : MF_GRAYED));
+        EnableMenuItem(m.handle, static_cast<UINT>(item), MF_BYCOMMAND | (enabled ? MF_ENABLED : MF_GRAYED));
 }
 
 void set_menu_item_text(int item, const std::string& text) {

@@ -150,10 +150,9 @@ int icmp_echo(std::uint32_t address, const char* data, int size, int reply_size,
     HANDLE icmp = IcmpCreateFile();
     if (icmp == INVALID_HANDLE_VALUE) return 0;
     std::vector<char> reply(static_cast<std::size_t>(reply_size));
-    const DWORD answers =
-        IcmpSendEcho(icmp, htonl(address), const_cast<char*>(data), static_cast<WORD>(size), nullptr,
-                     reply.data(), static_cast<DWORD>(reply_size),
-                     static_cast<DWORD>(timeout_ms > 0 ? timeout_ms : 0));
+    const DWORD answers = IcmpSendEcho(icmp, htonl(address), const_cast<char*>(data), static_cast<WORD>(size),
+                                       nullptr, reply.data(), static_cast<DWORD>(reply_size),
+                                       static_cast<DWORD>(timeout_ms > 0 ? timeout_ms : 0));
     IcmpCloseHandle(icmp);
     // A router's "unreachable" also comes back as a reply, and IcmpSendEcho
     // counts it; only a successful echo means the host is there.

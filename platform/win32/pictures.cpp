@@ -48,8 +48,8 @@ HBITMAP load_bitmap(const std::uint8_t* data, std::size_t size) {
     std::memcpy(&info.bmiHeader, data + FILE_HEADER, sizeof(BITMAPINFOHEADER));
     const BITMAPINFOHEADER& h = info.bmiHeader;
     if (h.biSize < sizeof(BITMAPINFOHEADER) || h.biBitCount != 24 || h.biCompression != BI_RGB ||
-        h.biPlanes != 1 || h.biWidth <= 0 || h.biHeight == 0 || h.biWidth > 4096 ||
-        h.biHeight > 4096 || h.biHeight < -4096)
+        h.biPlanes != 1 || h.biWidth <= 0 || h.biHeight == 0 || h.biWidth > 4096 || h.biHeight > 4096 ||
+        h.biHeight < -4096)
         return nullptr;
     info.bmiHeader.biSize = sizeof(BITMAPINFOHEADER);
     const std::size_t stride = (static_cast<std::size_t>(h.biWidth) * 3 + 3) & ~std::size_t(3);
@@ -61,15 +61,17 @@ HBITMAP load_bitmap(const std::uint8_t* data, std::size_t size) {
 
     HDC screen = GetDC(nullptr);
     if (!screen) return nullptr;
-    HBITMAP bitmap = CreateDIBitmap(screen, &info.bmiHeader, CBM_INIT, data + bits_offset, &info,
-                                    DIB_RGB_COLORS);
+    HBITMAP bitmap =
+        CreateDIBitmap(screen, &info.bmiHeader, CBM_INIT, data + bits_offset, &info, DIB_RGB_COLORS);
     ReleaseDC(nullptr, screen);
     return bitmap;
 }
 
 void free_handle(const Picture& p) {
-    if (p.kind == PICTURE_ICON) DestroyIcon(static_cast<HICON>(p.handle));
-    else DeleteObject(p.handle);
+    if (p.kind == PICTURE_ICON)
+        DestroyIcon(static_cast<HICON>(p.handle));
+    else
+        DeleteObject(p.handle);
 }
 
 }  // namespace
@@ -96,8 +98,10 @@ using namespace win32;
 int load_picture(const std::uint8_t* data, std::size_t size, PictureKind kind) {
     if (!data) return 0;
     HANDLE handle = nullptr;
-    if (kind == PICTURE_ICON) handle = load_icon(data, size);
-    else if (kind == PICTURE_BITMAP) handle = load_bitmap(data, size);
+    if (kind == PICTURE_ICON)
+        handle = load_icon(data, size);
+    else if (kind == PICTURE_BITMAP)
+        handle = load_bitmap(data, size);
     return handle ? g_pictures.add(Picture{kind, handle}) : 0;
 }
 

@@ -13,9 +13,9 @@ HWND g_tooltips[WINDOW_COUNT] = {};
 HWND tooltip_for(int window) {
     HWND& tip = g_tooltips[window];
     if (tip && IsWindow(tip)) return tip;
-    tip = CreateWindowExA(WS_EX_TOPMOST, TOOLTIPS_CLASSA, nullptr, WS_POPUP | TTS_ALWAYSTIP,
-                          CW_USEDEFAULT, CW_USEDEFAULT, CW_USEDEFAULT, CW_USEDEFAULT,
-                          window_handle(window), nullptr, instance(), nullptr);
+    tip = CreateWindowExA(WS_EX_TOPMOST, TOOLTIPS_CLASSA, nullptr, WS_POPUP | TTS_ALWAYSTIP, CW_USEDEFAULT,
+                          CW_USEDEFAULT, CW_USEDEFAULT, CW_USEDEFAULT, window_handle(window), nullptr,
+                          instance(), nullptr);
     return tip;
 }
 

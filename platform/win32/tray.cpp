@@ -76,8 +76,10 @@ int tray_add(int icon_id, int window, int picture) {
     if (!hwnd || !icon) return 0;
     TrayIcon t{icon_id, hwnd, icon, {}, false};
     t.shown = add_icon(t);
-    if (TrayIcon* old = find_icon(icon_id)) *old = t;
-    else g_icons.push_back(t);
+    if (TrayIcon* old = find_icon(icon_id))
+        *old = t;
+    else
+        g_icons.push_back(t);
     return t.shown ? 1 : 0;
 }
 

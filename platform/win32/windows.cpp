@@ -115,8 +115,8 @@ int create_window(const WindowArgs& args) {
         y = (GetSystemMetrics(SM_CYSCREEN) - h) / 2;
     }
 
-    HWND hwnd = CreateWindowExA(ex_style, WINDOW_CLASS, args.title ? args.title : "", style,
-                                x, y, w, h, nullptr, nullptr, g_instance, nullptr);
+    HWND hwnd = CreateWindowExA(ex_style, WINDOW_CLASS, args.title ? args.title : "", style, x, y, w, h,
+                                nullptr, nullptr, g_instance, nullptr);
     if (!hwnd) return 0;
     g_windows[args.window] = hwnd;
     return 1;
@@ -164,7 +164,8 @@ void repaint_window(int window) {
     // Paints at once what changed (the window and its controls), without
     // invalidating the rest: a full repaint on every arrival of data would
     // keep a busy connection from leaving any time for the user.
-    if (HWND hwnd = window_handle(window)) RedrawWindow(hwnd, nullptr, nullptr, RDW_UPDATENOW | RDW_ALLCHILDREN);
+    if (HWND hwnd = window_handle(window))
+        RedrawWindow(hwnd, nullptr, nullptr, RDW_UPDATENOW | RDW_ALLCHILDREN);
 }
 
 void get_client_size(int window, int* w, int* h) {

@@ -32,8 +32,7 @@ constexpr Colour hex(std::uint32_t rgb, double a = 1.0) {
 }
 
 Colour mix(Colour x, Colour y, double t) {
-    return {x.r + (y.r - x.r) * t, x.g + (y.g - x.g) * t, x.b + (y.b - x.b) * t,
-            x.a + (y.a - x.a) * t};
+    return {x.r + (y.r - x.r) * t, x.g + (y.g - x.g) * t, x.b + (y.b - x.b) * t, x.a + (y.a - x.a) * t};
 }
 
 const Colour white = hex(0xffffff);
@@ -108,9 +107,8 @@ double dist_to_segment(Pt p, Pt a, Pt b) {
 // Every shape is decided per sub-sample; box-filtering the sub-samples down
 // gives the anti-aliased edges.
 class Canvas {
-public:
-    Canvas(int w, int h, int ss)
-        : w_(w), h_(h), ss_(ss), s_(static_cast<std::size_t>(w * ss * h * ss)) {}
+   public:
+    Canvas(int w, int h, int ss) : w_(w), h_(h), ss_(ss), s_(static_cast<std::size_t>(w * ss * h * ss)) {}
 
     template <class Inside, class Paint>
     void fill(Inside inside, Paint paint) {
@@ -122,8 +120,8 @@ public:
                 const Colour c = paint(p);
                 Colour& d = s_[static_cast<std::size_t>(j * sw + i)];
                 // Premultiplied source-over.
-                d = {c.r * c.a + d.r * (1 - c.a), c.g * c.a + d.g * (1 - c.a),
-                     c.b * c.a + d.b * (1 - c.a), c.a + d.a * (1 - c.a)};
+                d = {c.r * c.a + d.r * (1 - c.a), c.g * c.a + d.g * (1 - c.a), c.b * c.a + d.b * (1 - c.a),
+                     c.a + d.a * (1 - c.a)};
             }
     }
 
@@ -152,7 +150,7 @@ public:
         return img;
     }
 
-private:
+   private:
     int w_, h_, ss_;
     std::vector<Colour> s_;  // premultiplied
 };
@@ -199,7 +197,8 @@ Image pixel_art(const std::vector<std::string_view>& rows, const std::vector<Pal
         for (int x = 0; x < w; ++x) {
             const char k = rows[static_cast<std::size_t>(y)][static_cast<std::size_t>(x)];
             if (k == '.') continue;
-            auto it = std::find_if(palette.begin(), palette.end(), [k](const PaletteEntry& e) { return e.key == k; });
+            auto it = std::find_if(palette.begin(), palette.end(),
+                                   [k](const PaletteEntry& e) { return e.key == k; });
             if (it == palette.end()) {
                 std::fprintf(stderr, "pixel art uses unknown key '%c'\n", k);
                 std::exit(2);
@@ -359,9 +358,17 @@ Image router48(Colour body) {
 std::vector<PaletteEntry> router_palette(Colour body) {
     const RouterColours k = router_colours(body);
     return {
-        {'o', k.edge},   {'t', k.top},       {'h', lighter(k.top, 0.45)}, {'f', body},
-        {'e', darker(body, 0.14)}, {'s', k.side}, {'g', k.grille},        {'L', led_green},
-        {'Y', hex(0xffc531)},      {'k', antenna_dark}, {'K', hex(0x7d848c)},
+        {'o', k.edge},
+        {'t', k.top},
+        {'h', lighter(k.top, 0.45)},
+        {'f', body},
+        {'e', darker(body, 0.14)},
+        {'s', k.side},
+        {'g', k.grille},
+        {'L', led_green},
+        {'Y', hex(0xffc531)},
+        {'k', antenna_dark},
+        {'K', hex(0x7d848c)},
     };
 }
 
@@ -506,15 +513,21 @@ Image notepad() {
 // ---------------------------------------------------------------- file formats
 
 class Bytes {
-public:
+   public:
     void u8(unsigned v) { b_.push_back(static_cast<std::uint8_t>(v)); }
-    void u16(unsigned v) { u8(v & 0xff); u8((v >> 8) & 0xff); }
-    void u32(std::uint32_t v) { u16(v & 0xffff); u16(v >> 16); }
+    void u16(unsigned v) {
+        u8(v & 0xff);
+        u8((v >> 8) & 0xff);
+    }
+    void u32(std::uint32_t v) {
+        u16(v & 0xffff);
+        u16(v >> 16);
+    }
     void i32(std::int32_t v) { u32(static_cast<std::uint32_t>(v)); }
     std::size_t size() const { return b_.size(); }
     const std::vector<std::uint8_t>& data() const { return b_; }
 
-private:
+   private:
     std::vector<std::uint8_t> b_;
 };
 
@@ -522,13 +535,13 @@ void info_header(Bytes& out, int w, int h_field, int bpp, std::uint32_t image_si
     out.u32(40);
     out.i32(w);
     out.i32(h_field);
-    out.u16(1);      // planes
+    out.u16(1);  // planes
     out.u16(static_cast<unsigned>(bpp));
-    out.u32(0);      // BI_RGB
+    out.u32(0);  // BI_RGB
     out.u32(image_size);
-    out.i32(0);      // no stated resolution
+    out.i32(0);  // no stated resolution
     out.i32(0);
-    out.u32(0);      // no palette
+    out.u32(0);  // no palette
     out.u32(0);
 }
 
@@ -545,7 +558,7 @@ std::vector<std::uint8_t> encode_ico(const Image& img) {
     out.u16(1);  // one image
     out.u8(static_cast<unsigned>(img.w & 0xff));
     out.u8(static_cast<unsigned>(img.h & 0xff));
-    out.u8(0);   // no palette
+    out.u8(0);  // no palette
     out.u8(0);
     out.u16(1);  // planes
     out.u16(32);
@@ -568,7 +581,8 @@ std::vector<std::uint8_t> encode_ico(const Image& img) {
     for (int y = img.h - 1; y >= 0; --y) {
         std::vector<std::uint8_t> row(static_cast<std::size_t>(mask_stride), 0);
         for (int x = 0; x < img.w; ++x)
-            if (img.at(x, y).a == 0) row[static_cast<std::size_t>(x / 8)] |= static_cast<std::uint8_t>(0x80 >> (x % 8));
+            if (img.at(x, y).a == 0)
+                row[static_cast<std::size_t>(x / 8)] |= static_cast<std::uint8_t>(0x80 >> (x % 8));
         for (std::uint8_t b : row) out.u8(b);
     }
     return out.data();

@@ -117,10 +117,10 @@ int WINAPI WinMain(HINSTANCE instance, HINSTANCE, LPSTR command_line, int) {
         file_name = argument;
         LoadLibraryA("riched20.dll");
         window = make_window(instance, 701, 560, true);
-        editor = CreateWindowExA(WS_EX_CLIENTEDGE, RICHEDIT_CLASSA, "",
-                                 WS_CHILD | WS_VISIBLE | WS_VSCROLL | WS_HSCROLL | ES_MULTILINE | ES_AUTOVSCROLL |
-                                     ES_AUTOHSCROLL,
-                                 0, 0, 700, 510, window, reinterpret_cast<HMENU>(60), instance, nullptr);
+        editor = CreateWindowExA(
+            WS_EX_CLIENTEDGE, RICHEDIT_CLASSA, "",
+            WS_CHILD | WS_VISIBLE | WS_VSCROLL | WS_HSCROLL | ES_MULTILINE | ES_AUTOVSCROLL | ES_AUTOHSCROLL,
+            0, 0, 700, 510, window, reinterpret_cast<HMENU>(60), instance, nullptr);
         SendMessageA(editor, EM_EXLIMITTEXT, 0, 0x7FFFFFFE);
         CreateWindowA("BUTTON", "Load", WS_CHILD | WS_VISIBLE, 600, 520, 90, 25, window,
                       reinterpret_cast<HMENU>(1), instance, nullptr);

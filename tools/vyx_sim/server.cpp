@@ -325,7 +325,8 @@ void Server::handle_command(const std::string& line) {
         answer(modem_.full_report(line_now()));
         if ((options_.faults & FAULT_PUSH) && !pushed_) {
             pushed_ = true;
-            for (int i = 1; i <= options_.push_count; ++i) after(300LL * i, true, [this] { send_log_file(); });
+            for (int i = 1; i <= options_.push_count; ++i)
+                after(300LL * i, true, [this] { send_log_file(); });
         }
     } else if (command == "get auto") {
         answer(modem_.monitoring_report());
