@@ -1,37 +1,15 @@
-"""The few pieces a test file needs: the @e2e_test mark and the Check handed to each test.
+"""The Check handed to each test (the fixture `t`).
 
-A test is a function taking a Check. Checks made through it (eq, true, ...) do not stop the
+A test is a function taking `t`. Checks made through it (eq, true, ...) do not stop the
 test, so one run reports every wrong text of a table rather than the first. An exception
 (a time-out, an inspector error) ends the test and counts as a failure too.
 """
 
 from __future__ import annotations
 
-import dataclasses
-from typing import Any, Callable, Iterable, Optional
+from typing import Any, Callable, Iterable
 
 from harness import Client, Session
-
-
-@dataclasses.dataclass
-class TestCase:
-    name: str
-    module: str
-    fn: Callable[["Check"], None]
-    timeout_s: int
-
-
-REGISTRY: list[TestCase] = []
-
-
-def e2e_test(fn: Optional[Callable] = None, *, timeout_s: int = 180):
-    """Marks a test; tests run in the order their files and definitions come."""
-
-    def mark(f: Callable[["Check"], None]):
-        REGISTRY.append(TestCase(f.__name__, f.__module__, f, timeout_s))
-        return f
-
-    return mark(fn) if fn else mark
 
 
 class Check:

@@ -24,11 +24,16 @@ import subprocess
 import tempfile
 import threading
 import time
+import types
 from pathlib import Path
 from typing import Callable, Optional, TypeVar
 
 REPO = Path(__file__).resolve().parents[2]
 WINDOW_TITLE = "VYX Client"
+
+# The program's own names for its windows, controls, menu items and timers: ids.ID_CONNECT, ...
+ids = types.SimpleNamespace(
+    **{name: int(value) for name, value in re.findall(r"\b([A-Z][A-Z0-9_]+) = (\d+)", (REPO / "app" / "ids.h").read_text())})
 SETTINGS_NAME = "vyxC_0.78_cfg.ini"
 
 # A settings file that keeps the window shown and the client quiet at start.
@@ -512,8 +517,15 @@ class Client:
         answer = self.ask(f"font {id_}")
         return {"face": "system"} if answer == "system" else parse_fields(answer)
 
-    def click(self, id_: int) -> None:
+    def click(self, id_: int, sync: bool = True) -> None:
+        """Presses the control; with sync, returns once the client has taken the press from its
+        queue (sync=False where the test itself times how long the press holds the window)."""
         self.ask(f"click {id_}")
+        if sync:
+            self.sync()
+
+    def sync(self) -> None:
+        self.ask("sync 10000")
 
     def set_text(self, id_: int, text: str) -> None:
         self.ask(f"settext {id_} {escape(text)}")
@@ -526,6 +538,7 @@ class Client:
 
     def tray(self, event: str | int) -> None:
         self.ask(f"tray {event}")
+        self.sync()
 
     def gui_objects(self) -> dict[str, int]:
         fields = parse_fields(self.ask("gui"))

@@ -12,8 +12,10 @@ import time
 from pathlib import Path
 from typing import Callable, Optional
 
-from checks import Check, e2e_test
-from harness import (DEFAULT_SETTINGS, SETTINGS_NAME, InspectorError, Simulator, memory_kib, settings_text,
+import pytest
+
+from checks import Check
+from harness import (ids, DEFAULT_SETTINGS, SETTINGS_NAME, InspectorError, Simulator, memory_kib, settings_text,
                      unescape, wait_for, wine_pid)
 from test_logfile import viewer, viewer_if_there
 from test_supervision import SimulatorOnPort
@@ -61,7 +63,7 @@ def held(c, settled: Callable[[], bool], timeout_s: float, at_least_s: float = 2
     longest = 0.0
     while time.monotonic() - began < timeout_s:
         try:
-            c.ask("text 58")
+            c.ask(f"text {ids.ID_VERSION}")
         except InspectorError:
             continue
         now = time.monotonic()
@@ -77,16 +79,16 @@ def report(what: str, seconds: float) -> None:
 
 
 def wait_connected(c) -> None:
-    wait_for(meanwhile(lambda: c.enabled(59)), 15, "connected, show Logfile enabled")
+    wait_for(meanwhile(lambda: c.enabled(ids.ID_SHOW_LOG)), 15, "connected, show Logfile enabled")
 
 
 def error_lines(c) -> int:
-    return viewer_if_there(c, "text 60").count(RECEIVE_ERROR)
+    return viewer_if_there(c, f"text {ids.ID_LOG_TEXT}").count(RECEIVE_ERROR)
 
 
 def close_viewer(c) -> None:
-    wait_for(lambda: viewer_if_there(c, "enabled 61") == "1", 10, "Close enabled after the reception")
-    viewer(c, "click 61")
+    wait_for(lambda: viewer_if_there(c, f"enabled {ids.ID_LOG_CLOSE}") == "1", 10, "Close enabled after the reception")
+    viewer(c, f"click {ids.ID_LOG_CLOSE}")
     c.inspector.command('find "VYX Client"')
     wait_for(lambda: not viewer_open(c), 10, "viewer closed")
 
@@ -98,7 +100,7 @@ def viewer_open(c) -> bool:
 def show_log_until_error(t: Check, c, limit_s: float) -> None:
     """Asks for the log; the reception fails with its error line within limit_s."""
     wait_connected(c)
-    c.click(59)
+    c.click(ids.ID_SHOW_LOG, sync=False)
     hold = held(c, lambda: error_lines(c) > 0, limit_s + 10)
     report("window held by the reception", hold)
     t.true(hold < limit_s, f"reception held the window {hold:.1f} s")
@@ -107,27 +109,27 @@ def show_log_until_error(t: Check, c, limit_s: float) -> None:
 
 def busy_storm(t: Check, c) -> None:
     for _ in range(5):
-        wait_for(lambda: c.enabled(37), 10, "Connect enabled between busy answers")
-        c.click(37)
+        wait_for(lambda: c.enabled(ids.ID_CONNECT), 10, "Connect enabled between busy answers")
+        c.click(ids.ID_CONNECT)
         time.sleep(0.2)
 
 
 def endless_text(t: Check, c) -> None:
     before = memory_kib(wine_pid("vyx_client.exe"))["VmRSS"]
-    c.click(37)
+    c.click(ids.ID_CONNECT, sync=False)
     time.sleep(12)
     grown = memory_kib(wine_pid("vyx_client.exe"))["VmRSS"] - before
     print(f"     endless text: client memory grew {grown} KiB")
     t.true(grown < ENDLESS_GROWTH_LIMIT_KIB, f"memory under its cap while text never ends: grew {grown} KiB")
-    t.true(c.enabled(38), "still connected while the text flows")
+    t.true(c.enabled(ids.ID_DISCONNECT), "still connected while the text flows")
 
 
 def connect_and_time(limit_s: float, what: str):
     """Connect pressed: the attempt ends, back in the not-connected look, within limit_s."""
 
     def play(t: Check, c) -> None:
-        c.click(37)
-        hold = held(c, lambda: c.enabled(37) and not c.enabled(38), limit_s + 10)
+        c.click(ids.ID_CONNECT, sync=False)
+        hold = held(c, lambda: c.enabled(ids.ID_CONNECT) and not c.enabled(ids.ID_DISCONNECT), limit_s + 10)
         report(what, hold)
         t.true(hold < limit_s, f"{what}: {hold:.1f} s")
 
@@ -137,10 +139,10 @@ def connect_and_time(limit_s: float, what: str):
 def dead_connection(t: Check, c) -> None:
     """The server was reset (a crash) after the first report; the client has not noticed yet.
     Sending to it does not freeze the window, nor does a whole monitoring send."""
-    wait_for(meanwhile(lambda: c.text(55) != "" and c.enabled(24)), 15, "first report shown")
+    wait_for(meanwhile(lambda: c.text(ids.ID_VALUE_DN) != "" and c.enabled(ids.ID_APPLY)), 15, "first report shown")
     time.sleep(2)  # the reset comes 1.5 s after the greeting
-    for button, what in ((40, "Update/Refresh"), (24, "apply/save")):
-        c.click(button)
+    for button, what in ((ids.ID_REFRESH, "Update/Refresh"), (ids.ID_APPLY, "apply/save")):
+        c.click(button, sync=False)
         hold = held(c, lambda: True, 10)
         report(f"{what} on a reset connection held the window", hold)
         t.true(hold < 0.5, f"{what} on a reset connection held the window {hold:.2f} s")
@@ -155,10 +157,10 @@ def unstorable(t: Check, c) -> None:
 
 def pushed_logs(t: Check, c) -> None:
     """Three log files nobody asked for: the viewer opens and shows the log in place."""
-    wait_for(lambda: "lines" in viewer_if_there(c, "text 64"), 20, "a pushed log shown")
+    wait_for(lambda: "lines" in viewer_if_there(c, f"text {ids.ID_LOG_SIZE}"), 20, "a pushed log shown")
     time.sleep(1.5)  # the other two follow 300 ms apart
-    wait_for(lambda: viewer_if_there(c, "enabled 61") == "1", 20, "the receptions done")
-    text = unescape(viewer(c, "text 60"))
+    wait_for(lambda: viewer_if_there(c, f"enabled {ids.ID_LOG_CLOSE}") == "1", 20, "the receptions done")
+    text = unescape(viewer(c, f"text {ids.ID_LOG_TEXT}"))
     t.true("check 50:" in text and RECEIVE_ERROR not in text, "the pushed log, whole")
     t.eq(text.count("check 1:"), 1, "each push reloads the viewer in place")
     close_viewer(c)
@@ -177,7 +179,7 @@ def tray_comes_with_the_shell(t: Check, c) -> None:
 
 
 def prefix_in_the_code_page(t: Check, c) -> None:
-    t.eq(c.text(52), "Büro", "a UTF-8 prefix shown in the Windows code page")
+    t.eq(c.text(ids.ID_PREFIX), "Büro", "a UTF-8 prefix shown in the Windows code page")
 
 
 def long_file(workdir: Path, settings: dict) -> None:
@@ -194,7 +196,7 @@ def utf8_file(workdir: Path, settings: dict) -> None:
 FAULTS = [
     Fault("silent", ("--fault", "silent"), hold_s=2 * INTERVAL_S + 4),
     Fault("endless", ("--fault", "endless"), play=endless_text, settings={"AutoConnect": "0"}),
-    Fault("garbage", ("--fault", "garbage"), hold_s=8, play=lambda t, c: (wait_connected(c), c.click(40))),
+    Fault("garbage", ("--fault", "garbage"), hold_s=8, play=lambda t, c: (wait_connected(c), c.click(ids.ID_REFRESH))),
     Fault("truncated", ("--fault", "truncated", "--log-lines", "200"), play=lambda t, c: show_log_until_error(t, c, 15),
           same_server=True),
     Fault("negative", ("--fault", "negative", "--log-lines", "20"), play=lambda t, c: show_log_until_error(t, c, 5),
@@ -244,10 +246,10 @@ def still_answers(t: Check, c) -> None:
 
 
 def next_report_shown(c) -> None:
-    wait_for(meanwhile(lambda: c.enabled(40)), 15, "Update/Refresh enabled")
-    c.set_text(55, "")
-    c.click(40)
-    wait_for(meanwhile(lambda: c.text(55) != ""), 20, "the next report shown")
+    wait_for(meanwhile(lambda: c.enabled(ids.ID_REFRESH)), 15, "Update/Refresh enabled")
+    c.set_text(ids.ID_VALUE_DN, "")
+    c.click(ids.ID_REFRESH)
+    wait_for(meanwhile(lambda: c.text(ids.ID_VALUE_DN) != ""), 20, "the next report shown")
 
 
 def start(t: Check, fault: Fault, port: int):
@@ -281,22 +283,16 @@ def run_fault(t: Check, fault: Fault) -> None:
     if not fault.listening:  # the port is free now: every attempt is refused
         c = start(t, fault, port)
         time.sleep(fault.hold_s)
-        t.true(c.enabled(37), "not connected while refused")
+        t.true(c.enabled(ids.ID_CONNECT), "not connected while refused")
     still_answers(t, c)
     settings_kept(t, c)
     if c.settings.get("TryConnect") != "1":
-        c.click(33)
+        c.click(ids.ID_TRY_CONNECT)
     with SimulatorOnPort(port):
-        wait_for(meanwhile(lambda: c.text(55) != ""), 2 * INTERVAL_S + 15, "reconnected to a sound server, data shown")
+        wait_for(meanwhile(lambda: c.text(ids.ID_VALUE_DN) != ""), 2 * INTERVAL_S + 15, "reconnected to a sound server, data shown")
 
 
-def register(fault: Fault) -> None:
-    def test(t: Check) -> None:
-        run_fault(t, fault)
-
-    test.__name__ = f"survives_fault_{fault.name.replace('-', '_')}"
-    e2e_test(test, timeout_s=150)
-
-
-for f in FAULTS:
-    register(f)
+@pytest.mark.timeout_s(150)
+@pytest.mark.parametrize("fault", FAULTS, ids=lambda f: f.name)
+def test_survives_fault(t: Check, fault: Fault) -> None:
+    run_fault(t, fault)

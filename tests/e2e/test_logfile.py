@@ -3,26 +3,11 @@ with the simulator's log, "Delete" + OK has the server empty it and closes the v
 
 from __future__ import annotations
 
-import subprocess
 
-from checks import Check, e2e_test
-from harness import DEFAULT_SETTINGS, REPO, InspectorError, Simulator, unescape, wait_for
+from checks import Check
+from harness import ids, DEFAULT_SETTINGS, InspectorError, Simulator, unescape, wait_for
 
-SHOTS = REPO / "build" / "e2e-shots"
 LOG_LINES = 40
-
-
-def viewer_screenshot(c, path) -> None:
-    """The viewer window, frame included, with a little of the desktop around it."""
-    xid = int(viewer(c, "xwin"))
-    info = subprocess.run(["xwininfo", "-id", str(xid)], env=c.session.env, capture_output=True,
-                          text=True, timeout=20).stdout
-    geo = dict(line.strip().partition(":")[::2] for line in info.splitlines() if ":" in line)
-    x, y = int(geo["Absolute upper-left X"]), int(geo["Absolute upper-left Y"])
-    w, h = int(geo["Width"]), int(geo["Height"])
-    path.parent.mkdir(parents=True, exist_ok=True)
-    subprocess.run(["import", "-window", "root", "-crop", f"{w + 16}x{h + 16}+{max(0, x - 8)}+{max(0, y - 8)}",
-                    "+repage", str(path)], env=c.session.env, check=True, timeout=60)
 
 
 def viewer(c, what: str) -> str:
@@ -41,43 +26,41 @@ def viewer_if_there(c, what: str) -> str:
 
 def settled(c) -> bool:
     """The viewer is there and no reception is running."""
-    return viewer_if_there(c, "enabled 61") == "1" and viewer_if_there(c, "text 65") == ""
+    return viewer_if_there(c, f"enabled {ids.ID_LOG_CLOSE}") == "1" and viewer_if_there(c, f"text {ids.ID_LOG_LOADING}") == ""
 
 
-@e2e_test
-def log_viewer_shows_and_deletes_the_server_log(t: Check) -> None:
+def test_log_viewer_shows_and_deletes_the_server_log(t: Check) -> None:
     log = t.session.tmp / "sim-logfile.log"
     with Simulator("--log-lines", str(LOG_LINES), log_path=log) as sim:
         c = t.client(settings={**DEFAULT_SETTINGS, "Port": str(sim.port), "AutoConnect": "1"}, fresh=True)
-        wait_for(lambda: c.enabled(59), 15, "show Logfile enabled once connected")
-        c.click(59)
-        wait_for(lambda: "lines" in viewer_if_there(c, "text 64"), 15, "size line shown after loading")
-        text = unescape(viewer(c, "text 60")).splitlines()
+        wait_for(lambda: c.enabled(ids.ID_SHOW_LOG), 15, "show Logfile enabled once connected")
+        c.click(ids.ID_SHOW_LOG)
+        wait_for(lambda: "lines" in viewer_if_there(c, f"text {ids.ID_LOG_SIZE}"), 15, "size line shown after loading")
+        text = unescape(viewer(c, f"text {ids.ID_LOG_TEXT}")).splitlines()
         t.true("check 1: DN 6016" in text[0], f"log starts with the first line: {text[:1]!r}")
         t.true(any(f"check {LOG_LINES}: " in line for line in text), "log holds the last seeded line")
-        size = viewer(c, "text 64")
+        size = viewer(c, f"text {ids.ID_LOG_SIZE}")
         shown_lines = len(text)
         t.true(size.endswith(f"{shown_lines:>7} lines") and shown_lines >= LOG_LINES, f"size line: {size!r}")
         t.eq(viewer(c, "client"), "701 560", "client area")
-        t.eq(viewer(c, "text 66"), DEFAULT_SETTINGS["SysTrayIconPrefix"], "modem name label")
-        t.each([(61,), (62,), (63,)], lambda i: t.eq(viewer(c, f"enabled {i}"), "1", f"button {i} enabled after loading"))
+        t.eq(viewer(c, f"text {ids.ID_LOG_MODEM}"), DEFAULT_SETTINGS["SysTrayIconPrefix"], "modem name label")
+        t.each([(ids.ID_LOG_CLOSE,), (ids.ID_LOG_REFRESH,), (ids.ID_LOG_DELETE,)], lambda i: t.eq(viewer(c, f"enabled {i}"), "1", f"button {i} enabled after loading"))
         c.inspector.command('find "VYX Client"')
-        t.true(not c.enabled(59), "show Logfile stays disabled while the viewer is open")
+        t.true(not c.enabled(ids.ID_SHOW_LOG), "show Logfile stays disabled while the viewer is open")
 
-        viewer_screenshot(c, SHOTS / "logviewer.png")
 
-        viewer(c, "click 63")
+        viewer(c, f"click {ids.ID_LOG_DELETE}")
         # The viewer is the inspector's main window now, so the client's own window counts
         # as a popup too: wait for the box itself.
         box = wait_for(lambda: (b := c.popup()).get("class") == "#32770" and b, 10, "the delete question")
         t.eq(unescape(box.get("title", "")), "VYX Client", "message box caption")
-        c.inspector.command("click 1")
+        c.inspector.command(f"click {ids.ID_MON_SNR_SWITCH}")
         wait_for(lambda: "modify logfile action delete" in log.read_text(errors="replace"), 10,
                  "delete command reached the simulator")
         c.inspector.command('find "VYX Client"')
-        wait_for(lambda: c.enabled(59), 10, "show Logfile enabled again once the viewer closed")
+        wait_for(lambda: c.enabled(ids.ID_SHOW_LOG), 10, "show Logfile enabled again once the viewer closed")
         t.true(not any("title=VYXlog.txt" in w for w in c.inspector.lines("windows")), "viewer window closed")
 
-        c.click(59)
+        c.click(ids.ID_SHOW_LOG)
         wait_for(lambda: settled(c), 15, "second fetch finished")
-        t.true("check 1:" not in viewer(c, "text 60"), "the deleted log is gone on the server")
+        t.true("check 1:" not in viewer(c, f"text {ids.ID_LOG_TEXT}"), "the deleted log is gone on the server")

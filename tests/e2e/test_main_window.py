@@ -5,8 +5,8 @@ from __future__ import annotations
 
 from collections import Counter
 
-from checks import Check, e2e_test
-from harness import WINDOW_TITLE
+from checks import Check
+from harness import WINDOW_TITLE, ids
 
 CLIENT_SIZE = (690, 421)
 
@@ -15,25 +15,25 @@ TEXTS = [
     (27, "Connection establishment with VYX-Server"),
     (29, "IP-Add. or Hostname"),
     (30, "Port"),
-    (32, "automatically connect to VYX-Server at startup"),
-    (33, "reconnect on disconnection / check connection to server"),
-    (35, "Interval:"),
-    (36, "seconds"),
-    (37, "Connect"),
-    (38, "Disconnect"),
+    (ids.ID_AUTO_CONNECT, "automatically connect to VYX-Server at startup"),
+    (ids.ID_TRY_CONNECT, "reconnect on disconnection / check connection to server"),
+    (ids.ID_INTERVAL_LABEL, "Interval:"),
+    (ids.ID_SECONDS_LABEL, "seconds"),
+    (ids.ID_CONNECT, "Connect"),
+    (ids.ID_DISCONNECT, "Disconnect"),
     (39, "execute action on VYX-Server (DSL-Modem/Router)"),
-    (40, "Update/Refresh"),
-    (41, "DSL-Resync"),
-    (42, "Reboot+Resync"),
-    (43, "VYX+Server shutdown"),
+    (ids.ID_REFRESH, "Update/Refresh"),
+    (ids.ID_RESYNC, "DSL-Resync"),
+    (ids.ID_REBOOT, "Reboot+Resync"),
+    (ids.ID_SHUTDOWN, "VYX+Server shutdown"),
     (50, "Prefix"),
     (51, "SysTray-Icon"),
-    (58, "VYX Client v0.78"),
-    (67, "Minimize"),
-    (24, "apply/save"),
-    (25, "activate"),
-    (26, "deactivate"),
-    (59, "show Logfile"),
+    (ids.ID_VERSION, "VYX Client v0.78"),
+    (ids.ID_MINIMIZE, "Minimize"),
+    (ids.ID_APPLY, "apply/save"),
+    (ids.ID_ACTIVATE, "activate"),
+    (ids.ID_DEACTIVATE, "deactivate"),
+    (ids.ID_SHOW_LOG, "show Logfile"),
     (44, "SNRM"),
     (45, "DN"),
     (46, "UP"),
@@ -43,11 +43,11 @@ HOME_PAGE_LINK = 707
 # Controls that sit directly on the window: id -> x, y, w, h in the client area
 RECTS = [
     (27, (10, 15, 455, 122)),
-    (28, (128, 35, 140, 20)),
-    (37, (370, 104, 75, 25)),
-    (40, (20, 365, 110, 25)),
-    (67, (565, 390, 111, 25)),
-    (707, (411, 410, 122, 10)),
+    (ids.ID_HOST, (128, 35, 140, 20)),
+    (ids.ID_CONNECT, (370, 104, 75, 25)),
+    (ids.ID_REFRESH, (20, 365, 110, 25)),
+    (ids.ID_MINIMIZE, (565, 390, 111, 25)),
+    (ids.ID_HOME_LINK, (411, 410, 122, 10)),
 ]
 
 # Not connected yet: the connection settings and "Connect" can be used; everything
@@ -60,8 +60,7 @@ NOT_CONNECTED = [(i, True) for i in (28, 31, 32, 33, 37, 52, 67)] + [
 ]
 
 
-@e2e_test
-def main_window_appears_with_its_size(t: Check) -> None:
+def test_main_window_appears_with_its_size(t: Check) -> None:
     c = t.client()
     info = c.info()
     t.eq(info.get("title"), WINDOW_TITLE, "window title")
@@ -70,8 +69,7 @@ def main_window_appears_with_its_size(t: Check) -> None:
     t.eq(c.client_size(), CLIENT_SIZE, "client area width, height")
 
 
-@e2e_test
-def controls_carry_their_texts(t: Check) -> None:
+def test_controls_carry_their_texts(t: Check) -> None:
     listed = t.client().control_list()
     controls = {c.id: c for c in reversed(listed)}  # the first of an id wins, as in lookups
     duplicates = sorted(i for i, n in Counter(c.id for c in listed).items() if n > 1)
@@ -87,8 +85,7 @@ def controls_carry_their_texts(t: Check) -> None:
         t.true(link.startswith("http"), f"home-page link text {link!r} does not begin with http")
 
 
-@e2e_test
-def controls_sit_where_they_belong(t: Check) -> None:
+def test_controls_sit_where_they_belong(t: Check) -> None:
     controls = t.client().controls()
 
     def check(id_: int, rect: tuple[int, int, int, int]) -> None:
@@ -101,14 +98,12 @@ def controls_sit_where_they_belong(t: Check) -> None:
     t.each(RECTS, check)
 
 
-@e2e_test
-def starts_not_connected(t: Check) -> None:
+def test_starts_not_connected(t: Check) -> None:
     c = t.client()
     t.each(NOT_CONNECTED, lambda id_, on: t.eq(c.enabled(id_), on, f"control {id_} enabled"))
 
 
-@e2e_test
-def closing_the_window_ends_the_program_with_0(t: Check) -> None:
+def test_closing_the_window_ends_the_program_with_0(t: Check) -> None:
     c = t.client(fresh=True)
     c.close()
     c.wait_window_gone(timeout=15)

@@ -4,7 +4,7 @@ server reports; "activate" and "deactivate" hand the enabled state between butto
 
 from __future__ import annotations
 
-from checks import Check, e2e_test
+from checks import Check
 from harness import DEFAULT_SETTINGS, Simulator, wait_for
 
 APPLY, ACTIVATE, DEACTIVATE = 24, 25, 26
@@ -20,8 +20,7 @@ def after(log, start: int) -> list[str]:
     return commands(log)[start:]
 
 
-@e2e_test
-def apply_sends_the_changes_and_shows_the_servers_values(t: Check) -> None:
+def test_apply_sends_the_changes_and_shows_the_servers_values(t: Check) -> None:
     log = t.session.tmp / "sim-monitoring.log"
     with Simulator(log_path=log) as sim:
         c = t.client(settings={**DEFAULT_SETTINGS, "Port": str(sim.port), "AutoConnect": "1"}, fresh=True)
@@ -52,8 +51,7 @@ def apply_sends_the_changes_and_shows_the_servers_values(t: Check) -> None:
             t.true(done in log_text, f"server applied: {done}")
 
 
-@e2e_test
-def activate_and_deactivate_swap_the_enabled_button(t: Check) -> None:
+def test_activate_and_deactivate_swap_the_enabled_button(t: Check) -> None:
     log = t.session.tmp / "sim-status.log"
     with Simulator(log_path=log) as sim:
         c = t.client(settings={**DEFAULT_SETTINGS, "Port": str(sim.port), "AutoConnect": "1"}, fresh=True)

@@ -3,7 +3,7 @@ closing the window writes the file anew as eight lines, with what the window hel
 
 from __future__ import annotations
 
-from checks import Check, e2e_test
+from checks import Check
 
 CRAFTED = {
     "IP_or_Hostname": "127.0.0.1",
@@ -25,13 +25,12 @@ SHOWN = [
 ]
 
 
-@e2e_test
-def crafted_file_shows_in_the_controls_and_is_rewritten_on_close(t: Check) -> None:
+def test_crafted_file_shows_in_the_controls_and_is_rewritten_on_close(t: Check) -> None:
     c = t.client(settings=CRAFTED, fresh=True)
     t.each(SHOWN, lambda id_, what, want: t.eq(getattr(c, what)(id_), want, f"{what} of control {id_}"))
-    t.true(c.enabled(34), "interval field enabled while the reconnect box is checked")
+    t.true(c.enabled(ids.ID_INTERVAL), "interval field enabled while the reconnect box is checked")
 
-    c.set_text(52, "Dachboden")
+    c.set_text(ids.ID_PREFIX, "Dachboden")
     c.close()
     t.eq(c.wait_exit(timeout=15), 0, "exit code")
     t.eq(

@@ -5,12 +5,11 @@ from __future__ import annotations
 
 import time
 
-from checks import Check, e2e_test
+from checks import Check
 from harness import DEFAULT_SETTINGS, wait_for
 
 
-@e2e_test
-def minimize_hides_to_the_tray_and_saves_and_double_click_restores(t: Check) -> None:
+def test_minimize_hides_to_the_tray_and_saves_and_double_click_restores(t: Check) -> None:
     c = t.client(settings={**DEFAULT_SETTINGS, "SysTrayIconPrefix": "Keller"}, fresh=True)
     before = c.read_settings()
     t.true("SysTrayIconPrefix=Keller" in before, "crafted file as written")

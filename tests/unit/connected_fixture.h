@@ -10,7 +10,7 @@
 #include "tests/unit/loopback_peer.h"
 
 class ConnectedTest : public StartedTest {
-protected:
+   protected:
     void SetUp() override {
         StartedTest::SetUp();
         state.connection = open_connection("127.0.0.1", listener_.port());

@@ -30,14 +30,14 @@ class ConnectionTest : public StartedTest {
         std::vector<int> ids;
         for (const auto& s : headless::world().pictures_shown)
             for (int id = 10; id <= 20; ++id)
-                if (s.picture == *picture_field(id) && s.control == ID_STATUS_PICTURE) ids.push_back(id);
+                if (s.picture == state.pictures[id] && s.control == ID_STATUS_PICTURE) ids.push_back(id);
         return ids;
     }
     // How long (virtual ms) the first showing of picture id stayed.
     long long shown_for(int id) {
         const auto& all = headless::world().pictures_shown;
         for (std::size_t i = 0; i + 1 < all.size(); ++i)
-            if (all[i].picture == *picture_field(id)) return all[i + 1].at_ms - all[i].at_ms;
+            if (all[i].picture == state.pictures[id]) return all[i + 1].at_ms - all[i].at_ms;
         return -1;
     }
     void expect_connected_look() {
@@ -63,7 +63,10 @@ TEST_F(ConnectionTest, GreetingAcceptedSendsExactlyGetAll) {
     } cases[] = {
         {"whole", {{0, GREETING}}, 0, "get all\r\n"},
         {"two pieces", {{0, "Welcome to VYX Mi"}, {300, "ni-Server v1.3\r\nVYX>"}}, 0, "get all\r\n"},
-        {"cut before its last letter", {{0, "Welcome to VYX Mini-Server "}, {300, "v1.3\r\nVYX>"}}, 0, "get all\r\n"},
+        {"cut before its last letter",
+         {{0, "Welcome to VYX Mini-Server "}, {300, "v1.3\r\nVYX>"}},
+         0,
+         "get all\r\n"},
         {"from the popup menu", {{0, GREETING}}, 1, ""},
     };
     for (auto& c : cases) {
@@ -102,7 +105,8 @@ TEST_F(ConnectionTest, NoGreetingClosesWithoutFailureNotice) {
     for (const auto& c : cases) {
         SCOPED_TRACE(c.what);
         headless::world().pictures_shown.clear();
-        ScriptedServer server({.script = {{0, "welcome to vyx mini-server v1.3\r\nVYX>"}}, .listen_ms = c.listen_ms});
+        ScriptedServer server(
+            {.script = {{0, "welcome to vyx mini-server v1.3\r\nVYX>"}}, .listen_ms = c.listen_ms});
         target("localhost", std::to_string(server.port()));
         const auto t0 = loopback::Clock::now();
         connect_server();

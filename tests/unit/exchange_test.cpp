@@ -18,7 +18,7 @@ class ExchangeTest : public ConnectedTest {
     }
     bool showed(int picture_id) {
         for (const auto& s : headless::world().pictures_shown)
-            if (s.picture == *picture_field(picture_id)) return true;
+            if (s.picture == state.pictures[picture_id]) return true;
         return false;
     }
 };
@@ -47,7 +47,7 @@ TEST_F(ExchangeTest, SpecialTextsInsideACompleteAnswerDoNothing) {
     EXPECT_EQ(state.connected, 1);
     EXPECT_EQ(state.server_busy, 0);
     EXPECT_EQ(state.get_auto_pending, 0);
-    EXPECT_FALSE(showed(13));
+    EXPECT_FALSE(showed(PIC_BUSY));
     EXPECT_EQ(peer_.read_for(100), "") << "no get auto";
     EXPECT_EQ(state.md_bitdn, 7);
 }
@@ -56,16 +56,52 @@ TEST_F(ExchangeTest, BusyInAnUnfinishedAnswerDropsItAndShowsTheNotice) {
     enable_control(ID_REFRESH, 0);  // pressed; its command was refused
     const long long t0 = headless::world().now_ms;
     server_says("md_bitdn: 6016\r\nbusy");
-    EXPECT_TRUE(showed(13));
+    EXPECT_TRUE(showed(PIC_BUSY));
     EXPECT_GE(headless::world().now_ms - t0, 700);
     EXPECT_EQ(state.answer_text, "");
     EXPECT_EQ(state.server_busy, 0);
     EXPECT_EQ(state.update_in_progress, 0);
     EXPECT_EQ(state.auto_config_pending, 1);
     EXPECT_EQ(state.connected, 1) << "the connection stays open";
-    for (int id : {40, 41, 42, 43}) EXPECT_TRUE(control_enabled(id)) << id;
+    for (int id : {ID_REFRESH, ID_RESYNC, ID_REBOOT, ID_SHUTDOWN}) EXPECT_TRUE(control_enabled(id)) << id;
     server_says("md_bitdn: 1\r\n\r\nVYX>");
     EXPECT_EQ(state.md_bitdn, 1) << "the dropped text is not joined to the next answer";
+}
+
+// Each search starts just before the new bytes; a text cut anywhere by the
+// network must still be found once its last byte arrives.
+TEST_F(ExchangeTest, TextsSplitAcrossTwoReadsAreFound) {
+    const struct {
+        const char *first, *second;
+        int md_bitdn, connected, get_auto_pending;
+        bool busy;
+    } cases[] = {
+        {"md_bitdn: 9\r\n\r\nV", "YX>", 9, 1, 0, false},
+        {"md_bitdn: 9\r\n\r", "\nVYX>", 9, 1, 0, false},
+        {"b", "usy", 0, 1, 0, true},
+        {"bus", "y", 0, 1, 0, true},
+        {"ok. please w", "ait ...", 0, 1, 1, false},
+        {"s", "ervus", 0, 0, 0, false},
+        {"servu", "s", 0, 0, 0, false},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(std::string(c.first) + "|" + c.second);
+        if (!state.connected) {  // servus closed the last one
+            state.connection = open_connection("127.0.0.1", listener_.port());
+            peer_ = listener_.accept();
+            watch_connection(state.connection);
+            state.connected = 1;
+        }
+        state.md_bitdn = state.get_auto_pending = 0;
+        headless::world().pictures_shown.clear();
+        server_says(c.first);
+        EXPECT_EQ(state.connected, 1) << "nothing acted on yet";
+        server_says(c.second);
+        EXPECT_EQ(state.md_bitdn, c.md_bitdn);
+        EXPECT_EQ(state.connected, c.connected);
+        EXPECT_EQ(state.get_auto_pending, c.get_auto_pending);
+        EXPECT_EQ(showed(PIC_BUSY), c.busy);
+    }
 }
 
 TEST_F(ExchangeTest, RefreshAnnouncedThenGetAutoOnceAfterTheNextAnswer) {
@@ -73,7 +109,7 @@ TEST_F(ExchangeTest, RefreshAnnouncedThenGetAutoOnceAfterTheNextAnswer) {
     EXPECT_EQ(state.get_auto_pending, 1);
     EXPECT_EQ(state.auto_config_pending, 1);
     EXPECT_EQ(state.update_in_progress, 1) << "the please-wait look stays";
-    EXPECT_TRUE(showed(20)) << "refresh notice";
+    EXPECT_TRUE(showed(PIC_REFRESH_NOTICE)) << "refresh notice";
     for (int id : {28, 31, 32, 33, 37, 38, 40, 41, 42, 43, 24, 25, 26, 59})
         EXPECT_FALSE(control_enabled(id)) << id;
 
@@ -142,8 +178,8 @@ TEST_F(ExchangeTest, LongCommandIsSentWholeWhenTakenInParts) {
 
 TEST_F(ExchangeTest, CommandToAResetConnectionReturnsAtOnce) {
     peer_.reset();
-    ASSERT_TRUE(loopback::wait_until([&] { return send_text(state.connection, "") < 0 ||
-                                                  connection_ended(state.connection); }));
+    ASSERT_TRUE(loopback::wait_until(
+        [&] { return send_text(state.connection, "") < 0 || connection_ended(state.connection); }));
     for (int id : {ID_REFRESH, ID_RESYNC}) {
         enable_control(id, 1);
         const auto t0 = loopback::Clock::now();

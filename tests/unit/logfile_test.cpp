@@ -52,10 +52,18 @@ TEST_F(LogFileTest, ReceiveFileTakesTheFrameOffTheWireAndOnlyTheFrame) {
     const std::string oversized(MAX_FILE_LENGTH + 1, 'y');
     const ReceiveRow rows[] = {
         {"whole, then an answer", {whole + "md_bitdn:1\r\nVYX>"}, false, 1, "abc\r\n", "md_bitdn:1\r\nVYX>"},
-        {"header in pieces", {whole.substr(0, 5), whole.substr(5, 5), whole.substr(10)}, false, 1, "abc\r\n", ""},
+        {"header in pieces",
+         {whole.substr(0, 5), whole.substr(5, 5), whole.substr(10)},
+         false,
+         1,
+         "abc\r\n",
+         ""},
         {"content in pieces",
          {frame("0123456789").substr(0, 15), frame("0123456789").substr(15) + "next"},
-         false, 1, "0123456789", "next"},
+         false,
+         1,
+         "0123456789",
+         "next"},
         {"more than one read buffer", {frame(big)}, false, 1, big, ""},
         {"nothing announced", {frame("") + "next"}, false, 0, "", "next"},
         // Of a negative length nothing can be taken; the bytes go on as text.
@@ -148,7 +156,10 @@ TEST_F(LogFileTest, LogIsShownInBlocksOfLinesWithItsSize) {
         {"lone CR splits", "a\rb\r\rc", {"a\r\nb\r\n\r\nc\r\n"}, 4},
         {"zero byte ends a line", std::string("a\0b\n", 4), {"a\r\nb\r\n"}, 2},
         // The file is read in pieces of 64 KiB: a CR LF across two pieces is one line end.
-        {"CR LF across a read", std::string(65535, 'a') + "\r\nb", {std::string(65535, 'a') + "\r\nb\r\n"}, 2},
+        {"CR LF across a read",
+         std::string(65535, 'a') + "\r\nb",
+         {std::string(65535, 'a') + "\r\nb\r\n"},
+         2},
         {"1499 lines read a 1500th, empty", numbered_lines(1499), {shown_lines(1, 1499, true)}, 1500},
         {"exactly one block", numbered_lines(1500), {shown_lines(1, 1500, false)}, 1500},
         {"3001 lines",
@@ -218,13 +229,13 @@ TEST_F(LogFileTest, FirstArrivalBuildsTheViewer) {
         ControlKind kind;
         int x, y, w, h, font, flags;
     } rows[] = {
-        {60, KIND_RICHEDIT, 0, 0, 700, 510, state.font1, 0},
-        {61, KIND_BUTTON, 600, 525, 90, 25, state.font1, 0},
-        {62, KIND_BUTTON, 10, 525, 90, 25, state.font1, 0},
-        {63, KIND_BUTTON, 125, 525, 65, 25, state.font1, 0},
-        {64, KIND_LABEL, 260, 536, 260, 10, state.font3, 0},
-        {65, KIND_LABEL, 235, 547, 300, 11, state.font3, CTL_ALIGN_CENTRE},
-        {66, KIND_LABEL, 258, 518, 265, 12, state.font7, CTL_ALIGN_CENTRE},
+        {60, KIND_RICHEDIT, 0, 0, 700, 510, state.fonts[FONT_SANS_8], 0},
+        {61, KIND_BUTTON, 600, 525, 90, 25, state.fonts[FONT_SANS_8], 0},
+        {62, KIND_BUTTON, 10, 525, 90, 25, state.fonts[FONT_SANS_8], 0},
+        {63, KIND_BUTTON, 125, 525, 65, 25, state.fonts[FONT_SANS_8], 0},
+        {64, KIND_LABEL, 260, 536, 260, 10, state.fonts[FONT_TERMINAL_6], 0},
+        {65, KIND_LABEL, 235, 547, 300, 11, state.fonts[FONT_TERMINAL_6], CTL_ALIGN_CENTRE},
+        {66, KIND_LABEL, 258, 518, 265, 12, state.fonts[FONT_ARIAL_8_BOLD], CTL_ALIGN_CENTRE},
     };
     for (const auto& row : rows) {
         SCOPED_TRACE(row.id);

@@ -17,10 +17,7 @@ TEST_F(MainLoopTest, CloseOrQuitEndsTheLoopAfterThatTurn) {
         SCOPED_TRACE(c.what);
         state.quit_requested = 0;
         c.push();
-        headless::push_control(ID_REFRESH);  // never reached: the loop has ended
         EXPECT_EQ(main_loop_turn(), 0);
-        EXPECT_TRUE(control_enabled(ID_REFRESH) == 0);  // disabled at start, untouched
-        headless::world().queue.clear();
     }
 }
 
@@ -63,7 +60,8 @@ TEST_F(MainLoopTest, ReconnectBoxDrivesIntervalControls) {
         set_checked(ID_TRY_CONNECT, checked);
         headless::push_control(ID_TRY_CONNECT);
         main_loop_turn();
-        for (int id : {34, 35, 36}) EXPECT_EQ(control_enabled(id), checked) << id;
+        for (int id : {ID_INTERVAL, ID_INTERVAL_LABEL, ID_SECONDS_LABEL})
+            EXPECT_EQ(control_enabled(id), checked) << id;
     }
 }
 

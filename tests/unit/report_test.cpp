@@ -9,6 +9,7 @@
 #include <string_view>
 #include <vector>
 
+#include "monitor/report_parser.h"
 #include "tests/unit/fixture.h"
 #include "tests/unit/report_keys.h"
 
@@ -252,21 +253,6 @@ TEST(ReportHelpers, ParseSwitch) {
          {"disabled", "", "Enabled", "ENABLED", " enabled", "enabled ", "enabledx", "enable", "1"})
         EXPECT_EQ(parse_switch(v), 0) << v;
     EXPECT_EQ(parse_switch("enabled"), 1);
-}
-
-TEST(ReportHelpers, ExtractValue) {
-    const struct {
-        std::string_view text, key, terminator, expected;
-    } cases[] = {
-        {"a:1\r\n", "a:", "\r\n", "1"},
-        {"xa:1\r\nb", "a:", "\r\n", "1"},
-        {"a:1\r\na:2\r\n", "a:", "\r\n", "1"},
-        {"a:1", "a:", "\r\n", ""},
-        {"b:1\r\n", "a:", "\r\n", ""},
-        {"a:1\n2\r\n", "a:", "\r\n", "1\n2"},
-        {"a:1;2;", "a:", ";", "1"},
-    };
-    for (const auto& c : cases) EXPECT_EQ(extract_value(c.text, c.key, c.terminator), c.expected) << c.text;
 }
 
 }  // namespace

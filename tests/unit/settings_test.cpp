@@ -232,12 +232,18 @@ TEST_F(SettingsTest, LargeAndNoisyFilesAreReadWholeOrKept) {
         Fields expected;
         bool kept;  // a save leaves the file as it was
     } cases[] = {
-        {"group first, megabytes of lines after it", header + port_line + many_lines + "TryConnect = 1\r\n",
-         {.port = "8080", .try_connect = 1}, false},
+        {"group first, megabytes of lines after it",
+         header + port_line + many_lines + "TryConnect = 1\r\n",
+         {.port = "8080", .try_connect = 1},
+         false},
         {"group after 64 KiB of comments and another group",
-         comments + "[OTHER]\r\nPort = 1\r\n" + header + port_line, {.port = "8080"}, false},
+         comments + "[OTHER]\r\nPort = 1\r\n" + header + port_line,
+         {.port = "8080"},
+         false},
         {"megabytes of one line with no line end, group after it",
-         std::string(2 * 1024 * 1024, 'a') + "\r\n" + header + port_line, {.port = "8080"}, false},
+         std::string(2 * 1024 * 1024, 'a') + "\r\n" + header + port_line,
+         {.port = "8080"},
+         false},
         {"binary noise", noise(256 * 1024), defaults, false},
         {"binary noise after the group", header + port_line + noise(256 * 1024), {.port = "8080"}, false},
         {"NULs inside a value", header + "SysTrayIconPrefix = a\0b\r\n"s, {.prefix = "a\0b"s}, false},

@@ -7,7 +7,7 @@
 namespace {
 
 class StartupTest : public ProgramTest {
-protected:
+   protected:
     void start() {
         write_settings(QUIET_SETTINGS);
         ProgramTest::start();
@@ -29,7 +29,7 @@ TEST_F(StartupTest, PicturesLoadWithTheirSizesAndFormats) {
     for (const auto& g : groups) {
         for (int id = g.first; id <= g.last; ++id) {
             SCOPED_TRACE("picture " + std::to_string(id));
-            const int handle = *picture_field(id);
+            const int handle = state.pictures[id];
             ASSERT_NE(handle, 0);
             const headless::Picture& p = headless::world().pictures[handle];
             EXPECT_EQ(p.kind, g.kind);
@@ -61,13 +61,20 @@ TEST_F(StartupTest, TrayMenuBuiltOnceWithTitleDisabledAndBitmaps) {
         const char* text;
         int picture;
     } expected[] = {
-        {980, "", 0},          {0, "", 0},
-        {970, "", 65},         {971, "", 66},
-        {972, "", 67},         {0, "", 0},
-        {984, "Modem Reboot+Resync.", 60}, {0, "", 0},
-        {986, "DSL-Resync/Retrain", 61},   {990, "Update/Refresh Data", 62},
-        {0, "", 0},            {995, "Maximize Window", 63},
-        {993, "View Logfile", 68},         {0, "", 0},
+        {980, "", 0},
+        {0, "", 0},
+        {970, "", 65},
+        {971, "", 66},
+        {972, "", 67},
+        {0, "", 0},
+        {984, "Modem Reboot+Resync.", 60},
+        {0, "", 0},
+        {986, "DSL-Resync/Retrain", 61},
+        {990, "Update/Refresh Data", 62},
+        {0, "", 0},
+        {995, "Maximize Window", 63},
+        {993, "View Logfile", 68},
+        {0, "", 0},
         {999, "Quit", 64},
     };
     const auto& items = headless::world().menus[900];
@@ -77,7 +84,7 @@ TEST_F(StartupTest, TrayMenuBuiltOnceWithTitleDisabledAndBitmaps) {
         EXPECT_EQ(items[i].item, expected[i].item);
         EXPECT_EQ(items[i].text, expected[i].text);
         EXPECT_EQ(items[i].enabled, expected[i].item != 980);
-        EXPECT_EQ(items[i].bitmap, expected[i].picture ? *picture_field(expected[i].picture) : 0);
+        EXPECT_EQ(items[i].bitmap, expected[i].picture ? state.pictures[expected[i].picture] : 0);
     }
 }
 

@@ -31,7 +31,7 @@ class SupervisionTest : public ProgramTest {
     int attempts() {
         int n = 0;
         for (const auto& s : headless::world().pictures_shown)
-            if (s.control == ID_STATUS_PICTURE && s.picture == state.image12) ++n;
+            if (s.control == ID_STATUS_PICTURE && s.picture == state.pictures[PIC_REFRESH]) ++n;
         return n;
     }
     // Runs ticks until `until_s` after start; returns the seconds at which a

@@ -1,11 +1,8 @@
 // The transport against real loopback peers: what the poll answers for each
-// kind of waiting bytes, reads and sends byte for byte, opening and closing,
-// and the headless event wait that network activity must wake.
+// kind of waiting bytes, reads and sends byte for byte, opening and closing.
 #include "link/transport.h"
 
 #include <gtest/gtest.h>
-
-#include <thread>
 
 #include "app/ids.h"
 #include "platform/headless/headless.h"
@@ -170,87 +167,6 @@ TEST_F(TransportTest, NameThatDoesNotResolveFailsWithoutAConnectAttempt) {
     });
     if (result == loopback::CHILD_CANNOT) GTEST_SKIP() << "no network namespace can be made here";
     EXPECT_EQ(result, 0);
-}
-
-class EventWaitTest : public TransportTest {
-   protected:
-    void SetUp() override {
-        TransportTest::SetUp();
-        ASSERT_EQ(create_window({0, "VYX", 0, 0, 100, 100, true, false}), 1);
-        start_timer(0, TIMER_SUPERVISION, 1000);
-    }
-
-    // The peer's bytes have arrived (the wait has not looked yet).
-    void arrive(int handle, const std::string& bytes) {
-        const int before = bytes_waiting(handle);
-        ASSERT_TRUE(peer_.send(bytes));
-        ASSERT_TRUE(waiting_becomes(handle, before + static_cast<int>(bytes.size())));
-    }
-
-    static int next() { return wait_next_event(); }
-    // The plain wake-up for the main window, as the posted network message is.
-    static bool was_wake(int code) { return code == 0 && get_event_window() == 0; }
-};
-
-TEST_F(EventWaitTest, BytesArrivingDuringTheWaitWakeItBeforeTheTimer) {
-    const int handle = open_watched();
-    std::thread sender([this] {
-        std::this_thread::sleep_for(std::chrono::milliseconds(5));
-        peer_.send("get all");
-    });
-    // A busy machine may let a grace period pass first; the clock never
-    // jumps more than one timer period per wait.
-    int code = 0, timers = 0;
-    while (!was_wake(code = next()) && timers < 5) timers += code == EVENT_TIMER;
-    sender.join();
-    EXPECT_TRUE(was_wake(code));
-    EXPECT_LT(headless::world().now_ms, 1000LL * (timers + 1));
-    EXPECT_EQ(poll_connection(handle), NET_EVENT_DATA);
-}
-
-TEST_F(EventWaitTest, BytesLeftUnreadWakeOnlyOnce) {
-    const int handle = open_watched();
-    arrive(handle, "busy");
-    EXPECT_TRUE(was_wake(next()));
-    // A nested wait that reads nothing must get on to its timer, not spin.
-    for (int i = 0; i < 3; ++i) EXPECT_EQ(next(), EVENT_TIMER);
-    arrive(handle, " more");
-    EXPECT_TRUE(was_wake(next())) << "more bytes are new activity";
-    EXPECT_EQ(next(), EVENT_TIMER);
-    EXPECT_EQ(bytes_waiting(handle), 9);
-}
-
-TEST_F(EventWaitTest, EveryReadReArmsTheWakeUp) {
-    struct {
-        std::string first, second;  // the second arrives after the read
-        int read_size;
-        int wakes_after_read;
-    } cases[] = {
-        {"abc", "xyz", 3, 0},   // the same count again after reading everything
-        {"abcdef", "", 2, 1},  // bytes left after a partial read
-    };
-    for (const auto& c : cases) {
-        SCOPED_TRACE(c.first);
-        const int handle = open_watched();
-        arrive(handle, c.first);
-        EXPECT_TRUE(was_wake(next()));
-        char buffer[16];
-        ASSERT_EQ(receive_bytes(handle, buffer, c.read_size), c.read_size);
-        for (int i = 0; i < c.wakes_after_read; ++i) EXPECT_TRUE(was_wake(next()));
-        EXPECT_EQ(next(), EVENT_TIMER);
-        if (!c.second.empty()) {
-            arrive(handle, c.second);
-            EXPECT_TRUE(was_wake(next()));
-        }
-        close_connection(handle);
-    }
-}
-
-TEST_F(EventWaitTest, HangUpWakesOnce) {
-    open_watched();
-    peer_.close();
-    EXPECT_TRUE(was_wake(next()));
-    for (int i = 0; i < 2; ++i) EXPECT_EQ(next(), EVENT_TIMER);
 }
 
 }  // namespace

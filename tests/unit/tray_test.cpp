@@ -15,7 +15,8 @@ class TrayTest : public StartedTest {
         EXPECT_EQ(state.window_shown, 0);
         EXPECT_FALSE(window_visible(MAIN_WINDOW));
         ASSERT_EQ(headless::world().tray.size(), 1u);
-        EXPECT_EQ(headless::world().tray.at(1).picture, state.image15) << "not connected";
+        EXPECT_EQ(headless::world().tray.at(1).picture, state.pictures[TRAY_PIC_NOT_CONNECTED])
+            << "not connected";
         EXPECT_EQ(headless::world().tray.at(1).tooltip,
                   get_control_text(ID_PREFIX) + "\r\nVYX-Client not connected.");
     }
@@ -146,12 +147,12 @@ TEST_F(TrayTest, TooltipAndPopupFollowTheStateOnlyInTheTray) {
     EXPECT_EQ(tray_item(MENU_LINE1), line1_before) << "the window shown leaves the popup alone";
 
     hide_to_tray();
-    EXPECT_EQ(headless::world().tray.at(1).picture, state.image17);
+    EXPECT_EQ(headless::world().tray.at(1).picture, state.pictures[TRAY_PIC_REFRESH]);
     EXPECT_EQ(tray_item(MENU_LINE1), "please wait...");
     state.update_in_progress = 0;
     state.md_bitdn = 6016;
     update_status_display();
-    EXPECT_EQ(headless::world().tray.at(1).picture, state.image16);
+    EXPECT_EQ(headless::world().tray.at(1).picture, state.pictures[TRAY_PIC_DATA]);
     EXPECT_EQ(tray_item(MENU_LINE1), "Ds Rate : 6016 kbps");
     EXPECT_NE(headless::world().tray.at(1).tooltip.find("DN: 6016 kbit/s"), std::string::npos);
 
@@ -159,7 +160,7 @@ TEST_F(TrayTest, TooltipAndPopupFollowTheStateOnlyInTheTray) {
     state.connected = 0;
     update_status_display();
     EXPECT_EQ(tray_item(MENU_LINE1), "Ds Rate : 6016 kbps") << "kept from the tray";
-    EXPECT_EQ(headless::find_control(ID_STATUS_PICTURE)->picture, state.image10);
+    EXPECT_EQ(headless::find_control(ID_STATUS_PICTURE)->picture, state.pictures[PIC_NOT_CONNECTED]);
 }
 
 class TrayStartupTest : public ProgramTest {};
@@ -171,7 +172,7 @@ TEST_F(TrayStartupTest, StartIconicGoesStraightToTheTrayWithoutSaving) {
     EXPECT_EQ(state.window_shown, 0);
     EXPECT_FALSE(window_visible(MAIN_WINDOW));
     ASSERT_EQ(headless::world().tray.size(), 1u);
-    EXPECT_EQ(headless::world().tray.at(1).picture, state.image15);
+    EXPECT_EQ(headless::world().tray.at(1).picture, state.pictures[TRAY_PIC_NOT_CONNECTED]);
     EXPECT_EQ(settings_file(), settings);
 }
 

@@ -1,0 +1,96 @@
+"""Fixtures of the end-to-end tests: one session (a private Xvfb, the Wine prefix, one
+inspector) for the whole run, and `t`, the Check each test takes.
+
+    python3 -m pytest tests/e2e                    all tests on a private Xvfb display
+    python3 -m pytest tests/e2e -k fault           only the fault table
+    python3 -m pytest tests/e2e --display :0       on a display you can watch
+    python3 -m pytest tests/e2e --screenshot       also save docs/screenshot-main.png
+
+Needs scripts/setup done and the windows preset built (scripts/e2e does both first)."""
+
+from __future__ import annotations
+
+import os
+import signal
+import time
+from pathlib import Path
+
+import pytest
+
+from checks import Check
+from harness import DEFAULT_SETTINGS, REPO, E2EError, Options, Session, Simulator, TestTimeout, ids, wait_for
+
+BUILD = REPO / "build" / "windows"
+
+
+def pytest_addoption(parser: pytest.Parser) -> None:
+    g = parser.getgroup("vyx")
+    g.addoption("--display", help="use this X display instead of a private Xvfb")
+    g.addoption("--exe", type=Path, default=BUILD / "vyx_client.exe", help="the client to test")
+    g.addoption("--inspector", type=Path, default=BUILD / "vyx_inspect.exe")
+    g.addoption("--prefix", type=Path, default=Path(os.environ.get("VYX_WINEPREFIX", REPO / "build" / "wineprefix")),
+                help="Wine prefix prepared by scripts/setup")
+    g.addoption("--screenshot", nargs="?", const=REPO / "docs" / "screenshot-main.png", type=Path,
+                help="after the tests, save the main window to this PNG")
+    g.addoption("--keep", action="store_true", help="keep the temporary folder with working dirs and logs")
+    g.addoption("--trace-inspector", dest="trace_inspector", action="store_true",
+                help="print every inspector command and answer")
+
+
+def pytest_configure(config: pytest.Config) -> None:
+    config.addinivalue_line("markers", "timeout_s(n): end the test after n seconds (default 180)")
+
+
+@pytest.fixture(scope="session")
+def session(request: pytest.FixtureRequest):
+    o = request.config.option
+    s = Session(Options(exe=o.exe.resolve(), inspector=o.inspector.resolve(), prefix=o.prefix.resolve(),
+                        display=o.display, keep=o.keep, trace=o.trace_inspector))
+    try:
+        s.start()
+    except (E2EError, OSError) as e:
+        s.stop()
+        pytest.exit(f"cannot start: {e}\n{s.log_tail()}", returncode=1)
+    yield s
+    try:
+        if o.screenshot:
+            take_screenshot(s, o.screenshot.resolve())
+    finally:
+        s.stop()
+
+
+@pytest.fixture
+def t(session: Session, request: pytest.FixtureRequest):
+    """The Check a test takes. Its recorded failures fail the test at the end; whatever state
+    a failed test left, the next one starts with a new client."""
+    marker = request.node.get_closest_marker("timeout_s")
+    seconds = marker.args[0] if marker else 180
+
+    def on_alarm(signum, frame):
+        raise TestTimeout(f"test took longer than {seconds}s")
+
+    old = signal.signal(signal.SIGALRM, on_alarm)
+    signal.alarm(seconds)
+    check = Check(session)
+    try:
+        yield check
+    except BaseException:
+        session.stop_client()
+        raise
+    finally:
+        signal.alarm(0)
+        signal.signal(signal.SIGALRM, old)
+    if check.failures:
+        session.stop_client()
+        pytest.fail("\n".join(check.failures) + "\n" + session.log_tail(5), pytrace=False)
+
+
+def take_screenshot(session: Session, path: Path) -> None:
+    """The window as the README shows it: connected to vyx_sim, with line data."""
+    with Simulator("--quiet", "--drift", "0", "--snr-drift", "0") as sim:
+        client = session.client(settings={**DEFAULT_SETTINGS, "Port": str(sim.port), "AutoConnect": "1"}, fresh=True)
+        wait_for(lambda: client.info().get("visible") == "1", 10, "the window to be shown")
+        wait_for(lambda: client.text(ids.ID_VALUE_DN) != "" and client.enabled(ids.ID_REFRESH), 15, "line data shown")
+        time.sleep(1.0)  # let it finish painting
+        client.screenshot(path)
+        session.stop_client()
