@@ -4,6 +4,7 @@ closing the window writes the file anew as eight lines, with what the window hel
 from __future__ import annotations
 
 from checks import Check
+from harness import ids
 
 CRAFTED = {
     "IP_or_Hostname": "127.0.0.1",
@@ -16,12 +17,12 @@ CRAFTED = {
 }
 
 SHOWN = [
-    (28, "text", "127.0.0.1"),
-    (31, "text", "7790"),
-    (32, "checked", 1),
-    (33, "checked", 1),
-    (34, "text", "30"),
-    (52, "text", "Modem Keller"),
+    (ids.ID_HOST, "text", "127.0.0.1"),
+    (ids.ID_PORT, "text", "7790"),
+    (ids.ID_AUTO_CONNECT, "checked", 1),
+    (ids.ID_TRY_CONNECT, "checked", 1),
+    (ids.ID_INTERVAL, "text", "30"),
+    (ids.ID_PREFIX, "text", "Modem Keller"),
 ]
 
 
