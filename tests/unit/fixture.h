@@ -4,10 +4,12 @@
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <filesystem>
 #include <fstream>
 #include <iterator>
 #include <string>
+#include <vector>
 
 #include "app/ids.h"
 #include "app/main_loop.h"
@@ -49,6 +51,26 @@ class ProgramTest : public ::testing::Test {
         for (const auto& m : headless::world().menus.at(MENU_TRAY))
             if (m.item == id) return m.text;
         return "?";
+    }
+
+    // What the status picture showed, by picture number, in order (clear world().pictures_shown first).
+    static std::vector<int> pictures_seen() {
+        std::vector<int> seen;
+        for (const auto& s : headless::world().pictures_shown)
+            for (Picture p : all_pictures)
+                if (s.control == ID_STATUS_PICTURE && s.picture == state.pictures[p]) seen.push_back(p);
+        return seen;
+    }
+    static bool saw_picture(int picture) {
+        const auto seen = pictures_seen();
+        return std::find(seen.begin(), seen.end(), picture) != seen.end();
+    }
+    // How long (virtual ms) the first showing of a picture stayed; -1 if it is still shown or never was.
+    static long long shown_for(int picture) {
+        const auto& all = headless::world().pictures_shown;
+        for (std::size_t i = 0; i + 1 < all.size(); ++i)
+            if (all[i].picture == state.pictures[picture]) return all[i + 1].at_ms - all[i].at_ms;
+        return -1;
     }
 
     // Runs start-up; the loop is then driven one turn at a time.

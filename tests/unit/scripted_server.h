@@ -16,6 +16,9 @@
 
 namespace loopback {
 
+// What a server says when a client connects.
+inline constexpr const char* GREETING = "Welcome to VYX Mini-Server v1.3\r\nVYX>";
+
 class ScriptedServer {
    public:
     using Answer = std::function<void(const std::string& line, Peer& client)>;
