@@ -1,12 +1,12 @@
-"""Fixtures of the end-to-end tests: one session (a private Xvfb, the Wine prefix, one
-inspector) for the whole run, and `t`, the Check each test takes.
+"""Fixtures of the end-to-end tests: one session (a private Xvfb, a copy of the Wine prefix,
+one inspector) for the whole run, and `t`, the Check each test takes.
 
     python3 -m pytest tests/e2e                    all tests on a private Xvfb display
     python3 -m pytest tests/e2e -k fault           only the fault table
     python3 -m pytest tests/e2e --display :0       on a display you can watch
     python3 -m pytest tests/e2e --screenshot       also save docs/screenshot-main.png
 
-Needs scripts/setup done and the windows preset built (scripts/e2e does both first)."""
+Needs scripts/setup done and the windows and linux presets built (scripts/e2e does it all)."""
 
 from __future__ import annotations
 
@@ -26,10 +26,6 @@ BUILD = REPO / "build" / "windows"
 def pytest_addoption(parser: pytest.Parser) -> None:
     g = parser.getgroup("vyx")
     g.addoption("--display", help="use this X display instead of a private Xvfb")
-    g.addoption("--exe", type=Path, default=BUILD / "vyx_client.exe", help="the client to test")
-    g.addoption("--inspector", type=Path, default=BUILD / "vyx_inspect.exe")
-    g.addoption("--prefix", type=Path, default=Path(os.environ.get("VYX_WINEPREFIX", REPO / "build" / "wineprefix")),
-                help="Wine prefix prepared by scripts/setup")
     g.addoption("--screenshot", nargs="?", const=REPO / "docs" / "screenshot-main.png", type=Path,
                 help="after the tests, save the main window to this PNG")
     g.addoption("--keep", action="store_true", help="keep the temporary folder with working dirs and logs")
@@ -44,7 +40,8 @@ def pytest_configure(config: pytest.Config) -> None:
 @pytest.fixture(scope="session")
 def session(request: pytest.FixtureRequest):
     o = request.config.option
-    s = Session(Options(exe=o.exe.resolve(), inspector=o.inspector.resolve(), prefix=o.prefix.resolve(),
+    prefix = Path(os.environ.get("VYX_WINEPREFIX", REPO / "build" / "wineprefix"))
+    s = Session(Options(exe=BUILD / "vyx_client.exe", inspector=BUILD / "vyx_inspect.exe", prefix=prefix,
                         display=o.display, keep=o.keep, trace=o.trace_inspector))
     try:
         s.start()
@@ -89,7 +86,6 @@ def take_screenshot(session: Session, path: Path) -> None:
     """The window as the README shows it: connected to vyx_sim, with line data."""
     with Simulator("--quiet", "--drift", "0", "--snr-drift", "0") as sim:
         client = session.client(settings={**DEFAULT_SETTINGS, "Port": str(sim.port), "AutoConnect": "1"}, fresh=True)
-        wait_for(lambda: client.info().get("visible") == "1", 10, "the window to be shown")
         wait_for(lambda: client.text(ids.ID_VALUE_DN) != "" and client.enabled(ids.ID_REFRESH), 15, "line data shown")
         time.sleep(1.0)  # let it finish painting
         client.screenshot(path)

@@ -9,17 +9,20 @@ from checks import Check
 from harness import ids, DEFAULT_SETTINGS, Simulator, wait_for
 
 
-CONNECTED = [(i, True) for i in (ids.ID_DISCONNECT, ids.ID_REFRESH, ids.ID_RESYNC, ids.ID_REBOOT, ids.ID_SHUTDOWN)] + [(i, False) for i in (ids.ID_HOST, ids.ID_PORT, ids.ID_AUTO_CONNECT, ids.ID_TRY_CONNECT, ids.ID_INTERVAL, ids.ID_CONNECT)]
-NOT_CONNECTED = [(i, True) for i in (ids.ID_HOST, ids.ID_PORT, ids.ID_AUTO_CONNECT, ids.ID_TRY_CONNECT, ids.ID_CONNECT)] + [(i, False) for i in (ids.ID_DISCONNECT, ids.ID_REFRESH, ids.ID_RESYNC, ids.ID_REBOOT, ids.ID_SHUTDOWN)]
+ACTIONS = (ids.ID_DISCONNECT, ids.ID_REFRESH, ids.ID_RESYNC, ids.ID_REBOOT, ids.ID_SHUTDOWN)
+SETUP = (ids.ID_HOST, ids.ID_PORT, ids.ID_AUTO_CONNECT, ids.ID_TRY_CONNECT, ids.ID_CONNECT)
+CONNECTED = [(i, True) for i in ACTIONS] + [(i, False) for i in (*SETUP, ids.ID_INTERVAL)]
+NOT_CONNECTED = [(i, True) for i in SETUP] + [(i, False) for i in ACTIONS]
 
 
-def settings(port: int) -> dict[str, str]:
-    return {**DEFAULT_SETTINGS, "Port": str(port)}
+def settings(port: int, host: str = "localhost") -> dict[str, str]:
+    return {**DEFAULT_SETTINGS, "Port": str(port), "IP_or_Hostname": host}
 
 
-def test_connect_and_disconnect_change_the_look(t: Check) -> None:
+@pytest.mark.parametrize("host", ["localhost", "127.0.0.1"])  # a dotted address is pinged first
+def test_connect_and_disconnect_change_the_look(t: Check, host: str) -> None:
     with Simulator("--quiet") as sim:
-        c = t.client(settings=settings(sim.port), fresh=True)
+        c = t.client(settings=settings(sim.port, host), fresh=True)
         c.click(ids.ID_CONNECT)
         # The enabling happens in steps inside one handler (and again for every
         # report), so a single look can fall between two steps: wait for the whole table.

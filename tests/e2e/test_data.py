@@ -24,8 +24,13 @@ def test_line_data_refresh_and_shutdown(t: Check) -> None:
         t.true(not c.enabled(ids.ID_REFRESH), "Update/Refresh disabled while refreshing")
         wait_for(lambda: c.text(ids.ID_VALUE_DN) == "8000", 15, "data back after the refresh")
         wait_for(lambda: "get auto" in log.read_text(), 10, "get auto sent after the refreshed report")
-        commands = [line.split("] ", 1)[-1] for line in log.read_text().splitlines() if "] " in line]
-        t.true(any("refresh" in cmd for cmd in commands), f"refresh reached the server: {commands}")
+        t.true(" > refresh" in log.read_text(), "refresh reached the server")
+
+        # The tray menu's items send the same commands as the buttons.
+        for item, command in ((ids.MENU_REBOOT, "reboot"), (ids.MENU_RESYNC, "resync")):
+            c.ask(f"command {item}")
+            wait_for(lambda: f" > {command}" in log.read_text(), 10, f"{command} from menu item {item}")
+            wait_for(lambda: c.text(ids.ID_VALUE_DN) == "8000" and c.enabled(ids.ID_REFRESH), 15, f"data after {command}")
 
         c.click(ids.ID_SHUTDOWN)
         wait_for(lambda: c.enabled(ids.ID_CONNECT), 10, "Connect enabled after the server said goodbye")

@@ -94,7 +94,7 @@ def close_viewer(c) -> None:
 
 
 def viewer_open(c) -> bool:
-    return any("title=VYXlog.txt" in w for w in c.inspector.lines("windows"))
+    return c.inspector.command('there "VYXlog.txt"') == "1"
 
 
 def show_log_until_error(t: Check, c, limit_s: float) -> None:

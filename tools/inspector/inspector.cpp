@@ -2,7 +2,7 @@
 //
 // One long-lived process (starting a fresh Wine process per query is far too slow while
 // another Wine program is busy). Reads one command per line on stdin and answers exactly
-// one line on stdout, flushed at once; only `list` and `windows` answer several lines,
+// one line on stdout, flushed at once; only `list` answers several lines,
 // closed by a line `end`.
 //
 // Every answer starts with "ok" or "error". Texts in answers are escaped so they stay on
@@ -11,37 +11,31 @@
 //
 // Commands (ID is a control id, decimal or 0x hex; timeouts in milliseconds):
 //   ping                      ok
-//   find TITLE [timeout]      wait for a top-level window with exactly this title; it becomes
-//                             both the main and the current window. TITLE may be "quoted".
-//                             An unowned window wins over an owned one (a message box may
-//                             carry the main window's title).
-//   windows                   every top-level window, one per line, then "end":
-//                             hwnd=H pid=P visible=0|1 owned=0|1 class=CLASS title=TITLE
+//   find "TITLE" [timeout]    wait for a top-level window with exactly this title; it becomes
+//                             both the main and the current window (an unowned window wins over
+//                             an owned one: a message box may carry the main window's title)
+//   there "TITLE"             1 when such a window exists, else 0
 //   popup [timeout]           wait for another visible top-level window of the main window's
-//                             process (a message box, say); it becomes the current window.
+//                             process (a message box, say); it becomes the current window
 //   main                      make the main window current again
-//   idle [timeout]            wait until the current window's process waits for input
 //   sync [timeout]            post a marker to the main window and wait until the client takes
 //                             it from its queue: everything posted before it has been handled
-//   info                      visible, iconic, enabled, foreground, class, title of the current window
+//   info                      visible, iconic, title of the current window
 //   client                    client-area width and height
 //   xwin                      the X11 window id Wine uses for the current window (0 if none)
-//   list                      every child control, one per line, then "end":
-//                             id=ID class=CLASS parent=ID|- rect=X,Y,W,H enabled=0|1 visible=0|1
-//                             checked=0|1|2 text=TEXT   (parent "-": directly on the window)
-//   text|enabled|visible|checked|rect|class ID
+//   list                      every child control in z (tab) order, one per line, then "end":
+//                             id=ID class=CLASS rect=X,Y,W,H enabled=0|1 style=0xS limit=N text=TEXT
+//                             (rect in the current window's client area; limit of edits only)
+//   text|enabled|checked ID
 //   font ID                   "height=H weight=W italic=0|1 face=NAME", or "system" for no WM_SETFONT
 //   click ID                  post BM_CLICK (posted: the handler may open a modal box)
 //   command ID                post WM_COMMAND with BN_CLICKED for ID (menu items too)
 //   settext ID TEXT           WM_SETTEXT
 //   close                     post WM_CLOSE to the current window
 //   minimize                  post WM_SYSCOMMAND SC_MINIMIZE
-//   tray EVENT                post the tray callback (12501, wParam 1, lParam EVENT) to the main
-//                             window; EVENT is a number or lbuttonup, lbuttondblclk, rbuttonup, ...
-//   gui                       GDI and USER object counts of the window's process: "gdi=N user=M".
-//                             Where GetGuiResources answers nothing (Wine), gdi is counted in the
-//                             process's GDI handle table and user is its number of windows, and
-//                             the answer ends in " counted".
+//   tray MESSAGE              post the tray callback (12501, wParam 1, lParam MESSAGE) to the main window
+//   gui                       "gdi=N user=M": the GDI handles in the window's process's table and
+//                             its number of windows (GetGuiResources answers nothing under Wine)
 //   trayicon                  1 when the shell holds the main window's tray icon 1, else 0
 //   fakeshell on|off          stand in for a notification area that is not there yet: a
 //                             window of the shell's tray class, found before the real one,
@@ -49,23 +43,21 @@
 //                             icon requests it refused: "ok N"
 //   gone [timeout]            wait until the current window no longer exists
 //   quit                      ok, then exit
-//
-// Rects of controls are relative to the current window's client area, "x y w h".
-// `visible` reports the control's own WS_VISIBLE bit, so it still tells while the whole
-// window is hidden in the tray.
 
 #include <windows.h>
 #include <shellapi.h>
-#include <winternl.h>
 
 #include <fcntl.h>
 #include <io.h>
 
+#include <cctype>
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
 #include <string>
 #include <vector>
+
+#include "tools/inspector/hook.h"
 
 namespace {
 
@@ -84,40 +76,22 @@ void reply(const std::string& line) {
     std::fflush(stdout);
 }
 
+constexpr char kEscapes[] = "\\\\\rr\nn\tt";  // pairs: byte, letter after the backslash
+
 std::string escape(const std::string& s) {
     std::string out;
     for (unsigned char c : s) {
-        switch (c) {
-            case '\\':
-                out += "\\\\";
-                break;
-            case '\r':
-                out += "\\r";
-                break;
-            case '\n':
-                out += "\\n";
-                break;
-            case '\t':
-                out += "\\t";
-                break;
-            default:
-                if (c < 0x20 || c == 0x7f) {
-                    char buf[8];
-                    std::snprintf(buf, sizeof buf, "\\x%02x", c);
-                    out += buf;
-                } else {
-                    out += static_cast<char>(c);
-                }
+        if (const char* e = c ? std::strchr(kEscapes, c) : nullptr; e && (e - kEscapes) % 2 == 0) {
+            out += {'\\', e[1]};
+        } else if (c < 0x20 || c == 0x7f) {
+            char buf[8];
+            std::snprintf(buf, sizeof buf, "\\x%02x", c);
+            out += buf;
+        } else {
+            out += static_cast<char>(c);
         }
     }
     return out;
-}
-
-int hex_digit(char c) {
-    if (c >= '0' && c <= '9') return c - '0';
-    if (c >= 'a' && c <= 'f') return c - 'a' + 10;
-    if (c >= 'A' && c <= 'F') return c - 'A' + 10;
-    return -1;
 }
 
 std::string unescape(const std::string& s) {
@@ -125,51 +99,29 @@ std::string unescape(const std::string& s) {
     for (size_t i = 0; i < s.size(); ++i) {
         if (s[i] != '\\' || i + 1 == s.size()) {
             out += s[i];
-            continue;
-        }
-        char c = s[++i];
-        switch (c) {
-            case 'r':
-                out += '\r';
-                break;
-            case 'n':
-                out += '\n';
-                break;
-            case 't':
-                out += '\t';
-                break;
-            case 'x':
-                if (i + 2 < s.size() && hex_digit(s[i + 1]) >= 0 && hex_digit(s[i + 2]) >= 0) {
-                    out += static_cast<char>(hex_digit(s[i + 1]) * 16 + hex_digit(s[i + 2]));
-                    i += 2;
-                } else {
-                    out += "\\x";
-                }
-                break;
-            default:
-                out += c;
+        } else if (s[++i] == 'x' && i + 2 < s.size() && std::isxdigit(s[i + 1]) && std::isxdigit(s[i + 2])) {
+            out += static_cast<char>(std::strtol(s.substr(i + 1, 2).c_str(), nullptr, 16));
+            i += 2;
+        } else {
+            const char* e = std::strchr(kEscapes + 1, s[i]);
+            out += e && (e - kEscapes) % 2 == 1 ? e[-1] : s[i];
         }
     }
     return out;
 }
 
 bool parse_number(const std::string& s, long long& value) {
-    if (s.empty()) return false;
     char* end = nullptr;
     value = std::strtoll(s.c_str(), &end, 0);
-    return end && *end == '\0';
+    return !s.empty() && *end == '\0';
 }
 
 // Splits off the first space-separated word; the rest keeps its inner spaces.
 std::string next_word(std::string& rest) {
     size_t start = rest.find_first_not_of(' ');
-    if (start == std::string::npos) {
-        rest.clear();
-        return {};
-    }
     size_t end = rest.find(' ', start);
-    std::string word = rest.substr(start, end == std::string::npos ? std::string::npos : end - start);
-    rest = end == std::string::npos ? std::string() : rest.substr(end + 1);
+    std::string word = start == std::string::npos ? "" : rest.substr(start, end - start);
+    rest = end == std::string::npos ? "" : rest.substr(end + 1);
     return word;
 }
 
@@ -240,20 +192,6 @@ BOOL CALLBACK find_popup_proc(HWND h, LPARAM lp) {
     return FALSE;
 }
 
-BOOL CALLBACK top_level_proc(HWND h, LPARAM) {
-    DWORD pid = 0;
-    GetWindowThreadProcessId(h, &pid);
-    std::string cls = window_class(h);
-    if (cls == "IME" || cls == "tooltips_class32") return TRUE;
-    char handle[32];
-    std::snprintf(handle, sizeof handle, "%#llx",
-                  static_cast<unsigned long long>(reinterpret_cast<ULONG_PTR>(h)));
-    reply("hwnd=" + std::string(handle) + " pid=" + std::to_string(pid) +
-          " visible=" + (IsWindowVisible(h) ? "1" : "0") + " owned=" + (GetWindow(h, GW_OWNER) ? "1" : "0") +
-          " class=" + escape(cls) + " title=" + escape(window_title(h)));
-    return TRUE;
-}
-
 template <typename Pred>
 bool wait_until(DWORD timeout_ms, Pred pred) {
     DWORD start = GetTickCount();
@@ -305,8 +243,6 @@ std::string rect_text(const RECT& r, char sep = ' ') {
     return buf;
 }
 
-bool own_style_visible(HWND h) { return (GetWindowLongA(h, GWL_STYLE) & WS_VISIBLE) != 0; }
-
 int check_state(HWND h) {
     DWORD_PTR state = 0;
     if (!SendMessageTimeoutA(h, BM_GETCHECK, 0, 0, SMTO_ABORTIFHUNG, kSendTimeoutMs, &state)) return -1;
@@ -316,203 +252,14 @@ int check_state(HWND h) {
 std::string control_line(HWND h, int id) {
     std::string text;
     window_text(h, text);
-    HWND parent = GetParent(h);
-    std::string parent_id = parent == g_current ? "-" : std::to_string(GetDlgCtrlID(parent));
-    return "id=" + std::to_string(id) + " class=" + window_class(h) + " parent=" + parent_id +
+    DWORD_PTR limit = 0;
+    if (window_class(h) == "Edit")
+        SendMessageTimeoutA(h, EM_GETLIMITTEXT, 0, 0, SMTO_ABORTIFHUNG, kSendTimeoutMs, &limit);
+    char style[16];
+    std::snprintf(style, sizeof style, "%#lx", static_cast<unsigned long>(GetWindowLongA(h, GWL_STYLE)));
+    return "id=" + std::to_string(id) + " class=" + window_class(h) +
            " rect=" + rect_text(rect_in_client(h), ',') + " enabled=" + (IsWindowEnabled(h) ? "1" : "0") +
-           " visible=" + (own_style_visible(h) ? "1" : "0") + " checked=" + std::to_string(check_state(h)) +
-           " text=" + escape(text);
-}
-
-// WM_GETFONT does not cross process boundaries under Wine, and a font handle means nothing
-// outside its own process anyway. So the question is asked inside the client: a message hook
-// loads this very image into the client's GUI thread, answers from there into a small shared
-// block, and is removed again.
-//
-// An image loaded as a hook module that way is an EXE, and Wine maps an EXE loaded as a
-// library without binding its imports or applying its relocations. So the hook code uses only
-// RIP-relative addressing (no extern data, no static-local guards, no jump tables, no C
-// runtime), finds its own image through the loader's module list, and binds its imports
-// through ntdll's loader (ntdll is always loaded and never forwards) before calling any.
-enum Question : LPARAM { kAskFont = 1, kAskGdiObjects = 2, kSync = 3 };
-
-struct InsideReply {
-    volatile LONG done;
-    LONG has_font;
-    LONG height;
-    LONG weight;
-    LONG italic;
-    char face[LF_FACESIZE];
-    LONG gdi_objects;
-};
-
-constexpr const char kQuestionMessage[] = "vyx_inspect_question";
-constexpr const char kReplyBlockFormat[] = "vyx_inspect_reply_%lu";
-
-using LdrGetProcedureAddressFn = LONG(NTAPI*)(HMODULE, const ANSI_STRING*, ULONG, void**);
-
-#define NO_LIBRARY_CALLS __attribute__((optimize("no-tree-loop-distribute-patterns")))
-
-NO_LIBRARY_CALLS bool same_dll_name(const UNICODE_STRING& full, const char* name) {
-    size_t n = 0;
-    while (name[n]) ++n;
-    size_t chars = full.Length / sizeof(WCHAR);
-    if (chars < n || (chars > n && full.Buffer[chars - n - 1] != L'\\')) return false;
-    const WCHAR* tail = full.Buffer + chars - n;
-    for (size_t i = 0; i < n; ++i) {
-        WCHAR a = tail[i], b = static_cast<unsigned char>(name[i]);
-        if (a >= L'A' && a <= L'Z') a = a - L'A' + L'a';
-        if (b >= L'A' && b <= L'Z') b = b - L'A' + L'a';
-        if (a != b) return false;
-    }
-    return true;
-}
-
-template <typename Pred>
-NO_LIBRARY_CALLS HMODULE loaded_module_where(Pred pred) {
-    PEB* peb;
-    asm("movq %%gs:0x60, %0" : "=r"(peb));
-    LIST_ENTRY* head = &peb->Ldr->InMemoryOrderModuleList;
-    for (LIST_ENTRY* e = head->Flink; e != head; e = e->Flink) {
-        auto* entry = CONTAINING_RECORD(e, LDR_DATA_TABLE_ENTRY, InMemoryOrderLinks);
-        if (pred(entry)) return static_cast<HMODULE>(entry->DllBase);
-    }
-    return nullptr;
-}
-
-NO_LIBRARY_CALLS HMODULE loaded_module(const char* name) {
-    return loaded_module_where([&](LDR_DATA_TABLE_ENTRY* e) { return same_dll_name(e->FullDllName, name); });
-}
-
-template <typename T>
-T* at_rva(HMODULE base, DWORD rva) {
-    return reinterpret_cast<T*>(reinterpret_cast<BYTE*>(base) + rva);
-}
-
-IMAGE_DATA_DIRECTORY& directory(HMODULE base, int which) {
-    auto* dos = reinterpret_cast<IMAGE_DOS_HEADER*>(base);
-    return at_rva<IMAGE_NT_HEADERS>(base, dos->e_lfanew)->OptionalHeader.DataDirectory[which];
-}
-
-NO_LIBRARY_CALLS void* plain_export(HMODULE base, const char* name) {
-    auto& dir = directory(base, IMAGE_DIRECTORY_ENTRY_EXPORT);
-    auto* exports = at_rva<IMAGE_EXPORT_DIRECTORY>(base, dir.VirtualAddress);
-    auto* names = at_rva<DWORD>(base, exports->AddressOfNames);
-    auto* ordinals = at_rva<WORD>(base, exports->AddressOfNameOrdinals);
-    auto* functions = at_rva<DWORD>(base, exports->AddressOfFunctions);
-    for (DWORD i = 0; i < exports->NumberOfNames; ++i) {
-        const char* candidate = at_rva<const char>(base, names[i]);
-        size_t k = 0;
-        while (name[k] && candidate[k] == name[k]) ++k;
-        if (!name[k] && !candidate[k]) return at_rva<void>(base, functions[ordinals[i]]);
-    }
-    return nullptr;
-}
-
-LRESULT CALLBACK question_hook(int code, WPARAM removed, LPARAM lp);
-
-NO_LIBRARY_CALLS HMODULE own_image() {
-    auto here = reinterpret_cast<BYTE*>(&question_hook);
-    return loaded_module_where([&](LDR_DATA_TABLE_ENTRY* e) {
-        auto* base = static_cast<BYTE*>(e->DllBase);
-        auto* dos = reinterpret_cast<IMAGE_DOS_HEADER*>(base);
-        DWORD size = reinterpret_cast<IMAGE_NT_HEADERS*>(base + dos->e_lfanew)->OptionalHeader.SizeOfImage;
-        return here >= base && here < base + size;
-    });
-}
-
-bool g_hook_bound = false;
-
-NO_LIBRARY_CALLS bool bind_own_imports() {
-    HMODULE ntdll = loaded_module("ntdll.dll");
-    if (!ntdll) return false;
-    auto resolve = reinterpret_cast<LdrGetProcedureAddressFn>(plain_export(ntdll, "LdrGetProcedureAddress"));
-    if (!resolve) return false;
-    HMODULE self = own_image();
-    if (!self) return false;
-    auto& dir = directory(self, IMAGE_DIRECTORY_ENTRY_IMPORT);
-    for (auto* d = at_rva<IMAGE_IMPORT_DESCRIPTOR>(self, dir.VirtualAddress); d->Name; ++d) {
-        HMODULE dll = loaded_module(at_rva<const char>(self, d->Name));
-        auto* names =
-            at_rva<IMAGE_THUNK_DATA>(self, d->OriginalFirstThunk ? d->OriginalFirstThunk : d->FirstThunk);
-        auto* slots = at_rva<IMAGE_THUNK_DATA>(self, d->FirstThunk);
-        for (; names->u1.AddressOfData; ++names, ++slots) {
-            void* fn = nullptr;
-            if (dll) {
-                if (IMAGE_SNAP_BY_ORDINAL(names->u1.Ordinal)) {
-                    resolve(dll, nullptr, IMAGE_ORDINAL(names->u1.Ordinal), &fn);
-                } else {
-                    auto* by_name =
-                        at_rva<IMAGE_IMPORT_BY_NAME>(self, static_cast<DWORD>(names->u1.AddressOfData));
-                    ANSI_STRING str;
-                    USHORT len = 0;
-                    while (by_name->Name[len]) ++len;
-                    str.Length = len;
-                    str.MaximumLength = len + 1;
-                    str.Buffer = by_name->Name;
-                    resolve(dll, &str, 0, &fn);
-                }
-            }
-            // What the client has not loaded stays unbound; the hook needs only kernel32, user32, gdi32.
-            if (fn) slots->u1.Function = reinterpret_cast<ULONG_PTR>(fn);
-        }
-    }
-    return true;
-}
-
-// Wine fills the GDI handle table in the PEB like Windows does: 24-byte entries, the object
-// type at byte 14, zero for a free slot.
-constexpr size_t kGdiEntrySize = 24;
-constexpr size_t kGdiTypeOffset = 14;
-constexpr size_t kGdiEntries = 0x10000;
-
-NO_LIBRARY_CALLS LONG count_gdi_objects() {
-    PEB* peb;
-    asm("movq %%gs:0x60, %0" : "=r"(peb));
-    // GdiSharedHandleTable sits at 0xf8 in the 64-bit PEB; winternl.h keeps it in a reserved field.
-    auto* table = *reinterpret_cast<BYTE**>(reinterpret_cast<BYTE*>(peb) + 0xf8);
-    if (!table) return -1;
-    LONG count = 0;
-    for (size_t i = 0; i < kGdiEntries; ++i)
-        if (table[i * kGdiEntrySize + kGdiTypeOffset]) ++count;
-    return count;
-}
-
-void answer_inside(HWND hwnd, Question question, InsideReply* r) {
-    if (question == kAskFont) {
-        auto font = reinterpret_cast<HFONT>(SendMessageA(hwnd, WM_GETFONT, 0, 0));
-        LOGFONTA lf;
-        r->has_font = font != nullptr;
-        if (font && GetObjectA(font, sizeof lf, &lf)) {
-            r->height = lf.lfHeight;
-            r->weight = lf.lfWeight;
-            r->italic = lf.lfItalic;
-            lstrcpynA(r->face, lf.lfFaceName, LF_FACESIZE);
-        }
-    } else if (question == kAskGdiObjects) {
-        r->gdi_objects = count_gdi_objects();
-    }
-}
-
-LRESULT CALLBACK question_hook(int code, WPARAM removed, LPARAM lp) {
-    if (!g_hook_bound && !(g_hook_bound = bind_own_imports())) return 0;
-    auto* msg = reinterpret_cast<MSG*>(lp);
-    if (code == HC_ACTION && removed == PM_REMOVE &&
-        msg->message == RegisterWindowMessageA(kQuestionMessage)) {
-        char name[64];
-        wsprintfA(name, kReplyBlockFormat, static_cast<unsigned long>(msg->wParam));
-        if (HANDLE block = OpenFileMappingA(FILE_MAP_WRITE, FALSE, name)) {
-            if (auto* r = static_cast<InsideReply*>(
-                    MapViewOfFile(block, FILE_MAP_WRITE, 0, 0, sizeof(InsideReply)))) {
-                answer_inside(msg->hwnd, static_cast<Question>(msg->lParam), r);
-                InterlockedExchange(&r->done, 1);
-                UnmapViewOfFile(r);
-            }
-            CloseHandle(block);
-        }
-        msg->message = WM_NULL;  // the client never sees the question
-    }
-    return CallNextHookEx(nullptr, code, removed, lp);
+           " style=" + style + " limit=" + std::to_string(limit) + " text=" + escape(text);
 }
 
 // Asks `question` about `hwnd` inside the process that owns it; empty on success.
@@ -529,8 +276,12 @@ std::string ask_inside(HWND hwnd, Question question, InsideReply& out, DWORD tim
     }
     std::memset(r, 0, sizeof(InsideReply));
     std::string error = "error client did not answer";
-    DWORD thread = GetWindowThreadProcessId(hwnd, nullptr);
-    HHOOK hook = SetWindowsHookExA(WH_GETMESSAGE, question_hook, GetModuleHandleA(nullptr), thread);
+    HMODULE dll = LoadLibraryA("vyx_inspect_hook.dll");  // from the inspector's own folder
+    auto proc =
+        dll ? reinterpret_cast<HOOKPROC>(reinterpret_cast<void*>(GetProcAddress(dll, "question_hook")))
+            : nullptr;
+    HHOOK hook =
+        proc ? SetWindowsHookExA(WH_GETMESSAGE, proc, dll, GetWindowThreadProcessId(hwnd, nullptr)) : nullptr;
     if (!hook) {
         error = "error cannot hook client " + std::to_string(GetLastError());
     } else {
@@ -555,25 +306,6 @@ std::string font_line(HWND h) {
            " face=" + escape(std::string(r.face, strnlen(r.face, LF_FACESIZE)));
 }
 
-long long tray_event(const std::string& word, bool& ok) {
-    static const struct {
-        const char* name;
-        UINT msg;
-    } names[] = {
-        {"mousemove", WM_MOUSEMOVE},         {"lbuttondown", WM_LBUTTONDOWN}, {"lbuttonup", WM_LBUTTONUP},
-        {"lbuttondblclk", WM_LBUTTONDBLCLK}, {"rbuttondown", WM_RBUTTONDOWN}, {"rbuttonup", WM_RBUTTONUP},
-        {"rbuttondblclk", WM_RBUTTONDBLCLK}, {"mbuttonup", WM_MBUTTONUP},
-    };
-    for (const auto& n : names)
-        if (word == n.name) {
-            ok = true;
-            return n.msg;
-        }
-    long long value = 0;
-    ok = parse_number(word, value);
-    return value;
-}
-
 std::string timeout_arg(std::string& rest, DWORD& timeout) {
     std::string word = next_word(rest);
     if (word.empty()) return {};
@@ -583,32 +315,13 @@ std::string timeout_arg(std::string& rest, DWORD& timeout) {
     return {};
 }
 
-// `find` takes the title up to an optional trailing number, or a "quoted" title.
-bool split_title(const std::string& args, std::string& title, DWORD& timeout) {
-    std::string s = args;
-    while (!s.empty() && s.back() == ' ') s.pop_back();
-    if (!s.empty() && s.front() == '"') {
-        size_t close = s.find('"', 1);
-        if (close == std::string::npos) return false;
-        title = unescape(s.substr(1, close - 1));
-        std::string rest = s.substr(close + 1);
-        std::string word = next_word(rest);
-        long long v = 0;
-        if (!word.empty()) {
-            if (!parse_number(word, v) || v < 0 || !next_word(rest).empty()) return false;
-            timeout = static_cast<DWORD>(v);
-        }
-        return true;
-    }
-    size_t space = s.rfind(' ');
-    long long v = 0;
-    if (space != std::string::npos && parse_number(s.substr(space + 1), v) && v >= 0) {
-        timeout = static_cast<DWORD>(v);
-        s = s.substr(0, space);
-        while (!s.empty() && s.back() == ' ') s.pop_back();
-    }
-    title = unescape(s);
-    return !title.empty();
+// `find "TITLE" [timeout]`
+bool split_title(std::string s, std::string& title, DWORD& timeout) {
+    size_t close = s.find('"', 1);
+    if (s.empty() || s[0] != '"' || close == std::string::npos) return false;
+    title = unescape(s.substr(1, close - 1));
+    s = s.substr(close + 1);
+    return timeout_arg(s, timeout).empty() && next_word(s).empty();
 }
 
 std::string post(HWND h, UINT msg, WPARAM w, LPARAM l) {
@@ -637,24 +350,17 @@ BOOL CALLBACK count_top_proc(HWND h, LPARAM lp) {
     return TRUE;
 }
 
+// GetGuiResources answers 0 under Wine: count the process's GDI handle table, read from inside,
+// and its windows instead. Good enough to see a leak grow.
 std::string gui_counts(HWND h) {
     DWORD pid = 0;
     GetWindowThreadProcessId(h, &pid);
-    HANDLE process = OpenProcess(PROCESS_QUERY_INFORMATION, FALSE, pid);
-    if (!process) return "error cannot open process " + std::to_string(pid);
-    DWORD gdi = GetGuiResources(process, GR_GDIOBJECTS);
-    DWORD user = GetGuiResources(process, GR_USEROBJECTS);
-    CloseHandle(process);
-    if (gdi || user) return "ok gdi=" + std::to_string(gdi) + " user=" + std::to_string(user);
-
-    // Wine answers 0 for both. Count what can be counted instead: the process's own GDI handle
-    // table, read from inside, and its windows. Good enough to see a leak grow.
     InsideReply r;
     if (std::string err = ask_inside(h, kAskGdiObjects, r); !err.empty()) return err;
     if (r.gdi_objects < 0) return "error no GDI handle table";
     WindowCount windows{pid};
     EnumWindows(count_top_proc, reinterpret_cast<LPARAM>(&windows));
-    return "ok gdi=" + std::to_string(r.gdi_objects) + " user=" + std::to_string(windows.count) + " counted";
+    return "ok gdi=" + std::to_string(r.gdi_objects) + " user=" + std::to_string(windows.count);
 }
 
 // ---- A notification area that refuses icons --------------------------------------
@@ -734,15 +440,17 @@ std::string handle(const std::string& line, bool& quit) {
         quit = true;
         return "ok";
     }
-    if (cmd == "windows") {
-        EnumWindows(top_level_proc, 0);
-        return "end";
+    if (cmd == "there") {
+        std::string title;
+        DWORD timeout = 0;
+        if (!split_title(rest, title, timeout)) return "error usage: there \"TITLE\"";
+        return find_top_level(title) ? "ok 1" : "ok 0";
     }
     if (cmd == "fakeshell") return fake_shell(next_word(rest));
     if (cmd == "find") {
         std::string title;
         DWORD timeout = kDefaultWaitMs;
-        if (!split_title(rest, title, timeout)) return "error usage: find TITLE [timeout_ms]";
+        if (!split_title(rest, title, timeout)) return "error usage: find \"TITLE\" [timeout_ms]";
         HWND found = nullptr;
         if (!wait_until(timeout, [&] { return (found = find_top_level(title)) != nullptr; }))
             return "error timeout no window titled " + escape(title);
@@ -788,25 +496,10 @@ std::string handle(const std::string& line, bool& quit) {
         std::string err = ask_inside(g_main, kSync, r, timeout);
         return err.empty() ? "ok" : err;
     }
-    if (cmd == "idle") {
-        DWORD timeout = kDefaultWaitMs;
-        if (std::string err = timeout_arg(rest, timeout); !err.empty()) return err;
-        DWORD pid = 0;
-        GetWindowThreadProcessId(g_current, &pid);
-        HANDLE process = OpenProcess(SYNCHRONIZE | PROCESS_QUERY_INFORMATION, FALSE, pid);
-        if (!process) return "error cannot open process " + std::to_string(pid);
-        DWORD result = WaitForInputIdle(process, timeout);
-        CloseHandle(process);
-        if (result == WAIT_TIMEOUT) return "error timeout client not idle";
-        if (result != 0) return "error cannot wait for idle " + std::to_string(GetLastError());
-        return "ok";
-    }
     if (cmd == "info") {
         HWND h = g_current;
         return std::string("ok visible=") + (IsWindowVisible(h) ? "1" : "0") +
-               " iconic=" + (IsIconic(h) ? "1" : "0") + " enabled=" + (IsWindowEnabled(h) ? "1" : "0") +
-               " foreground=" + (GetForegroundWindow() == h ? "1" : "0") +
-               " class=" + escape(window_class(h)) + " title=" + escape(window_title(h));
+               " iconic=" + (IsIconic(h) ? "1" : "0") + " title=" + escape(window_title(h));
     }
     if (cmd == "client") {
         RECT r;
@@ -827,10 +520,8 @@ std::string handle(const std::string& line, bool& quit) {
     if (cmd == "close") return post(g_current, WM_CLOSE, 0, 0);
     if (cmd == "minimize") return post(g_current, WM_SYSCOMMAND, SC_MINIMIZE, 0);
     if (cmd == "tray") {
-        bool ok = false;
-        std::string word = next_word(rest);
-        long long event = tray_event(word, ok);
-        if (!ok) return "error usage: tray EVENT";
+        long long event = 0;
+        if (!parse_number(next_word(rest), event)) return "error usage: tray MESSAGE";
         if (!IsWindow(g_main)) return "error main window is gone";
         return post(g_main, kTrayCallback, kTrayIconId, static_cast<LPARAM>(event));
     }
@@ -838,9 +529,8 @@ std::string handle(const std::string& line, bool& quit) {
     // Commands on one control.
     long long id = 0;
     std::string id_word = next_word(rest);
-    bool needs_id = cmd == "text" || cmd == "enabled" || cmd == "visible" || cmd == "checked" ||
-                    cmd == "rect" || cmd == "font" || cmd == "class" || cmd == "click" || cmd == "command" ||
-                    cmd == "settext";
+    bool needs_id = cmd == "text" || cmd == "enabled" || cmd == "checked" || cmd == "font" ||
+                    cmd == "click" || cmd == "command" || cmd == "settext";
     if (!needs_id) return "error unknown command " + escape(cmd);
     if (!parse_number(id_word, id)) return "error usage: " + cmd + " ID";
     if (cmd == "command") {
@@ -858,14 +548,11 @@ std::string handle(const std::string& line, bool& quit) {
         return "ok " + escape(text);
     }
     if (cmd == "enabled") return IsWindowEnabled(ctl) ? "ok 1" : "ok 0";
-    if (cmd == "visible") return own_style_visible(ctl) ? "ok 1" : "ok 0";
     if (cmd == "checked") {
         int state = check_state(ctl);
         if (state < 0) return "error no answer to BM_GETCHECK";
         return "ok " + std::to_string(state);
     }
-    if (cmd == "rect") return "ok " + rect_text(rect_in_client(ctl));
-    if (cmd == "class") return "ok " + escape(window_class(ctl));
     if (cmd == "font") return font_line(ctl);
     if (cmd == "click") return post(ctl, BM_CLICK, 0, 0);
     if (cmd == "settext") {

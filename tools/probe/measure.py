@@ -193,7 +193,7 @@ def log(session: Session, lines: int = 100000) -> None:
                              stdout=subprocess.DEVNULL, stderr=subprocess.DEVNULL, start_new_session=True)
     try:
         inspector.command('find "probe" 30000')
-        inspector.waiting("idle", 10000)
+        inspector.waiting("sync", 10000)
         probe_pid = wine_pid("probe.exe")
         probe_rss = memory(probe_pid)["VmRSS"]
         start = time.monotonic()
