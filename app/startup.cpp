@@ -16,49 +16,12 @@
 #include "link/transport.h"
 #include "platform/platform.h"
 #include "resources/pictures.h"
+#include "ui/layout.h"
 #include "ui/main_window.h"
 #include "ui/settings.h"
 #include "ui/status.h"
 
 namespace {
-
-struct FontSpec {
-    Font number;
-    const char* face;
-    int points;
-    int weight;
-};
-
-constexpr FontSpec fonts[] = {
-    {FONT_SANS_8, "Microsoft Sans Serif", 8, 400}, {FONT_ARIAL_8, "Arial", 8, 400},
-    {FONT_TERMINAL_6, "Terminal", 6, 400},         {FONT_ARIAL_7, "Arial", 7, 400},
-    {FONT_VERDANA_14_BOLD, "Verdana", 14, 700},    {FONT_VERDANA_10_BOLD, "Verdana", 10, 700},
-    {FONT_ARIAL_8_BOLD, "Arial", 8, 700},
-};
-
-struct MenuItemSpec {
-    int item;  // 0: separator
-    const char* text;
-    int picture;  // 0: none
-};
-
-constexpr MenuItemSpec tray_menu[] = {
-    {MENU_TITLE, nullptr, 0},  // text: the prefix as it is now
-    {0, nullptr, 0},
-    {MENU_LINE1, "", MENU_PIC_LINE1},
-    {MENU_LINE2, "", MENU_PIC_LINE2},
-    {MENU_LINE3, "", MENU_PIC_LINE3},
-    {0, nullptr, 0},
-    {MENU_REBOOT, "Modem Reboot+Resync.", MENU_PIC_REBOOT},
-    {0, nullptr, 0},
-    {MENU_RESYNC, "DSL-Resync/Retrain", MENU_PIC_RESYNC},
-    {MENU_REFRESH, "Update/Refresh Data", MENU_PIC_REFRESH},
-    {0, nullptr, 0},
-    {MENU_MAXIMIZE, "Maximize Window", MENU_PIC_MAXIMIZE},
-    {MENU_VIEW_LOG, "View Logfile", MENU_PIC_VIEW_LOG},
-    {0, nullptr, 0},
-    {MENU_QUIT, "Quit", MENU_PIC_QUIT},
-};
 
 void load_picture_ids(int first, int last, PictureKind kind) {
     for (int id = first; id <= last; ++id) {
@@ -69,7 +32,7 @@ void load_picture_ids(int first, int last, PictureKind kind) {
 
 void load_fonts() {
     const int dpi = screen_dpi_y();
-    for (const FontSpec& f : fonts) {
+    for (const FontSpec& f : font_specs()) {
         // Points to pixels, rounded to the nearest integer (all values positive).
         const int height = -((f.points * dpi + 36) / 72);
         state.fonts[f.number] = create_font(f.face, height, f.weight);
@@ -78,14 +41,14 @@ void load_fonts() {
 
 void build_tray_menu() {
     create_popup_menu(MENU_TRAY);
-    for (const MenuItemSpec& m : tray_menu) {
+    for (const MenuItemSpec& m : tray_menu_layout()) {
         if (m.item == 0)
             append_menu_separator(MENU_TRAY);
         else
             append_menu_item(MENU_TRAY, m.item, m.text ? m.text : state.systray_icon_prefix);
     }
     enable_menu_item(MENU_TITLE, 0);
-    for (const MenuItemSpec& m : tray_menu)
+    for (const MenuItemSpec& m : tray_menu_layout())
         if (m.picture) set_menu_item_bitmap(m.item, state.pictures[m.picture]);
 }
 

@@ -1,17 +1,7 @@
 // The main window (window 0) and its controls.
 #pragma once
 
-#include "platform/platform.h"
-
-struct ControlSpec {
-    int id;
-    ControlKind kind;
-    int x, y, w, h;
-    const char* text;
-    int font;   // a Font, or 0 for the system's default GUI font
-    int limit;  // typing limit in characters, 0 for none
-    int flags;  // CTL_* flags
-};
+#include "ui/layout.h"
 
 // Builds window 0 hidden and centred with every control in creation (and tab)
 // order. 1 on success; 0, with no control created, when the window cannot be.

@@ -95,20 +95,26 @@ class GetAllWatcher:
 
 
 def startup(session: Session, runs: int = 10) -> None:
+    """The client against two floors: a plain window that connects, and the client's own window
+    (its layout, fonts, pictures and tray menu) built with bare system calls, then connecting."""
     watcher = GetAllWatcher()
     work = session.tmp / "startup"
     work.mkdir()
     write_settings(work / SETTINGS_NAME, {**DEFAULT_SETTINGS, "Port": str(watcher.port), "AutoConnect": "1"})
-    times: dict[str, list[float]] = {"client": [], "probe": []}
-    for _ in range(runs):  # alternating, so both see the same machine
-        times["client"].append(watcher.time_to_get_all(["wine", str(session.exe)], work, session.env))
-        times["probe"].append(
-            watcher.time_to_get_all(["wine", str(PROBE), "connect", str(watcher.port)], work, session.env))
+    commands = {"client": ["wine", str(session.exe)],
+                "window": ["wine", str(PROBE), "window", str(watcher.port)],
+                "connect": ["wine", str(PROBE), "connect", str(watcher.port)]}
+    times: dict[str, list[float]] = {k: [] for k in commands}
+    for _ in range(runs):  # alternating, so all see the same machine
+        for k, command in commands.items():
+            times[k].append(watcher.time_to_get_all(command, work, session.env))
     med = {k: statistics.median(v) for k, v in times.items()}
     print(f"start-up to \"get all\" on the wire, median of {runs} alternating runs each:")
     for k, v in times.items():
         print(f"  {k:7} {1000 * med[k]:7.0f} ms   (min {1000 * min(v):.0f}, max {1000 * max(v):.0f})")
-    print(f"  ratio client / probe: {ratio(med['client'], med['probe'])}")
+    paired = statistics.median(c / w for c, w in zip(times["client"], times["window"]))
+    print(f"  ratio client / window: {ratio(med['client'], med['window'])} (paired runs: {paired:.2f})")
+    print(f"  ratio client / connect: {ratio(med['client'], med['connect'])}")
 
 
 # --- idle -----------------------------------------------------------------------------------
