@@ -43,8 +43,7 @@ class Fault:
 
 def meanwhile(predicate: Callable[[], bool]) -> Callable[[], bool]:
     """The predicate, read as False while the client sits in one of its designed blocking
-    waits (a connection check waits up to 2.73 s for an answer, a connect up to 1 s for
-    the greeting) and so cannot answer the inspector in time."""
+    waits (up to 2.73 s for a check's answer, 1 s for the greeting) and cannot answer."""
 
     def ask() -> bool:
         try:
@@ -74,10 +73,6 @@ def held(c, settled: Callable[[], bool], timeout_s: float, at_least_s: float = 2
     raise AssertionError(f"not settled within {timeout_s:g}s")
 
 
-def report(what: str, seconds: float) -> None:
-    print(f"     {what}: {seconds:.2f} s")
-
-
 def wait_connected(c) -> None:
     wait_for(meanwhile(lambda: c.enabled(ids.ID_SHOW_LOG)), 15, "connected, show Logfile enabled")
 
@@ -90,11 +85,7 @@ def close_viewer(c) -> None:
     wait_for(lambda: viewer_if_there(c, f"enabled {ids.ID_LOG_CLOSE}") == "1", 10, "Close enabled after the reception")
     viewer(c, f"click {ids.ID_LOG_CLOSE}")
     c.inspector.command('find "VYX Client"')
-    wait_for(lambda: not viewer_open(c), 10, "viewer closed")
-
-
-def viewer_open(c) -> bool:
-    return c.inspector.command('there "VYXlog.txt"') == "1"
+    wait_for(lambda: c.inspector.command('there "VYXlog.txt"') == "0", 10, "viewer closed")
 
 
 def show_log_until_error(t: Check, c, limit_s: float) -> None:
@@ -102,7 +93,7 @@ def show_log_until_error(t: Check, c, limit_s: float) -> None:
     wait_connected(c)
     c.click(ids.ID_SHOW_LOG, sync=False)
     hold = held(c, lambda: error_lines(c) > 0, limit_s + 10)
-    report("window held by the reception", hold)
+    print(f"     window held by the reception: {hold:.2f} s")
     t.true(hold < limit_s, f"reception held the window {hold:.1f} s")
     close_viewer(c)
 
@@ -130,7 +121,7 @@ def connect_and_time(limit_s: float, what: str):
     def play(t: Check, c) -> None:
         c.click(ids.ID_CONNECT, sync=False)
         hold = held(c, lambda: c.enabled(ids.ID_CONNECT) and not c.enabled(ids.ID_DISCONNECT), limit_s + 10)
-        report(what, hold)
+        print(f"     {what}: {hold:.2f} s")
         t.true(hold < limit_s, f"{what}: {hold:.1f} s")
 
     return play
@@ -144,7 +135,7 @@ def dead_connection(t: Check, c) -> None:
     for button, what in ((ids.ID_REFRESH, "Update/Refresh"), (ids.ID_APPLY, "apply/save")):
         c.click(button, sync=False)
         hold = held(c, lambda: True, 10)
-        report(f"{what} on a reset connection held the window", hold)
+        print(f"     {what} on a reset connection held the window: {hold:.2f} s")
         t.true(hold < 0.5, f"{what} on a reset connection held the window {hold:.2f} s")
 
 
@@ -152,7 +143,7 @@ def unstorable(t: Check, c) -> None:
     """"vyx_tmp" cannot be created: one error line, and the frame does not come back."""
     show_log_until_error(t, c, 5)
     time.sleep(2)
-    t.true(not viewer_open(c), "the viewer stays closed: the transfer was taken off the wire")
+    t.eq(c.inspector.command('there "VYXlog.txt"'), "0", "the viewer stays closed: the transfer was taken off the wire")
 
 
 def pushed_logs(t: Check, c) -> None:

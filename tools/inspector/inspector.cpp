@@ -334,19 +334,11 @@ struct WindowCount {
     long count = 0;
 };
 
-BOOL CALLBACK count_child_proc(HWND, LPARAM lp) {
-    ++reinterpret_cast<WindowCount*>(lp)->count;
-    return TRUE;
-}
-
-BOOL CALLBACK count_top_proc(HWND h, LPARAM lp) {
+BOOL CALLBACK count_proc(HWND h, LPARAM lp) {
     auto* c = reinterpret_cast<WindowCount*>(lp);
     DWORD pid = 0;
     GetWindowThreadProcessId(h, &pid);
-    if (pid == c->pid) {
-        ++c->count;
-        EnumChildWindows(h, count_child_proc, lp);
-    }
+    c->count += pid == c->pid;
     return TRUE;
 }
 
@@ -359,7 +351,7 @@ std::string gui_counts(HWND h) {
     if (std::string err = ask_inside(h, kAskGdiObjects, r); !err.empty()) return err;
     if (r.gdi_objects < 0) return "error no GDI handle table";
     WindowCount windows{pid};
-    EnumWindows(count_top_proc, reinterpret_cast<LPARAM>(&windows));
+    EnumChildWindows(GetDesktopWindow(), count_proc, reinterpret_cast<LPARAM>(&windows));  // all, nested too
     return "ok gdi=" + std::to_string(r.gdi_objects) + " user=" + std::to_string(windows.count);
 }
 
@@ -435,6 +427,9 @@ std::string handle(const std::string& line, bool& quit) {
     std::string cmd = next_word(rest);
     if (cmd.empty()) return "error empty command";
 
+    DWORD timeout = kDefaultWaitMs;
+    if (cmd == "gone" || cmd == "popup" || cmd == "sync")
+        if (std::string err = timeout_arg(rest, timeout); !err.empty()) return err;
     if (cmd == "ping") return "ok";
     if (cmd == "quit") {
         quit = true;
@@ -442,14 +437,12 @@ std::string handle(const std::string& line, bool& quit) {
     }
     if (cmd == "there") {
         std::string title;
-        DWORD timeout = 0;
         if (!split_title(rest, title, timeout)) return "error usage: there \"TITLE\"";
         return find_top_level(title) ? "ok 1" : "ok 0";
     }
     if (cmd == "fakeshell") return fake_shell(next_word(rest));
     if (cmd == "find") {
         std::string title;
-        DWORD timeout = kDefaultWaitMs;
         if (!split_title(rest, title, timeout)) return "error usage: find \"TITLE\" [timeout_ms]";
         HWND found = nullptr;
         if (!wait_until(timeout, [&] { return (found = find_top_level(title)) != nullptr; }))
@@ -466,8 +459,6 @@ std::string handle(const std::string& line, bool& quit) {
         return "ok";
     }
     if (cmd == "gone") {
-        DWORD timeout = kDefaultWaitMs;
-        if (std::string err = timeout_arg(rest, timeout); !err.empty()) return err;
         HWND h = g_current;
         if (!wait_until(timeout, [&] { return !IsWindow(h); })) return "error timeout window still there";
         return "ok";
@@ -475,8 +466,6 @@ std::string handle(const std::string& line, bool& quit) {
     if (!IsWindow(g_current)) return "error window is gone";
 
     if (cmd == "popup") {
-        DWORD timeout = kDefaultWaitMs;
-        if (std::string err = timeout_arg(rest, timeout); !err.empty()) return err;
         if (!IsWindow(g_main)) return "error main window is gone";
         FindPopup f{0, g_main};
         GetWindowThreadProcessId(g_main, &f.pid);
@@ -490,8 +479,6 @@ std::string handle(const std::string& line, bool& quit) {
         return "ok class=" + escape(window_class(f.found)) + " title=" + escape(window_title(f.found));
     }
     if (cmd == "sync") {
-        DWORD timeout = kDefaultWaitMs;
-        if (std::string err = timeout_arg(rest, timeout); !err.empty()) return err;
         InsideReply r;
         std::string err = ask_inside(g_main, kSync, r, timeout);
         return err.empty() ? "ok" : err;
