@@ -1,8 +1,8 @@
-// The twenty report keys and their fields, written out apart from the
-// parser's own table: the oracle of the parser's tests and fuzz target.
+// The twenty report keys and their fields, written apart from the parser's own table.
 #pragma once
 
 #include <cstdint>
+#include <string>
 #include <string_view>
 
 #include "app/state.h"
@@ -39,7 +39,19 @@ inline constexpr KeyField key_fields[] = {
     {"auto_action_reboot:", SWITCH, &S::auto_action_reboot, nullptr},
     {"auto_action_netsend:", SWITCH, &S::auto_action_netsend, nullptr},
     {"auto_action_netsendadd:", RAW, nullptr, &S::auto_action_netsendadd},
-    {"warning:", NUMBER, &S::warning, nullptr},
-};
+    {"warning:", NUMBER, &S::warning, nullptr}};
+
+// Every field to the one value of its type.
+inline void set_fields(std::int32_t number, const std::string& text) {
+    for (const KeyField& f : key_fields)
+        f.number ? void(state.*f.number = number) : void(state.*f.text = text);
+}
+// Every field's value in table order, each followed by '|'.
+inline std::string fields() {
+    std::string all;
+    for (const KeyField& f : key_fields)
+        all += (f.number ? std::to_string(state.*f.number) : state.*f.text) + "|";
+    return all;
+}
 
 }  // namespace report_keys
