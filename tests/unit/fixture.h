@@ -21,10 +21,10 @@
 class ProgramTest : public ::testing::Test {
    protected:
     void SetUp() override {
+        const auto* run = ::testing::UnitTest::GetInstance();
         old_dir_ = std::filesystem::current_path();
         dir_ = std::filesystem::temp_directory_path() /
-               ("vyx_test_" + std::to_string(::testing::UnitTest::GetInstance()->random_seed()) + "_" +
-                ::testing::UnitTest::GetInstance()->current_test_info()->name());
+               ("vyx_test_" + std::to_string(run->random_seed()) + "_" + run->current_test_info()->name());
         std::filesystem::remove_all(dir_);
         std::filesystem::create_directories(dir_);
         std::filesystem::current_path(dir_);
@@ -38,12 +38,10 @@ class ProgramTest : public ::testing::Test {
     // Settings that keep start-up quiet: window shown, no connection attempt.
     static constexpr const char* QUIET_SETTINGS = "[CLIENT]\r\nAutoConnect=0\r\nstartVYXCiconic=0\r\n";
 
-    void write_settings(const std::string& bytes) {
-        std::ofstream("vyxC_0.78_cfg.ini", std::ios::binary) << bytes;
-    }
+    void write_settings(const std::string& s) { std::ofstream("vyxC_0.78_cfg.ini", std::ios::binary) << s; }
     static std::string read_file(const std::filesystem::path& path) {
         std::ifstream in(path, std::ios::binary);
-        return std::string(std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>());
+        return {std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>()};
     }
     static std::string settings_file() { return read_file("vyxC_0.78_cfg.ini"); }
     // The text of a tray popup item, "?" when there is none.
@@ -53,7 +51,7 @@ class ProgramTest : public ::testing::Test {
         return "?";
     }
 
-    // What the status picture showed, by picture number, in order (clear world().pictures_shown first).
+    // The status pictures shown, by picture number, in order (clear world().pictures_shown first).
     static std::vector<int> pictures_seen() {
         std::vector<int> seen;
         for (const auto& s : headless::world().pictures_shown)
@@ -61,10 +59,7 @@ class ProgramTest : public ::testing::Test {
                 if (s.control == ID_STATUS_PICTURE && s.picture == state.pictures[p]) seen.push_back(p);
         return seen;
     }
-    static bool saw_picture(int picture) {
-        const auto seen = pictures_seen();
-        return std::find(seen.begin(), seen.end(), picture) != seen.end();
-    }
+    static bool saw_picture(int picture) { return std::ranges::count(pictures_seen(), picture) > 0; }
     // How long (virtual ms) the first showing of a picture stayed; -1 if it is still shown or never was.
     static long long shown_for(int picture) {
         const auto& all = headless::world().pictures_shown;
@@ -73,9 +68,7 @@ class ProgramTest : public ::testing::Test {
         return -1;
     }
 
-    // Runs start-up; the loop is then driven one turn at a time.
     void start() { ASSERT_EQ(start_program(), 1); }
-
     // Runs turns until the queue has been drained (timer ticks excluded).
     int drain() {
         int running = 1;
@@ -86,7 +79,7 @@ class ProgramTest : public ::testing::Test {
     std::filesystem::path dir_, old_dir_;
 };
 
-// A program started with the quiet settings, the loop not yet turned.
+// Started with the quiet settings, the loop not yet turned.
 class StartedTest : public ProgramTest {
    protected:
     void SetUp() override {

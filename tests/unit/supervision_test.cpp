@@ -1,195 +1,115 @@
-// Supervision on the virtual clock: when checks run, how field 34 is kept in
-// range, what a check sends, and how a silent or absent server is handled.
-// One loop turn with an empty queue is one tick, so turn numbers are seconds.
+// Supervision on the virtual clock: when checks run, field 34 kept in range, no
+// check inside a short wait, and how a live or a silent server is handled.
 #include "app/supervision.h"
 
+#include <tuple>
+
+#include "app/short_wait.h"
 #include "link/connection.h"
 #include "tests/unit/fixture.h"
 #include "tests/unit/scripted_server.h"
-#include "tests/unit/sim_process.h"
 
 namespace {
 
-constexpr const char* GREETING = "Welcome to VYX Mini-Server v1.3\r\nVYX>";
-
 class SupervisionTest : public ProgramTest {
    protected:
-    void start_with(const std::string& try_connect, const std::string& interval, int port = 0) {
+    // Pointed at a closed port unless told otherwise.
+    void start_with(const std::string& box, const std::string& interval, int port = 0) {
+        headless::reset();
         write_settings("[CLIENT]\r\nAutoConnect=0\r\nstartVYXCiconic=0\r\nIP_or_Hostname=localhost\r\nPort=" +
-                       std::to_string(port ? port : closed_port()) + "\r\nTryConnect=" + try_connect +
+                       std::to_string(port ? port : loopback::Listener().port()) + "\r\nTryConnect=" + box +
                        "\r\nTryConnectInterval=" + interval + "\r\n");
         start();
         start_s_ = seconds_clock();
     }
-    static int closed_port() {
-        loopback::Listener gone;
-        return gone.port();
-    }
-    // Seconds since start-up, on the program's own clock.
-    int elapsed_s() { return seconds_clock() - start_s_; }
-    // Each connection attempt shows the please-wait picture first.
-    int attempts() {
-        int n = 0;
-        for (const auto& s : headless::world().pictures_shown)
-            if (s.control == ID_STATUS_PICTURE && s.picture == state.pictures[PIC_REFRESH]) ++n;
-        return n;
-    }
-    // Runs ticks until `until_s` after start; returns the seconds at which a
-    // connection attempt began. `at_tick` runs before each tick.
-    std::vector<int> attempt_times(int until_s, const std::function<void(int)>& at_tick = {}) {
-        std::vector<int> at;
-        for (int tick = 1; tick <= until_s; ++tick) {
-            if (at_tick) at_tick(tick);
-            const int before = attempts();
-            const int s = elapsed_s() + 1;
-            main_loop_turn();
-            if (attempts() > before) at.push_back(s);
-        }
-        return at;
-    }
-    // Moves the wall clock; the tick timer keeps its own pace.
-    static void move_clock(long long ms) {
-        headless::world().now_ms += ms;
-        for (auto& t : headless::world().timers) t.due_ms += ms;
-    }
     int start_s_ = 0;
 };
 
-TEST_F(SupervisionTest, ChecksComeOneIntervalApartAfterTheFirstDelay) {
-    struct {
-        const char* try_connect;
-        const char* interval;
-        int run_s;
-        std::vector<int> attempts_at;
-    } cases[] = {
-        {"1", "15", 60, {25, 40, 55}},
-        {"1", "5", 31, {15, 20, 25, 30}},
-        {"1", "3", 24, {13, 18, 23}},  // first due from the loaded value, then clamped to 5
-        {"0", "15", 60, {}},
+TEST_F(SupervisionTest, ChecksComeOneIntervalApartAfterTheFirstDelayByTheWallClock) {
+    // Box and interval loaded; at the 11th tick the clock's move and whether the box gets checked; seconds
+    // to run and of each attempt (the clock's move not counted); field 34 at the end.
+    const std::tuple<const char*, const char*, int, bool, int, std::vector<int>, const char*> cases[] = {
+        {"1", "15", 0, false, 60, {25, 40, 55}, "15"},
+        {"1", "4", 0, false, 25, {14, 19, 24}, "5"},  // first due from the loaded value, then clamped
+        {"0", "1000", 0, false, 60, {}, "1000"},      // no checks, no correction
+        {"0", "5000", 0, true, 6010, {5010, 6009}, "999"},
+        {"1", "15", -100, false, 130, {125}, "15"},   // set back: later by as much
+        {"1", "15", 100, false, 30, {11, 26}, "15"},  // set forward: due at once
     };
-    for (const auto& c : cases) {
-        SCOPED_TRACE(::testing::Message() << "TryConnect=" << c.try_connect << " interval " << c.interval);
-        headless::reset();
-        start_with(c.try_connect, c.interval);
-        EXPECT_EQ(attempt_times(c.run_s), c.attempts_at);
-        release_everything();
-    }
-}
-
-TEST_F(SupervisionTest, FieldIsKeptInRangeOnlyWhileTheBoxIsChecked) {
-    struct {
-        int box;
-        const char* typed;
-        const char* shown;
-        int interval;
-    } cases[] = {
-        {1, "", "5", 5},         {1, "abc", "5", 5},    {1, "4", "5", 5},        {1, "-20", "5", 5},
-        {1, "5", "5", 5},        {1, " 42", " 42", 42}, {1, "999", "999", 999},  {1, "1000", "999", 999},
-        {1, "5000", "999", 999}, {0, "", "", 15},       {0, "1000", "1000", 15},
-    };
-    start_with("0", "15");
-    for (const auto& c : cases) {
-        SCOPED_TRACE(::testing::Message() << "box " << c.box << " '" << c.typed << "'");
-        state.try_connect_interval = 15;
-        set_checked(ID_TRY_CONNECT, c.box);
-        set_control_text(ID_INTERVAL, c.typed);
-        main_loop_turn();
-        EXPECT_EQ(get_control_text(ID_INTERVAL), c.shown);
-        EXPECT_EQ(state.try_connect_interval, c.interval);
-    }
-}
-
-TEST_F(SupervisionTest, LargeLoadedIntervalIsClampedWhenCheckedButTheFirstCheckKeepsItsTime) {
-    start_with("0", "5000");
-    attempt_times(30);
-    EXPECT_EQ(get_control_text(ID_INTERVAL), "5000");
-    set_checked(ID_TRY_CONNECT, 1);
-    headless::push_control(ID_TRY_CONNECT);
-    main_loop_turn();
-    main_loop_turn();
-    EXPECT_EQ(get_control_text(ID_INTERVAL), "999");
-    EXPECT_EQ(attempt_times(6010), (std::vector<int>{5010, 6009}));
-}
-
-TEST_F(SupervisionTest, WallClockMovesDecideWhenTheCheckComes) {
-    struct {
-        const char* what;
-        int shift_s;
-        int first_check_tick;
-    } cases[] = {
-        {"unchanged", 0, 25},
-        {"set back 100 s", -100, 125},
-        {"set forward 100 s", 100, 11},
-    };
-    for (const auto& c : cases) {
-        SCOPED_TRACE(c.what);
-        headless::reset();
-        start_with("1", "15");
-        int first_tick = 0;
-        for (int tick = 1; tick <= 200 && first_tick == 0; ++tick) {
-            if (tick == 11) move_clock(c.shift_s * 1000LL);
-            const int before = attempts();
+    for (const auto& [box, interval, shift_s, check_box, run_s, attempts_at, field] : cases) {
+        SCOPED_TRACE(::testing::Message() << box << " " << interval << " " << shift_s);
+        start_with(box, interval);
+        std::vector<int> at;
+        for (int tick = 1, s = 0; s < run_s; ++tick) {
+            if (tick == 11) {
+                headless::world().now_ms += shift_s * 1000LL;
+                for (auto& t : headless::world().timers) t.due_ms += shift_s * 1000LL;
+                start_s_ += shift_s;
+                if (check_box) set_checked(ID_TRY_CONNECT, 1);
+                if (check_box) headless::push_control(ID_TRY_CONNECT);
+            }
+            const auto before = std::ranges::count(pictures_seen(), 12);  // please wait: an attempt
+            s = seconds_clock() - start_s_ + 1;
             main_loop_turn();
-            if (attempts() > before) first_tick = tick;
+            if (std::ranges::count(pictures_seen(), 12) > before) at.push_back(s);
         }
-        EXPECT_EQ(first_tick, c.first_check_tick);
+        EXPECT_EQ(at, attempts_at);
+        EXPECT_EQ(get_control_text(ID_INTERVAL), field);
+        for (int id : {34, 35, 36}) EXPECT_EQ(control_enabled(id), box[0] == '1' || check_box) << id;
         release_everything();
     }
+}
+
+TEST_F(SupervisionTest, TicksInsideAShortWaitAreDroppedWithEverythingElse) {
+    start_with("1", "5");  // first check due at 15 s
+    const auto attempts = [] { return std::ranges::count(pictures_seen(), 12); };
+    for (int tick = 1; tick <= 14; ++tick) main_loop_turn();
+    enable_control(ID_REFRESH, 1);
+    headless::push_control(ID_REFRESH);
+    headless::push_menu(999);
+    headless::push_tray(1);
+    const long long t0 = headless::world().now_ms;
+    wait_with_events(3500);  // the ticks at 15, 16 and 17 s fall inside
+    EXPECT_EQ(headless::world().now_ms - t0, 3500);
+    EXPECT_EQ(attempts(), 0) << "no check inside the wait";
+    EXPECT_TRUE(headless::world().queue.empty()) << "nothing kept for later";
+    EXPECT_TRUE(control_enabled(ID_REFRESH));
+    EXPECT_EQ(state.quit_requested, 0);
+    EXPECT_TRUE(headless::world().popup_shown.empty());
+    for (const auto& t : headless::world().timers) EXPECT_NE(t.id, 111) << "the wait's timer is stopped";
+    main_loop_turn();
+    EXPECT_EQ(attempts(), 1) << "the due check at the first tick after the wait";
+    for (int tick = 19; tick <= 22; ++tick) main_loop_turn();
+    EXPECT_EQ(attempts(), 1) << "and only once";
 }
 
 TEST_F(SupervisionTest, ProbeKeepsALiveServerAndDropsASilentOneThenReconnectsAtOnce) {
-    struct {
-        const char* what;
-        bool answers;
-        const char* box;
-        std::vector<std::string> received;  // per connection, in order
-    } cases[] = {
-        {"answers", true, "1", {"get all\r\nget warning\r\n"}},
-        {"silent", false, "1", {"get all\r\nget warning\r\n", "get all\r\n"}},
-        {"box unchecked: no check at all", true, "0", {"get all\r\n"}},
-    };
-    for (const auto& c : cases) {
-        SCOPED_TRACE(c.what);
-        headless::reset();
-        // Greets every client and answers "get warning" only when told to.
-        loopback::ScriptedServer server({.script = {{0, GREETING}},
+    for (bool answers : {true, false}) {
+        SCOPED_TRACE(answers ? "answers" : "silent");
+        loopback::ScriptedServer server({.script = {{0, loopback::GREETING}},
                                          .listen_ms = -1,
                                          .every_client = true,
                                          .answer = [&](const std::string& line, loopback::Peer& client) {
-                                             if (c.answers && line == "get warning")
+                                             if (answers && line == "get warning")
                                                  client.send("warning: 0\r\nVYX>");
                                          }});
-        start_with(c.box, "5", server.port());
+        start_with("1", "5", server.port());
         connect_server();
         ASSERT_EQ(state.connected, 1);
         const int first = state.connection;
         const auto t0 = loopback::Clock::now();
-        attempt_times(c.box[0] == '1' ? 15 : 60);  // one check, at 15 s, when the box is checked
+        while (seconds_clock() - start_s_ < 15) main_loop_turn();  // the check is due at 15 s
         const long long took = loopback::ms_since(t0);
         EXPECT_EQ(state.connected, 1);
-        EXPECT_EQ(state.connection == first, c.answers);
-        loopback::wait_until([&] { return server.received_so_far() == c.received; });
-        EXPECT_EQ(server.received_so_far(), c.received);
-        // A silent server holds the check for the whole 2730 ms, and only once.
-        if (c.box[0] == '1') {
-            EXPECT_TRUE(c.answers ? took < 2000 : took >= 2730) << took;
-            EXPECT_LT(took, 5000);
-        }
+        EXPECT_EQ(state.connection == first, answers);
+        std::vector<std::string> received = {"get all\r\nget warning\r\n"};  // per connection
+        if (!answers) received.push_back("get all\r\n");
+        loopback::wait_until([&] { return server.received_so_far() == received; });
+        EXPECT_EQ(server.received_so_far(), received);
+        // A silent server holds the check for the whole 30 + 60 + ... + 390 ms.
+        EXPECT_TRUE(answers ? took < 2000 : took >= 2730 && took < 5000) << took;
         release_everything();
     }
-}
-
-TEST_F(SupervisionTest, SilentSimulatorIsDroppedAfterTheLongestWait) {
-    simproc::Sim sim({"--fault", "silent", "--quiet"});
-    ASSERT_TRUE(sim.listening());
-    start_with("0", "15", sim.port());
-    connect_server();
-    ASSERT_EQ(state.connected, 1);
-    const auto before = loopback::Clock::now();
-    EXPECT_EQ(await_any_answer(12), 0);
-    const long long took = loopback::ms_since(before);
-    EXPECT_GE(took, 2729) << "13 polls after 30, 60, ... 390 ms";
-    EXPECT_LT(took, 2730 + 1000);
 }
 
 }  // namespace
