@@ -1,6 +1,5 @@
 // A started program already connected, as after a greeting, to a real
-// loopback peer the test plays the server with. The greeting itself is
-// tested on its own.
+// loopback peer the test plays the server with.
 #pragma once
 
 #include <string>
@@ -13,6 +12,10 @@ class ConnectedTest : public StartedTest {
    protected:
     void SetUp() override {
         StartedTest::SetUp();
+        open_link();
+    }
+    // A new connection; peer_ is its far end.
+    void open_link() {
         state.connection = open_connection("127.0.0.1", listener_.port());
         ASSERT_GT(state.connection, 0);
         peer_ = listener_.accept();

@@ -3,13 +3,8 @@
 // handed to answer, until it closes, listen_ms pass or the server is stopped.
 #pragma once
 
-#include <algorithm>
 #include <atomic>
-#include <functional>
 #include <mutex>
-#include <string>
-#include <thread>
-#include <utility>
 #include <vector>
 
 #include "tests/unit/loopback_peer.h"
@@ -31,77 +26,64 @@ class ScriptedServer {
     };
 
     // Listens on a free port of its own.
-    explicit ScriptedServer(Plan plan) : plan_(std::move(plan)) {
-        thread_ = std::thread([this] {
-            do {
-                Peer client = listener_.accept(plan_.every_client ? 50 : plan_.accept_ms);
-                if (client.valid()) serve(client);
-            } while (plan_.every_client && !stop_);
-        });
-    }
+    explicit ScriptedServer(Plan plan) : plan_(std::move(plan)), thread_([this] { accept_clients(); }) {}
     // Plays the server on a connection the test already holds.
-    ScriptedServer(Peer& client, Plan plan) : plan_(std::move(plan)) {
-        thread_ = std::thread([this, &client] { serve(client); });
-    }
+    ScriptedServer(Peer& client, Plan plan)
+        : plan_(std::move(plan)), thread_([this, &client] { serve(client); }) {}
     ~ScriptedServer() { stop(); }
-    ScriptedServer(const ScriptedServer&) = delete;
-    ScriptedServer& operator=(const ScriptedServer&) = delete;
 
     int port() const { return listener_.port(); }
-    // Waits for a server that ends by itself: one client, listened to for a while.
-    void finish() {
-        if (thread_.joinable()) thread_.join();
-    }
     void stop() {
         stop_ = true;
-        finish();
+        if (thread_.joinable()) thread_.join();
     }
-    bool accepted() {
-        finish();
-        return !received_.empty();
-    }
-    // What the one client sent, once the server is done with it.
+    // These two wait for a server that ends by itself: one client, listened to for a while.
+    bool accepted() { return received(), !received_.empty(); }
     std::string received() {
-        finish();
+        if (thread_.joinable()) thread_.join();
         return received_.empty() ? "" : received_.front();
     }
     // What each client has sent so far, in the order they came.
     std::vector<std::string> received_so_far() {
-        std::lock_guard<std::mutex> lock(mutex_);
+        std::lock_guard lock(mutex_);
         return received_;
     }
     std::vector<std::string> lines() {
-        std::lock_guard<std::mutex> lock(mutex_);
+        std::lock_guard lock(mutex_);
         return lines_;
     }
 
    private:
-    void serve(Peer& client) {
-        std::size_t index;
-        {
-            std::lock_guard<std::mutex> lock(mutex_);
-            index = received_.size();
-            received_.emplace_back();
+    // In short waits, so that a stop is noticed soon.
+    void accept_clients() {
+        for (const auto start = Clock::now();
+             !stop_ && (plan_.every_client || ms_since(start) < plan_.accept_ms);) {
+            Peer client = listener_.accept(20);
+            if (client.valid()) serve(client);
+            if (client.valid() && !plan_.every_client) return;
         }
+    }
+    void serve(Peer& client) {
+        std::unique_lock lock(mutex_);
+        received_.emplace_back();
+        lock.unlock();
         for (const auto& [pause_ms, bytes] : plan_.script) {
             std::this_thread::sleep_for(std::chrono::milliseconds(pause_ms));
             client.send(bytes);
         }
-        const auto start = Clock::now();
-        std::string pending;
-        while (!stop_) {
-            // Short waits, so that a stop is noticed soon.
+        std::string got, line;
+        for (const auto start = Clock::now(); !stop_; got.clear()) {
             const long long wait = plan_.listen_ms < 0 ? 5 : std::min(5LL, plan_.listen_ms - ms_since(start));
-            std::string got;
-            if (wait <= 0 || client.read_some(got, static_cast<int>(wait)) < 0) return;
-            pending += got;
-            std::lock_guard<std::mutex> lock(mutex_);
-            received_[index] += got;
-            for (std::size_t end; (end = pending.find("\r\n")) != std::string::npos;
-                 pending.erase(0, end + 2)) {
-                lines_.push_back(pending.substr(0, end));
-                if (plan_.answer) plan_.answer(lines_.back(), client);
-            }
+            if (wait <= 0 || client.read_some(got, static_cast<int>(wait)) < 0) break;
+            lock.lock();
+            received_.back() += got;
+            for (char byte : got)
+                if ((line += byte).ends_with("\r\n")) {
+                    lines_.push_back(line.substr(0, line.size() - 2));
+                    line.clear();
+                    if (plan_.answer) plan_.answer(lines_.back(), client);
+                }
+            lock.unlock();
         }
     }
 
