@@ -103,15 +103,13 @@ def wine_pid(exe_name: str) -> int:
 
 
 def unescape(text: str) -> str:
-    """Undoes the inspector's escaping of answers (\\\\, \\r, \\n, \\t, \\xNN)."""
-    plain = {"r": "\r", "n": "\n", "t": "\t"}
-    return re.sub(r"\\(x[0-9a-fA-F]{2}|.)",
-                  lambda m: chr(int(m[1][1:], 16)) if len(m[1]) == 3 else plain.get(m[1], m[1]), text)
+    """Undoes the inspector's escaping: a backslash and every control byte come as \\xNN."""
+    return re.sub(r"\\x([0-9a-fA-F]{2})", lambda m: chr(int(m[1], 16)), text)
 
 
 def escape(text: str) -> str:
     """Escapes a text for an inspector command line."""
-    return text.replace("\\", "\\\\").replace("\r", "\\r").replace("\n", "\\n").replace("\t", "\\t")
+    return re.sub(r"[\\\x00-\x1f\x7f]", lambda m: f"\\x{ord(m[0]):02x}", text)
 
 
 def parse_fields(line: str) -> dict[str, str]:

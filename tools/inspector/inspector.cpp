@@ -6,8 +6,8 @@
 // closed by a line `end`.
 //
 // Every answer starts with "ok" or "error". Texts in answers are escaped so they stay on
-// one line: backslash as \\, CR as \r, LF as \n, tab as \t, other control bytes as \xNN.
-// The same escapes are understood in the TEXT of `settext` and the TITLE of `find`.
+// one line: a backslash and every control byte as \xNN (CR as \x0d, say). The same escapes
+// are understood in the TEXT of `settext` and the TITLE of `find`.
 //
 // Commands (ID is a control id, decimal or 0x hex; timeouts in milliseconds):
 //   ping                      ok
@@ -76,20 +76,13 @@ void reply(const std::string& line) {
     std::fflush(stdout);
 }
 
-constexpr char kEscapes[] = "\\\\\rr\nn\tt";  // pairs: byte, letter after the backslash
-
+// A backslash and every control byte travel as \xNN, so a text stays on one line.
 std::string escape(const std::string& s) {
     std::string out;
     for (unsigned char c : s) {
-        if (const char* e = c ? std::strchr(kEscapes, c) : nullptr; e && (e - kEscapes) % 2 == 0) {
-            out += {'\\', e[1]};
-        } else if (c < 0x20 || c == 0x7f) {
-            char buf[8];
-            std::snprintf(buf, sizeof buf, "\\x%02x", c);
-            out += buf;
-        } else {
-            out += static_cast<char>(c);
-        }
+        char buf[8];
+        std::snprintf(buf, sizeof buf, c < 0x20 || c == 0x7f || c == '\\' ? "\\x%02x" : "%c", c);
+        out += buf;
     }
     return out;
 }
@@ -97,15 +90,11 @@ std::string escape(const std::string& s) {
 std::string unescape(const std::string& s) {
     std::string out;
     for (size_t i = 0; i < s.size(); ++i) {
-        if (s[i] != '\\' || i + 1 == s.size()) {
-            out += s[i];
-        } else if (s[++i] == 'x' && i + 2 < s.size() && std::isxdigit(s[i + 1]) && std::isxdigit(s[i + 2])) {
-            out += static_cast<char>(std::strtol(s.substr(i + 1, 2).c_str(), nullptr, 16));
-            i += 2;
-        } else {
-            const char* e = std::strchr(kEscapes + 1, s[i]);
-            out += e && (e - kEscapes) % 2 == 1 ? e[-1] : s[i];
-        }
+        const bool coded = s[i] == '\\' && i + 3 < s.size() && s[i + 1] == 'x' &&
+                           std::isxdigit(static_cast<unsigned char>(s[i + 2])) &&
+                           std::isxdigit(static_cast<unsigned char>(s[i + 3]));
+        out += coded ? static_cast<char>(std::strtol(s.substr(i + 2, 2).c_str(), nullptr, 16)) : s[i];
+        if (coded) i += 3;
     }
     return out;
 }
