@@ -26,6 +26,7 @@ BUILD = REPO / "build" / "windows"
 def pytest_addoption(parser: pytest.Parser) -> None:
     g = parser.getgroup("vyx")
     g.addoption("--display", help="use this X display instead of a private Xvfb")
+    g.addoption("--exe", type=Path, default=BUILD / "vyx_client.exe", help="the client to test (an older build, say)")
     g.addoption("--screenshot", nargs="?", const=REPO / "docs" / "screenshot-main.png", type=Path,
                 help="after the tests, save the main window to this PNG")
     g.addoption("--keep", action="store_true", help="keep the temporary folder with working dirs and logs")
@@ -41,7 +42,7 @@ def pytest_configure(config: pytest.Config) -> None:
 def session(request: pytest.FixtureRequest):
     o = request.config.option
     prefix = Path(os.environ.get("VYX_WINEPREFIX", REPO / "build" / "wineprefix"))
-    s = Session(Options(exe=BUILD / "vyx_client.exe", inspector=BUILD / "vyx_inspect.exe", prefix=prefix,
+    s = Session(Options(exe=o.exe.resolve(), inspector=BUILD / "vyx_inspect.exe", prefix=prefix,
                         display=o.display, keep=o.keep, trace=o.trace_inspector))
     try:
         s.start()
