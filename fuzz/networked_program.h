@@ -1,9 +1,5 @@
-// What the fuzz targets that talk over a real loopback connection share: a
-// headless program with its main window built and the network started, in a
-// scratch working directory, and a check that stops the run on a broken rule.
+// A check that stops the run on a broken rule; a headless program, window and network up, in a scratch dir.
 #pragma once
-
-#include <unistd.h>
 
 #include <cstdlib>
 
@@ -19,19 +15,22 @@ inline void check(bool ok) {
     if (!ok) std::abort();
 }
 
-// Once per process; returns the listener the program connects to.
-inline loopback::Listener& networked_program() {
+// Connects the program over real loopback, as after a greeting; the server's end.
+inline loopback::Peer connect_program() {
     static loopback::Listener* listener = [] {
         char dir[] = "/tmp/vyx_fuzz_XXXXXX";
         check(::mkdtemp(dir) != nullptr && ::chdir(dir) == 0);  // files the program writes land there
         platform_init();
         state.line_break = "\r\n";
-        check(build_main_window() == 1);
+        check(build_main_window() == 1 && net_start() == 1);
         state.window_shown = 1;
-        check(net_start() == 1);
         return new loopback::Listener;
     }();
-    return *listener;
+    state.connection = open_connection("127.0.0.1", listener->port());
+    loopback::Peer peer = listener->accept();
+    check(state.connection > 0 && peer.valid());
+    state.connected = 1;
+    return peer;
 }
 
 }  // namespace fuzz

@@ -1,85 +1,53 @@
-// The log transfer against a real loopback peer: framing, slow and broken
-// senders, loading in blocks, the size line, the error lines, the viewer
-// window and the delete dialogue.
+// The log transfer against a real loopback peer, the viewer and its buttons.
 #include "monitor/logfile.h"
 
 #include <atomic>
-#include <thread>
-#include <vector>
 
 #include "monitor/file_transfer.h"
 #include "tests/unit/connected_fixture.h"
-#include "ui/status.h"
 
 namespace {
 
+namespace fs = std::filesystem;
+using namespace std::chrono_literals;
+using Ints = std::vector<int>;
+using LogFileTest = ConnectedTest;
+
 std::string frame_with_length(std::int32_t length, const std::string& content) {
-    std::string bytes(FILE_MARKER, FILE_MARKER_SIZE);
-    const auto u = static_cast<std::uint32_t>(length);
-    for (int shift = 0; shift < 32; shift += 8) bytes += static_cast<char>((u >> shift) & 0xFF);
+    std::string bytes = "QXMGSFLE";
+    for (int shift = 0; shift < 32; shift += 8) bytes += static_cast<char>(std::uint32_t(length) >> shift);
     return bytes + content;
 }
-std::string frame(const std::string& content) {
-    return frame_with_length(static_cast<std::int32_t>(content.size()), content);
-}
+std::string frame(const std::string& content) { return frame_with_length(std::ssize(content), content); }
 
-std::string numbered_lines(int count, const char* end = "\n") {
+// "line <from>" to "line <to>", each ended by CR LF, the last by last_end.
+std::string lines(int from, int to, const char* last_end = "\r\n") {
     std::string text;
-    for (int i = 1; i <= count; ++i) text += "line " + std::to_string(i) + end;
+    for (int i = from; i <= to; ++i) text += "line " + std::to_string(i) + (i < to ? "\r\n" : last_end);
     return text;
 }
 
-class LogFileTest : public ConnectedTest {
-   protected:
-    static std::string editor() { return get_control_text(ID_LOG_TEXT); }
-    static const std::vector<std::string>& pieces() { return headless::find_control(ID_LOG_TEXT)->appended; }
-};
-
-// ---- receive_file -----------------------------------------------------------
-
-struct ReceiveRow {
-    const char* name;
-    std::vector<std::string> sends;  // sent 30 ms apart
-    bool close_after;
-    int result;
-    std::string file;
-    std::string left;  // what the reception must leave on the wire for the data handler
-};
+// Close, Refresh, Delete: enabled or not.
+Ints buttons() { return {control_enabled(61), control_enabled(62), control_enabled(63)}; }
 
 TEST_F(LogFileTest, ReceiveFileTakesTheFrameOffTheWireAndOnlyTheFrame) {
-    const std::string big(50000, 'x');
-    const std::string whole = frame("abc\r\n");
-    const std::string oversized(MAX_FILE_LENGTH + 1, 'y');
-    const ReceiveRow rows[] = {
-        {"whole, then an answer", {whole + "md_bitdn:1\r\nVYX>"}, false, 1, "abc\r\n", "md_bitdn:1\r\nVYX>"},
-        {"header in pieces",
-         {whole.substr(0, 5), whole.substr(5, 5), whole.substr(10)},
-         false,
-         1,
-         "abc\r\n",
-         ""},
-        {"content in pieces",
-         {frame("0123456789").substr(0, 15), frame("0123456789").substr(15) + "next"},
-         false,
-         1,
-         "0123456789",
-         "next"},
-        {"more than one read buffer", {frame(big)}, false, 1, big, ""},
-        {"nothing announced", {frame("") + "next"}, false, 0, "", "next"},
-        // Of a negative length nothing can be taken; the bytes go on as text.
-        {"negative length", {frame_with_length(-5, "abcde")}, false, 0, "", "abcde"},
-        {"too large: taken whole and dropped", {frame(oversized) + "next"}, false, 0, "", "next"},
-        {"sender closes halfway", {frame_with_length(100, "abc")}, true, 0, "abc", ""},
-        {"sender closes inside the header", {whole.substr(0, 10)}, true, 0, "", ""},
+    const std::string abc = frame("abc\r\n"), CLOSE;
+    const struct {
+        const char* name;
+        std::vector<std::string> sends;  // 30 ms apart; CLOSE closes
+        int result;
+        std::string file, left;  // left: what stays on the wire for the data handler
+    } rows[] = {
+        {"header in pieces", {abc.substr(0, 5), abc.substr(5, 5), abc.substr(10) + "ok"}, 1, "abc\r\n", "ok"},
+        {"too large: dropped", {frame(std::string((16 << 20) + 1, 'y')) + "next"}, 0, "", "next"},
+        {"sender closes halfway", {frame_with_length(100, "abc"), CLOSE}, 0, "abc", ""},
+        {"sender closes inside the header", {abc.substr(0, 10), CLOSE}, 0, "", ""},
     };
-    for (const ReceiveRow& row : rows) {
+    for (const auto& row : rows) {
         SCOPED_TRACE(row.name);
         std::thread sender([&] {
-            for (const std::string& s : row.sends) {
-                peer_.send(s);
-                std::this_thread::sleep_for(std::chrono::milliseconds(30));
-            }
-            if (row.close_after) peer_.close();
+            for (const std::string& s : row.sends)
+                s.empty() ? peer_.close() : void(peer_.send(s)), std::this_thread::sleep_for(30ms);
         });
         const auto start = loopback::Clock::now();
         EXPECT_EQ(receive_file(state.connection, TEMP_FILE_NAME), row.result);
@@ -87,234 +55,177 @@ TEST_F(LogFileTest, ReceiveFileTakesTheFrameOffTheWireAndOnlyTheFrame) {
         sender.join();
         EXPECT_EQ(read_file(TEMP_FILE_NAME), row.file);
         std::string left;
-        loopback::wait_until([&] { return left.size() >= row.left.size(); }, 500);
+        loopback::wait_until([&] { return bytes_waiting(state.connection) >= std::ssize(row.left); }, 500);
         while (bytes_waiting(state.connection) > 0) left += read_available_text(state.connection, 4096);
         EXPECT_EQ(left, row.left);
-        if (row.close_after) {
-            close_connection(state.connection);
-            state.connection = open_connection("127.0.0.1", listener_.port());
-            peer_ = listener_.accept();
-            watch_connection(state.connection);
-        }
+        if (peer_.valid()) continue;
+        close_connection(state.connection);
+        state.connection = open_connection("127.0.0.1", listener_.port());
+        peer_ = listener_.accept();
+        watch_connection(state.connection);
     }
 }
 
-// A peer that keeps sending, but too slowly, cannot hold the window: the
-// reception ends some seconds after bytes stop, or when the average rate
-// has fallen too low, whichever comes first.
+// Silence or a too slow average rate ends a reception; both run at once, on connections of their own.
 TEST_F(LogFileTest, SlowSendersEndTheReceptionInBoundedTime) {
+    const int dripped = open_connection("127.0.0.1", listener_.port());
+    loopback::Peer dripper = listener_.accept();
+    std::atomic<bool> done = false;
+    std::thread senders([&] {
+        dripper.send(frame_with_length(1 << 24, ""));
+        peer_.send(frame_with_length(1 << 24, std::string(1 << 20, 'a')));  // then nothing
+        for (int i = 0; i < 40 && !done; ++i) std::this_thread::sleep_for(1s), dripper.send("b");
+    });
+    long long ms[2];
+    auto timed = [&ms](int connection, int i) {
+        const auto start = loopback::Clock::now();
+        EXPECT_EQ(receive_file(connection, i ? "dripped" : "quick"), 0) << i;
+        ms[i] = loopback::ms_since(start);
+    };
+    std::thread other(timed, dripped, 1);
+    timed(state.connection, 0);
+    other.join();
+    done = true;
+    senders.join();
+    close_connection(dripped);
+    for (long long waited : ms) EXPECT_TRUE(waited > 9000 && waited < 20000) << waited;
+}
+
+// The editor ("|" where an append began), labels, file, buttons; the answer behind still gets through.
+TEST_F(LogFileTest, ArrivalIsShownInBlocksOrAsItsErrorLine) {
+    // Under the file's name: what the reception made; a directory; later a link to nowhere or a directory.
+    enum Stand { MADE, DIR_FIRST, LINK_LATER, DIR_LATER };
+    const std::string a64k(65535, 'a'), error = "ERROR - 'vyx_tmp' file cannot be ", x = frame("x\n"),
+                                        fresh = "please wait .....|\r\n" + error;
     const struct {
         const char* name;
-        std::string first;  // sent at once after the header
-        int trickle_ms;     // then one byte this often, 0 for none
-        long long ends_after_ms;
+        std::string sent;
+        Stand stand;
+        std::string editor;
+        long long lines;  // in the size line, -1: not looked at
+        bool name_taken;  // afterwards
     } rows[] = {
-        {"a quick megabyte, then silence", std::string(1 << 20, 'a'), 0, RECEIVE_IDLE_TIMEOUT_MS},
-        {"a byte every 1.5 s", "", 1500, RECEIVE_GRACE_MS},
+        {"no final line break", frame("a\r\nb"), MADE, "|a\r\nb\r\n", 2, false},
+        {"negative, under the last log", frame_with_length(-1, ""), MADE,
+         "|a\r\nb\r\n|\r\n" + error + "received.", -1, true},
+        {"LF, zero byte, lone CR", frame(std::string("a\nb\0c\rd\r\re\r\n", 12)), MADE,
+         "|a\r\nb\r\nc\r\nd\r\n\r\ne\r\n", 6, false},
+        {"CR LF across reads", frame(a64k + "\r\nb"), MADE, "|" + a64k + "\r\nb\r\n", 2, false},
+        {"1499 lines: a 1500th, empty", frame(lines(1, 1499)), MADE, "|" + lines(1, 1499), 1500, false},
+        {"exactly one block", frame(lines(1, 1500)), MADE, "|" + lines(1, 1500, ""), 1500, false},
+        {"3001 lines", frame(lines(1, 3001)), MADE,
+         "|" + lines(1, 1500, "") + "|\r\n" + lines(1501, 3000, "") + "|\r\nline 3001\r\n", 3001, false},
+        {"nothing announced", frame(""), MADE, fresh + "received.", -1, true},
+        {"cannot be stored", x, DIR_FIRST, fresh + "received.", -1, true},
+        {"cannot be opened", x, LINK_LATER, fresh + "opened.", -1, false},
+        {"cannot be deleted", x, DIR_LATER, "|" + error + "deleted.", -1, true},
     };
     for (const auto& row : rows) {
         SCOPED_TRACE(row.name);
-        std::atomic<bool> done = false;
-        std::thread sender([&] {
-            peer_.send(frame_with_length(1 << 24, row.first));
-            while (row.trickle_ms && !done) {
-                std::this_thread::sleep_for(std::chrono::milliseconds(row.trickle_ms));
-                if (!done) peer_.send("b");
-            }
+        if (row.editor.starts_with(fresh)) close_log_viewer();
+        state.md_bitdn = 0;
+        fs::remove_all(TEMP_FILE_NAME);
+        if (row.stand == DIR_FIRST) fs::create_directory(TEMP_FILE_NAME);
+        // The header first; the rest once the reception has made the file.
+        ASSERT_TRUE(peer_.send(row.sent.substr(0, 12)));
+        std::thread rest([&] {
+            loopback::wait_until([] { return fs::exists(TEMP_FILE_NAME); });
+            if (row.stand >= LINK_LATER) fs::remove(TEMP_FILE_NAME);
+            if (row.stand == LINK_LATER) fs::create_symlink("nowhere", TEMP_FILE_NAME);
+            if (row.stand == DIR_LATER) fs::create_directory(TEMP_FILE_NAME);
+            peer_.send(row.sent.substr(12) + "md_bitdn:4711\r\nVYX>");
         });
-        std::this_thread::sleep_for(std::chrono::milliseconds(200));  // the quick part is there
-        const auto start = loopback::Clock::now();
-        EXPECT_EQ(receive_file(state.connection, TEMP_FILE_NAME), 0);
-        const long long waited = loopback::ms_since(start);
-        done = true;
-        sender.join();
-        EXPECT_GE(waited, row.ends_after_ms - 1000);
-        EXPECT_LT(waited, row.ends_after_ms + 3000);
-    }
-}
-
-// ---- loading into the viewer ------------------------------------------------
-
-struct LoadRow {
-    const char* name;
-    std::string file;
-    std::vector<std::string> pieces;  // what the editor received, in order
-    long long lines;                  // as the size line reports them
-};
-
-std::string shown_lines(int from, int to, bool last_break) {
-    std::string text;
-    for (int i = from; i <= to; ++i)
-        text += "line " + std::to_string(i) + (i < to || last_break ? "\r\n" : "");
-    return text;
-}
-
-TEST_F(LogFileTest, LogIsShownInBlocksOfLinesWithItsSize) {
-    const LoadRow rows[] = {
-        {"final line break", "a\nb\r\n", {"a\r\nb\r\n"}, 2},
-        {"no final line break", "a\r\nb", {"a\r\nb\r\n"}, 2},
-        {"lone CR splits", "a\rb\r\rc", {"a\r\nb\r\n\r\nc\r\n"}, 4},
-        {"zero byte ends a line", std::string("a\0b\n", 4), {"a\r\nb\r\n"}, 2},
-        // The file is read in pieces of 64 KiB: a CR LF across two pieces is one line end.
-        {"CR LF across a read",
-         std::string(65535, 'a') + "\r\nb",
-         {std::string(65535, 'a') + "\r\nb\r\n"},
-         2},
-        {"1499 lines read a 1500th, empty", numbered_lines(1499), {shown_lines(1, 1499, true)}, 1500},
-        {"exactly one block", numbered_lines(1500), {shown_lines(1, 1500, false)}, 1500},
-        {"3001 lines",
-         numbered_lines(3001, "\r\n"),
-         {shown_lines(1, 1500, false), "\r\n" + shown_lines(1501, 3000, false), "\r\nline 3001\r\n"},
-         3001},
-    };
-    for (const LoadRow& row : rows) {
-        SCOPED_TRACE(row.name);
-        server_says(frame(row.file));
-        EXPECT_EQ(pieces(), row.pieces);
-        EXPECT_EQ(get_control_text(64), log_size_line(static_cast<long long>(row.file.size()), row.lines));
-        EXPECT_EQ(get_control_text(65), "");
-        EXPECT_FALSE(std::filesystem::exists(TEMP_FILE_NAME)) << "temporary file left behind";
-        for (int id : {ID_LOG_CLOSE, ID_LOG_REFRESH, ID_LOG_DELETE}) EXPECT_EQ(control_enabled(id), 1) << id;
+        server_says("");
+        rest.join();
+        const headless::Control* text = headless::find_control(ID_LOG_TEXT);
+        std::string shown = text->text;
+        for (const std::string& piece : text->appended) shown.resize(shown.size() - piece.size());
+        for (const std::string& piece : text->appended) shown += piece.empty() ? "" : "|" + piece;
+        EXPECT_EQ(shown, row.editor);
+        if (row.lines >= 0) {
+            EXPECT_EQ(get_control_text(ID_LOG_SIZE), log_size_line(std::ssize(row.sent) - 12, row.lines));
+        }
+        EXPECT_EQ(get_control_text(ID_LOG_LOADING), "") << "the loading text goes once loaded";
+        EXPECT_EQ(fs::exists(fs::symlink_status(TEMP_FILE_NAME)), row.name_taken);
+        EXPECT_EQ(buttons(), (Ints{1, 1, 1}));
+        EXPECT_EQ(headless::live_windows(), 2) << "one viewer, reloaded in place";
+        server_says("");
+        EXPECT_EQ(state.md_bitdn, 4711);
     }
 }
 
 TEST_F(LogFileTest, SizeLineHasFixedWidthFieldsThatCutLongNumbers) {
-    const struct {
-        long long bytes, lines;
-        const char* text;
-    } rows[] = {
-        {12345, 321, "logfile size:   12345 bytes     321 lines"},
-        {0, 0, "logfile size:       0 bytes       0 lines"},
-        {12345678, 1234567, "logfile size:12345678 bytes 1234567 lines"},
-        {123456789, 12345678, "logfile size:12345678 bytes 1234567 lines"},
-    };
-    for (const auto& row : rows) EXPECT_EQ(log_size_line(row.bytes, row.lines), row.text);
+    EXPECT_EQ(log_size_line(12345, 321), "logfile size:   12345 bytes     321 lines");
+    EXPECT_EQ(log_size_line(12345678, 1234567), "logfile size:12345678 bytes 1234567 lines");
+    EXPECT_EQ(log_size_line(123456789, 12345678), "logfile size:12345678 bytes 1234567 lines");
 }
-
-TEST_F(LogFileTest, FailedTransferAppendsTheErrorLineUnderWhatIsShown) {
-    const std::string error = "ERROR - 'vyx_tmp' file cannot be received.";
-    server_says(frame(""));
-    EXPECT_EQ(editor(), "please wait .....\r\n" + error);
-    EXPECT_TRUE(std::filesystem::exists(TEMP_FILE_NAME)) << "an empty temporary file stays";
-    for (int id : {ID_LOG_CLOSE, ID_LOG_REFRESH, ID_LOG_DELETE}) EXPECT_EQ(control_enabled(id), 1) << id;
-
-    server_says(frame("old\n"));
-    server_says(frame_with_length(-1, ""));
-    EXPECT_EQ(editor(), "old\r\n\r\n" + error);
-}
-
-TEST_F(LogFileTest, TransferThatCannotBeStoredIsTakenOffTheWireOnce) {
-    std::filesystem::create_directory(TEMP_FILE_NAME);  // "vyx_tmp" cannot be created
-    server_says(frame("x\n") + "md_bitdn:4711\r\nVYX>");
-    headless::push(0, MAIN_WINDOW);
-    main_loop_turn();
-    EXPECT_EQ(editor(), "please wait .....\r\nERROR - 'vyx_tmp' file cannot be received.");
-    EXPECT_EQ(state.md_bitdn, 4711) << "the answer behind the transfer is shown";
-}
-
-// ---- the window -------------------------------------------------------------
 
 TEST_F(LogFileTest, FirstArrivalBuildsTheViewer) {
     state.systray_icon_prefix = "Modem am Dach";
     server_says(frame("x\n"));
-    ASSERT_EQ(state.log_window_open, 1);
     const headless::Window& w = headless::world().windows.at(LOG_WINDOW);
     EXPECT_EQ(w.title, "VYXlog.txt");
-    EXPECT_EQ(w.client_w, 701);
-    EXPECT_EQ(w.client_h, 560);
-    EXPECT_FALSE(w.minimize_box);
-    EXPECT_TRUE(w.visible);
-    const struct {
-        int id;
-        ControlKind kind;
-        int x, y, w, h, font, flags;
-    } rows[] = {
-        {60, KIND_RICHEDIT, 0, 0, 700, 510, state.fonts[FONT_SANS_8], 0},
-        {61, KIND_BUTTON, 600, 525, 90, 25, state.fonts[FONT_SANS_8], 0},
-        {62, KIND_BUTTON, 10, 525, 90, 25, state.fonts[FONT_SANS_8], 0},
-        {63, KIND_BUTTON, 125, 525, 65, 25, state.fonts[FONT_SANS_8], 0},
-        {64, KIND_LABEL, 260, 536, 260, 10, state.fonts[FONT_TERMINAL_6], 0},
-        {65, KIND_LABEL, 235, 547, 300, 11, state.fonts[FONT_TERMINAL_6], CTL_ALIGN_CENTRE},
-        {66, KIND_LABEL, 258, 518, 265, 12, state.fonts[FONT_ARIAL_8_BOLD], CTL_ALIGN_CENTRE},
+    EXPECT_EQ((Ints{state.log_window_open, w.client_w, w.client_h, w.minimize_box, w.visible}),
+              (Ints{1, 701, 560, false, true}));
+    const int sans = state.fonts[FONT_SANS_8], term = state.fonts[FONT_TERMINAL_6], C = CTL_ALIGN_CENTRE;
+    const Ints rows[] = {
+        // window, id, kind, x, y, w, h, font, flags
+        {1, 60, KIND_RICHEDIT, 0, 0, 700, 510, sans, 0},
+        {1, 61, KIND_BUTTON, 600, 525, 90, 25, sans, 0},
+        {1, 62, KIND_BUTTON, 10, 525, 90, 25, sans, 0},
+        {1, 63, KIND_BUTTON, 125, 525, 65, 25, sans, 0},
+        {1, 64, KIND_LABEL, 260, 536, 260, 10, term, 0},
+        {1, 65, KIND_LABEL, 235, 547, 300, 11, term, C},
+        {1, 66, KIND_LABEL, 258, 518, 265, 12, state.fonts[FONT_ARIAL_8_BOLD], C},
     };
-    for (const auto& row : rows) {
-        SCOPED_TRACE(row.id);
-        const headless::Control* c = headless::find_control(row.id);
-        ASSERT_NE(c, nullptr);
-        EXPECT_EQ(c->window, LOG_WINDOW);
-        EXPECT_EQ(c->kind, row.kind);
-        EXPECT_EQ((std::vector<int>{c->x, c->y, c->w, c->h, c->font, c->flags}),
-                  (std::vector<int>{row.x, row.y, row.w, row.h, row.font, row.flags}));
+    for (const Ints& row : rows) {
+        const headless::Control c =
+            headless::find_control(row[1]) ? *headless::find_control(row[1]) : headless::Control{};
+        EXPECT_EQ((Ints{c.window, c.id, c.kind, c.x, c.y, c.w, c.h, c.font, c.flags}), row);
     }
     const headless::Control* text = headless::find_control(ID_LOG_TEXT);
     EXPECT_EQ(text->tooltip, "copy selected text to clipboard with CTRL+C");
     EXPECT_EQ(text->background, 0xFFFFD8);
     EXPECT_EQ(get_control_text(66), "Modem am Dach");
-
-    server_says(frame("y\n"));
-    EXPECT_EQ(editor(), "y\r\n") << "a further arrival reloads in place";
-    EXPECT_EQ(headless::live_windows(), 2);
 }
 
-TEST_F(LogFileTest, ShowButtonStaysOffWhileTheViewerIsOpen) {
+// Refresh asks again; Close and a confirmed Delete close the viewer; without a connection the loop turns
+// Refresh and Delete off, and "show Logfile" comes back only with a connection and no config pending.
+TEST_F(LogFileTest, ViewerButtons) {
+    const std::string asked = "Delete VYXlog.txt on VYX-Server ?\r\n";
     const struct {
         const char* name;
-        int connected, pending, enabled_after_close;
+        int connected, pending, press, answer;
+        std::string box, sent;
+        int closed, show_log;
     } rows[] = {
-        {"connected", 1, 0, 1},
-        {"monitoring config pending", 1, 1, 0},
-        {"disconnected", 0, 0, 0},
+        {"refresh", 1, 0, ID_LOG_REFRESH, MB_ANSWER_OK, "", "get logfile\r\n", 0, 0},
+        {"close", 1, 0, ID_LOG_CLOSE, MB_ANSWER_OK, "", "", 1, 1},
+        {"close, config pending", 1, 1, ID_LOG_CLOSE, MB_ANSWER_OK, "", "", 1, 0},
+        {"close, disconnected", 0, 0, ID_LOG_CLOSE, MB_ANSWER_OK, "", "", 1, 0},
+        {"delete, ok", 1, 0, ID_LOG_DELETE, MB_ANSWER_OK, asked, "modify logfile action delete\r\n", 1, 1},
+        {"delete, cancel", 1, 0, ID_LOG_DELETE, MB_ANSWER_CANCEL, asked, "", 0, 0},
+        {"delete, disconnected", 0, 0, ID_LOG_DELETE, MB_ANSWER_OK, "", "", 0, 0},
+        {"delete, config pending", 1, 1, ID_LOG_DELETE, MB_ANSWER_OK, "", "", 0, 0},
     };
     for (const auto& row : rows) {
         SCOPED_TRACE(row.name);
-        state.connected = 1;
-        state.auto_config_pending = 0;
+        state.connected = 1, state.auto_config_pending = 0;
         server_says(frame("x\n"));
-        enable_action_controls(1);
-        EXPECT_EQ(control_enabled(ID_SHOW_LOG), 0);
-        state.connected = row.connected;
-        state.auto_config_pending = row.pending;
-        headless::push_control(ID_LOG_CLOSE);
+        enable_control(ID_SHOW_LOG, 0);
+        headless::world().message_boxes.clear(), headless::world().message_box_answers = {row.answer};
+        state.connected = row.connected, state.auto_config_pending = row.pending;
+        headless::push_control(row.press);
         drain();
-        EXPECT_EQ(state.log_window_open, 0);
-        EXPECT_EQ(window_exists(LOG_WINDOW), 0);
-        EXPECT_EQ(control_enabled(ID_SHOW_LOG), row.enabled_after_close);
-    }
-}
-
-// ---- delete -----------------------------------------------------------------
-
-TEST_F(LogFileTest, DeleteAsksAndSendsOnlyOnOk) {
-    const struct {
-        const char* name;
-        int connected, pending, answer;
-        bool asked, sent;
-    } rows[] = {
-        {"ok", 1, 0, MB_ANSWER_OK, true, true},
-        {"cancel", 1, 0, MB_ANSWER_CANCEL, true, false},
-        {"not connected", 0, 0, MB_ANSWER_OK, false, false},
-        {"config pending", 1, 1, MB_ANSWER_OK, false, false},
-    };
-    for (const auto& row : rows) {
-        SCOPED_TRACE(row.name);
-        state.connected = 1;
-        state.auto_config_pending = 0;
-        server_says(frame("x\n"));
-        headless::world().message_boxes.clear();
-        headless::world().message_box_answers = {row.answer};
-        state.connected = row.connected;
-        state.auto_config_pending = row.pending;
-        delete_server_log();
-        ASSERT_EQ(headless::world().message_boxes.size(), row.asked ? 1u : 0u);
-        if (row.asked) {
-            const headless::MessageBoxCall& box = headless::world().message_boxes[0];
-            EXPECT_EQ(box.window, LOG_WINDOW);
-            EXPECT_EQ(box.title, "VYX Client");
-            EXPECT_EQ(box.text, "Delete VYXlog.txt on VYX-Server ?\r\n");
-            EXPECT_EQ(box.buttons, MB_BUTTONS_OK_CANCEL);
-        }
-        EXPECT_EQ(peer_.read_for(100), row.sent ? "modify logfile action delete\r\n" : "");
-        EXPECT_EQ(state.log_window_open, row.sent ? 0 : 1);
+        std::string box;
+        for (const auto& b : headless::world().message_boxes)
+            if (b.window == LOG_WINDOW && b.title == "VYX Client" && b.buttons == MB_BUTTONS_OK_CANCEL)
+                box += b.text;
+        EXPECT_EQ(box, row.box);
+        EXPECT_EQ(peer_.read_for(100), row.sent);
+        EXPECT_EQ(window_exists(LOG_WINDOW) + state.log_window_open, row.closed ? 0 : 2);
+        EXPECT_EQ(control_enabled(ID_SHOW_LOG), row.show_log);
+        EXPECT_EQ(buttons(), (row.closed ? Ints{0, 0, 0} : Ints{1, row.connected, row.connected}));
         if (state.log_window_open == 1) close_log_viewer();
     }
 }
