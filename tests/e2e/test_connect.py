@@ -47,15 +47,15 @@ def test_a_failed_attempt_holds_its_notice_then_shows_not_connected(t: Check, fa
         t.each(NOT_CONNECTED, lambda id_, on: t.eq(c.enabled(id_), on, f"after {fault}: control {id_} enabled"))
 
 
-@pytest.mark.timeout_s(480)  # 500 round trips: about a minute, twice that on a loaded machine
+@pytest.mark.timeout_s(240)
 def test_status_changes_leave_no_handles_behind(t: Check) -> None:
     c = t.client(fresh=True)
     before = c.gui_objects()
-    for _ in range(500):  # each round trip re-creates the status picture and the tray icon
+    for _ in range(100):  # each round trip re-creates the status picture and the tray icon
         c.minimize()
         wait_for(lambda: c.info().get("visible") == "0", 10, "hidden")
         c.tray("lbuttondblclk")
         wait_for(lambda: c.info().get("visible") == "1", 10, "shown")
     after = c.gui_objects()
-    print(f"     GUI objects before {before}, after 1,000 updates {after}")
-    t.eq(after, before, "GDI and USER objects after 1,000 status updates")
+    print(f"     GUI objects before {before}, after 200 updates {after}")
+    t.eq(after, before, "GDI and USER objects after 200 status updates")
