@@ -9,7 +9,7 @@
 namespace win32 {
 namespace {
 
-HandleTable<HANDLE> g_files;
+HandleTable<HANDLE> g_files{[](const HANDLE& h) { CloseHandle(h); }};
 
 HANDLE file_of(int file) {
     HANDLE* h = g_files.get(file);
@@ -18,10 +18,7 @@ HANDLE file_of(int file) {
 
 }  // namespace
 
-void release_files() {
-    g_files.for_each([](int, HANDLE h) { CloseHandle(h); });
-    g_files.clear();
-}
+void release_files() { g_files.clear(); }
 
 }  // namespace win32
 
@@ -51,12 +48,7 @@ int file_write(int file, const char* data, int size) {
     return static_cast<int>(put);
 }
 
-void file_close(int file) {
-    HANDLE h = file_of(file);
-    if (h == INVALID_HANDLE_VALUE) return;
-    CloseHandle(h);
-    g_files.remove(file);
-}
+void file_close(int file) { g_files.remove(file); }
 
 long long file_size(int file) {
     LARGE_INTEGER size;

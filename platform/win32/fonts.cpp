@@ -10,7 +10,7 @@
 namespace win32 {
 namespace {
 
-HandleTable<HFONT> g_fonts;
+HandleTable<HFONT> g_fonts{[](const HFONT& f) { DeleteObject(f); }};
 
 }  // namespace
 
@@ -19,10 +19,7 @@ HFONT font_handle(int font) {
     return f ? *f : nullptr;
 }
 
-void release_fonts() {
-    g_fonts.for_each([](int, HFONT f) { DeleteObject(f); });
-    g_fonts.clear();
-}
+void release_fonts() { g_fonts.clear(); }
 
 }  // namespace win32
 
@@ -42,9 +39,4 @@ int create_font(const char* face, int height, int weight) {
     return f ? g_fonts.add(f) : 0;
 }
 
-void free_font(int font) {
-    if (HFONT f = font_handle(font)) {
-        DeleteObject(f);
-        g_fonts.remove(font);
-    }
-}
+void free_font(int font) { g_fonts.remove(font); }

@@ -1,6 +1,7 @@
-// Maps system objects to the small positive integers the portable code holds.
-// The hard part is staying cheap and predictable: handles are slot numbers
-// plus one, freed slots are reused lowest first, and 0 never names anything.
+// Maps system objects to the small positive integers the portable code holds, and owns them:
+// removing a handle or clearing the table frees the objects with the table's own function, so
+// no caller frees by hand and a release in any order frees everything once.
+// Handles are slot numbers plus one, freed slots are reused lowest first, and 0 never names anything.
 #pragma once
 
 #include <vector>
@@ -8,6 +9,9 @@
 template <class T>
 class HandleTable {
    public:
+    using Free = void (*)(const T&);
+    explicit HandleTable(Free free) : free_(free) {}
+
     int add(const T& value) {
         for (std::size_t i = 0; i < slots_.size(); ++i)
             if (!slots_[i].used) {
@@ -26,22 +30,22 @@ class HandleTable {
     }
 
     void remove(int handle) {
-        if (get(handle)) slots_[handle - 1] = Slot{};
+        if (!get(handle)) return;
+        free_(slots_[handle - 1].value);
+        slots_[handle - 1] = Slot{};
     }
 
-    // Calls f(handle, value) for every live entry.
-    template <class F>
-    void for_each(F f) {
-        for (std::size_t i = 0; i < slots_.size(); ++i)
-            if (slots_[i].used) f(static_cast<int>(i) + 1, slots_[i].value);
+    void clear() {
+        for (const Slot& slot : slots_)
+            if (slot.used) free_(slot.value);
+        slots_.clear();
     }
-
-    void clear() { slots_.clear(); }
 
    private:
     struct Slot {
         bool used = false;
         T value{};
     };
+    Free free_;
     std::vector<Slot> slots_;
 };

@@ -16,7 +16,7 @@
 namespace win32 {
 namespace {
 
-HandleTable<SOCKET> g_sockets;
+HandleTable<SOCKET> g_sockets{[](const SOCKET& s) { closesocket(s); }};
 bool g_started = false;
 
 SOCKET socket_of(int handle) {
@@ -41,7 +41,6 @@ bool resolve(const std::string& host, in_addr* out) {
 }  // namespace
 
 void release_network() {
-    g_sockets.for_each([](int, SOCKET s) { closesocket(s); });
     g_sockets.clear();
     net_stop();
 }
@@ -138,12 +137,7 @@ int net_ended(int handle) {
     return n == SOCKET_ERROR && WSAGetLastError() != WSAEWOULDBLOCK ? 1 : 0;
 }
 
-void net_close(int handle) {
-    SOCKET s = socket_of(handle);
-    if (s == INVALID_SOCKET) return;
-    closesocket(s);
-    g_sockets.remove(handle);
-}
+void net_close(int handle) { g_sockets.remove(handle); }
 
 int icmp_echo(std::uint32_t address, const char* data, int size, int reply_size, int timeout_ms) {
     if (size < 0 || reply_size <= 0 || (size > 0 && !data)) return 0;

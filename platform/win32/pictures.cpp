@@ -16,8 +16,6 @@ struct Picture {
     HANDLE handle = nullptr;
 };
 
-HandleTable<Picture> g_pictures;
-
 std::uint32_t read_u16(const std::uint8_t* p) { return p[0] | (p[1] << 8); }
 
 std::uint32_t read_u32(const std::uint8_t* p) {
@@ -74,6 +72,8 @@ void free_handle(const Picture& p) {
         DeleteObject(p.handle);
 }
 
+HandleTable<Picture> g_pictures{free_handle};
+
 }  // namespace
 
 HICON icon_handle(int picture) {
@@ -86,10 +86,7 @@ HBITMAP bitmap_handle(int picture) {
     return p && p->kind == PICTURE_BITMAP ? static_cast<HBITMAP>(p->handle) : nullptr;
 }
 
-void release_pictures() {
-    g_pictures.for_each([](int, const Picture& p) { free_handle(p); });
-    g_pictures.clear();
-}
+void release_pictures() { g_pictures.clear(); }
 
 }  // namespace win32
 
@@ -105,9 +102,4 @@ int load_picture(const std::uint8_t* data, std::size_t size, PictureKind kind) {
     return handle ? g_pictures.add(Picture{kind, handle}) : 0;
 }
 
-void free_picture(int picture) {
-    if (const Picture* p = g_pictures.get(picture)) {
-        free_handle(*p);
-        g_pictures.remove(picture);
-    }
-}
+void free_picture(int picture) { g_pictures.remove(picture); }
