@@ -26,6 +26,7 @@ SETTINGS = {**DEFAULT_SETTINGS, "AutoConnect": "1", "TryConnect": "1", "TryConne
 ENDLESS_GROWTH_LIMIT_KIB = 32 * 1024
 RECEIVE_ERROR = "ERROR - 'vyx_tmp' file cannot be received."
 LARGEST_LOG = 16 * 1024 * 1024
+LONG_PREFIX = "Modem im Keller, Anschluss 2, hinter dem Regal mit den Werkzeugen links"
 
 
 @dataclasses.dataclass
@@ -161,8 +162,10 @@ def tray_comes_with_the_shell(t: Check, c) -> None:
     """Started into the tray while the notification area refuses icons: the icon comes as
     soon as the shell takes it, and the window can be brought back from it."""
     time.sleep(1)
-    refused = int(c.inspector.command("fakeshell"))
-    t.true(refused > 0, "the client tried to add its icon")
+    refused, _, tip = c.inspector.command("fakeshell").partition(" ")
+    t.true(int(refused) > 0, "the client tried to add its icon")
+    # The shell takes 63 characters of a tooltip; the program cuts a longer one itself.
+    t.eq(unescape(tip), (LONG_PREFIX + "\r\nVYX-Client not connected.")[:63], "the tooltip, cut to 63 characters")
     c.inspector.command("fakeshell off")
     wait_for(lambda: c.ask("trayicon") == "1", 5, "the icon once the shell takes it")
     c.tray("lbuttondblclk")
@@ -212,7 +215,8 @@ FAULTS = [
     Fault("long-settings", same_server=True, prepare=long_file, play=lambda t, c: wait_connected(c)),
     Fault("utf8-settings", same_server=True, settings={"SysTrayIconPrefix": "Büro"}, prepare=utf8_file,
           play=prefix_in_the_code_page),
-    Fault("no-tray-yet", same_server=True, settings={"startVYXCiconic": "1"}, fake_shell=True,
+    Fault("no-tray-yet", same_server=True, settings={"startVYXCiconic": "1", "SysTrayIconPrefix": LONG_PREFIX},
+          fake_shell=True,
           play=tray_comes_with_the_shell),
 ]
 

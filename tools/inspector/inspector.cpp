@@ -40,7 +40,7 @@
 //   fakeshell on|off          stand in for a notification area that is not there yet: a
 //                             window of the shell's tray class, found before the real one,
 //                             that refuses every icon; "fakeshell" alone tells how many
-//                             icon requests it refused: "ok N"
+//                             icon requests it refused and the last tooltip asked for: "ok N TIP"
 //   gone [timeout]            wait until the current window no longer exists
 //   quit                      ok, then exit
 
@@ -353,8 +353,16 @@ LONG g_refused = 0;
 HANDLE g_shell_thread = nullptr;
 DWORD g_shell_thread_id = 0;
 
+char g_tip[256] = "";  // the tooltip of the last request that set one
+
 LRESULT CALLBACK fake_shell_proc(HWND h, UINT msg, WPARAM w, LPARAM l) {
     if (msg == WM_COPYDATA) {
+        // Wine's request: window, id, flags, callback message, then the tooltip as 128 WCHARs.
+        const auto* request = static_cast<const BYTE*>(reinterpret_cast<COPYDATASTRUCT*>(l)->lpData);
+        if (reinterpret_cast<COPYDATASTRUCT*>(l)->cbData >= 16 + 256 &&
+            (*reinterpret_cast<const UINT*>(request + 8) & NIF_TIP))
+            WideCharToMultiByte(CP_ACP, 0, reinterpret_cast<const WCHAR*>(request + 16), 128, g_tip,
+                                sizeof g_tip, nullptr, nullptr);
         InterlockedIncrement(&g_refused);
         return 0;
     }
@@ -381,7 +389,7 @@ DWORD WINAPI fake_shell_thread(LPVOID ready) {
 }
 
 std::string fake_shell(const std::string& how) {
-    if (how.empty()) return "ok " + std::to_string(g_refused);
+    if (how.empty()) return "ok " + std::to_string(g_refused) + " " + escape(g_tip);
     if (how == "on") {
         if (g_shell_thread) return "error already on";
         g_refused = 0;
