@@ -1,5 +1,4 @@
-// A started program already connected, as after a greeting, to a real
-// loopback peer the test plays the server with.
+// A started program connected, as after a greeting, to a loopback peer the test plays the server with.
 #pragma once
 
 #include <string>

@@ -1,5 +1,4 @@
-// Connecting and disconnecting against a scripted loopback server; what the
-// user saw is read from the status pictures shown and how long they stayed.
+// Connecting against a scripted loopback server, read from the status pictures and how long they stayed.
 #include "link/connection.h"
 
 #include <sys/mount.h>
@@ -20,36 +19,31 @@ void target(const std::string& host, const std::string& port) {
 
 TEST_F(ConnectionTest, AttemptShowsWhatHappenedAndOnlyAGreetingConnects) {
     using Script = std::vector<std::pair<int, std::string>>;
-    const Script greeting = {{0, GREETING}}, cut = {{0, "Welcome to VYX Mini-Server "}, {50, "v1.3\r\nVYX>"}};
     const std::string lower = "welcome to vyx mini-server v1.3\r\nVYX>", flood(20 << 20, 'x');
-    const std::string closed_port = std::to_string(loopback::Listener().port());
+    const Script cut = {{0, "Welcome to VYX Mini-Server "}, {50, "v1.3\r\nVYX>"}};
     const struct {
         const char* what;
         Script script;
-        std::vector<int> pictures;            // ending in 12: connected
-        long long notice_ms;                  // how long the middle picture stayed at least (virtual)
-        const char* port = nullptr;           // nullptr: the server's
-        int listen_ms = -1, press = 0;        // press 0: connect_server called
-        long long min_ms = 0, max_ms = 3000;  // real time of the attempt
+        std::vector<int> pictures;   // ending in 12: connected
+        long long notice_ms = 0;     // how long the middle picture stayed at least (virtual)
+        const char* port = nullptr;  // nullptr: the server's
+        int press = ID_CONNECT, listen_ms = -1;
+        long long min_ms = 0, max_ms = 4000;  // real time of the attempt
     } cases[] = {
-        {"by the button", greeting, {12}, 0, nullptr, -1, ID_CONNECT},
-        {"by the Enter key, greeting cut before its last letter", cut, {12}, 0, nullptr, -1, MENU_ENTER_KEY},
+        {"greeting cut before its last letter, by the Enter key", cut, {12}, 0, nullptr, MENU_ENTER_KEY},
         {"port not a number", {}, {12, 14, 10}, 450, "abc"},
-        {"nobody listening", {}, {12, 14, 10}, 450, closed_port.c_str()},
-        {"greeting in lower case, then closed", {{0, lower}}, {12, 10}, 0, nullptr, 0, 0, 0, 500},
-        {"lower case, then a flood", {{0, lower}, {0, flood}}, {12, 10}, 0, nullptr, -1, 0, 1000, 4000},
-        {"greeting and busy", {{0, "Welcome to VYX Mini-Server v1.3 busy\r\nVYX>"}}, {12, 13, 10}, 700},
-        {"busy in two reads", {{0, "bu"}, {50, "sy\r\n"}}, {12, 13, 10}, 700},
+        {"lower case greeting, then closed", {{0, lower}}, {12, 10}, 0, nullptr, ID_CONNECT, 0, 0, 500},
+        {"lower case, then a flood", {{0, lower}, {0, flood}}, {12, 10}, 0, nullptr, ID_CONNECT, -1, 1000},
+        {"busy cut, greeting", {{0, "bu"}, {50, "sy Welcome to VYX Mini-Server v"}}, {12, 13, 10}, 700},
     };
     for (const auto& c : cases) {
         SCOPED_TRACE(c.what);
         headless::world().pictures_shown.clear();
         ScriptedServer server({.script = c.script, .listen_ms = c.listen_ms, .accept_ms = c.port ? 0 : 5000});
         target("localhost", c.port ? c.port : std::to_string(server.port()));
-        if (c.press == ID_CONNECT) headless::push_control(ID_CONNECT);
-        if (c.press == MENU_ENTER_KEY) headless::push_menu(MENU_ENTER_KEY);
+        c.press == ID_CONNECT ? headless::push_control(ID_CONNECT) : headless::push_menu(MENU_ENTER_KEY);
         const auto start = loopback::Clock::now();
-        c.press ? void(main_loop_turn()) : connect_server();
+        main_loop_turn();
         const long long took = loopback::ms_since(start);
         EXPECT_TRUE(took >= c.min_ms && took < c.max_ms) << took;
         EXPECT_EQ(pictures_seen(), c.pictures);
@@ -74,11 +68,6 @@ TEST_F(ConnectionTest, AttemptShowsWhatHappenedAndOnlyAGreetingConnects) {
         EXPECT_EQ(pictures_seen().back(), 10);
         EXPECT_EQ(server.received(), connects ? "get all\r\n" : "");
     }
-    headless::world().pictures_shown.clear();
-    headless::push_control(ID_DISCONNECT);  // with nothing open
-    main_loop_turn();
-    EXPECT_EQ(pictures_seen(), (std::vector<int>{14, 10}));
-    EXPECT_GE(shown_for(14), 450);
 }
 
 // In a network of its own, where echoes can be refused and names come from a hosts file of the test's.
@@ -86,22 +75,20 @@ TEST_F(ConnectionTest, OnlyAHostWithThreeDotsIsPingedFirst) {
     const struct {
         const char* host;
         bool echo_answered, connects;
-    } cases[] = {{"127.0.0.1", true, true},
-                 {"127.0.0.1", false, false},
-                 {"localhost", false, true},
-                 {"127.0.0.1.", false, true},
-                 {"a.b.c.d", true, false}};  // four dots: a name; three: an address
+    } cases[] = {{"127.0.0.1", false, false},
+                 {"127.0.0.1.", false, true},  // four dots: a name
+                 {"a.b.c.d", true, false}};    // three: an address, 0.0.0.0
     for (const auto& c : cases) {
-        SCOPED_TRACE(::testing::Message() << c.host << " echo " << c.echo_answered);
+        SCOPED_TRACE(c.host);
         const int result = loopback::in_own_network([&] {
             const std::string hosts = std::filesystem::absolute("hosts");
-            if (!loopback::write_file(hosts.c_str(), "127.0.0.1 localhost 127.0.0.1. a.b.c.d\n") ||
+            if (!loopback::write_file(hosts.c_str(), "127.0.0.1 127.0.0.1. a.b.c.d\n") ||
                 ::unshare(CLONE_NEWNS) != 0 ||
                 ::mount(nullptr, "/", nullptr, MS_REC | MS_PRIVATE, nullptr) != 0 ||
                 ::mount(hosts.c_str(), "/etc/hosts", nullptr, MS_BIND, nullptr) != 0 ||
                 (!c.echo_answered && !loopback::write_file("/proc/sys/net/ipv4/icmp_echo_ignore_all", "1")))
                 return loopback::CHILD_CANNOT;
-            ScriptedServer server({.script = {{0, GREETING}}, .listen_ms = -1});
+            ScriptedServer server({.script = {{0, GREETING}}});
             target(c.host, std::to_string(server.port()));
             connect_server();
             return state.connected;
@@ -114,7 +101,7 @@ TEST_F(ConnectionTest, OnlyAHostWithThreeDotsIsPingedFirst) {
 TEST_F(ProgramTest, ConnectsAtStartOnlyWhenAutoConnectIsExactlyOne) {
     for (const char* flag : {"1", "2"}) {
         SCOPED_TRACE(flag);
-        ScriptedServer server({.script = {{0, GREETING}}, .listen_ms = -1});
+        ScriptedServer server({.script = {{0, GREETING}}});
         write_settings("[CLIENT]\r\nstartVYXCiconic=0\r\nIP_or_Hostname=localhost\r\nPort=" +
                        std::to_string(server.port()) + "\r\nAutoConnect=" + flag + "\r\n");
         headless::reset();

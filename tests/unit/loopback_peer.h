@@ -1,6 +1,4 @@
-// Real peers on the loopback interface for the network tests, every read with
-// a time-out, and a child process in a network namespace of its own for what
-// must never leave this machine or needs other ICMP settings.
+// Real loopback peers, every read bounded, and a child in a network namespace of its own.
 #pragma once
 
 #include <arpa/inet.h>
@@ -15,7 +13,6 @@
 
 #include <algorithm>
 #include <chrono>
-#include <cstdint>
 #include <cstring>
 #include <fstream>
 #include <functional>
@@ -31,7 +28,6 @@ inline long long ms_since(Clock::time_point start) {
     return std::chrono::duration_cast<std::chrono::milliseconds>(Clock::now() - start).count();
 }
 
-// Polls cond every millisecond until it holds or timeout_ms passed.
 template <class F>
 bool wait_until(F cond, int timeout_ms = 2000) {
     for (const auto start = Clock::now(); !cond(); std::this_thread::sleep_for(std::chrono::milliseconds(1)))
@@ -39,7 +35,7 @@ bool wait_until(F cond, int timeout_ms = 2000) {
     return true;
 }
 
-// One end of a TCP connection (or any socket), owned by the test.
+// One end of a connection, owned by the test.
 class Peer {
    public:
     explicit Peer(int fd = -1) : fd_(fd) {}
@@ -56,12 +52,6 @@ class Peer {
     void close() {
         if (fd_ >= 0) ::close(std::exchange(fd_, -1));
     }
-    // Closes with a reset, as a crashed server's system does.
-    void reset() {
-        const linger abort{1, 0};
-        ::setsockopt(fd_, SOL_SOCKET, SO_LINGER, &abort, sizeof abort);
-        close();
-    }
     bool send(const std::string& bytes) const {
         for (std::size_t done = 0; done < bytes.size();) {
             const ssize_t n = ::send(fd_, bytes.data() + done, bytes.size() - done, MSG_NOSIGNAL);
@@ -77,7 +67,6 @@ class Peer {
         return read(timeout_ms, SIZE_MAX, text);
     }
     std::string read_exact(std::size_t n, int timeout_ms = 3000) { return read(timeout_ms, n, ""); }
-    // True when the other side closed within timeout_ms (bytes before that are dropped).
     bool closed_within(int timeout_ms) { return read_for(timeout_ms), closed_; }
     // One read after waiting at most ms: bytes appended, 0 on time-out, -1 once the other side closed.
     long read_some(std::string& into, int ms, std::size_t limit = 65536) {
@@ -106,11 +95,10 @@ class Peer {
 };
 
 inline sockaddr_in loopback_port(int port) {
-    sockaddr_in at{};
-    at.sin_family = AF_INET;
-    at.sin_port = htons(static_cast<std::uint16_t>(port));
-    at.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
-    return at;
+    return {.sin_family = AF_INET,
+            .sin_port = htons(static_cast<in_port_t>(port)),
+            .sin_addr = {htonl(INADDR_LOOPBACK)},
+            .sin_zero = {}};
 }
 
 // A listening socket on 127.0.0.1 and a free port.
@@ -125,13 +113,10 @@ class Listener {
             port_ = ntohs(at.sin_port);
     }
     int port() const { return port_; }
-    // True when a connection waits to be accepted within ms.
-    bool pending(int ms = 0) const {
-        pollfd p{socket_.fd(), POLLIN, 0};
-        return ::poll(&p, 1, ms) > 0;
-    }
     Peer accept(int timeout_ms = 2000) const {
-        return Peer(pending(timeout_ms) ? ::accept4(socket_.fd(), nullptr, nullptr, SOCK_CLOEXEC) : -1);
+        pollfd p{socket_.fd(), POLLIN, 0};
+        return Peer(::poll(&p, 1, timeout_ms) > 0 ? ::accept4(socket_.fd(), nullptr, nullptr, SOCK_CLOEXEC)
+                                                  : -1);
     }
 
    private:
@@ -152,12 +137,10 @@ inline bool write_file(const char* path, const std::string& text) {
     return static_cast<bool>(f << text << std::flush);
 }
 
-// Exit code of a child that found it cannot do what the test needs.
+// Exit code of a child that cannot set up what the test needs.
 constexpr int CHILD_CANNOT = 77;
 
-// Runs body in a child process inside a fresh network namespace whose only
-// interface, loopback, is up. Returns body's result, CHILD_CANNOT when the
-// namespace cannot be had, or -1 when the child died or hung.
+// body's result in a child whose network has only loopback, up; -1 when it died or hung.
 inline int in_own_network(const std::function<int()>& body, int timeout_ms = 10000) {
     const pid_t child = ::fork();
     if (child == 0) {

@@ -1,6 +1,4 @@
-// The server's side of loopback connections, played on a thread: each client
-// is sent the script, then what it sends is recorded and every whole line
-// handed to answer, until it closes, listen_ms pass or the server is stopped.
+// The server's side of loopback connections on a thread: the script out, then each line to answer.
 #pragma once
 
 #include <atomic>
@@ -11,7 +9,6 @@
 
 namespace loopback {
 
-// What a server says when a client connects.
 inline constexpr const char* GREETING = "Welcome to VYX Mini-Server v1.3\r\nVYX>";
 
 class ScriptedServer {
@@ -19,13 +16,12 @@ class ScriptedServer {
     using Answer = std::function<void(const std::string& line, Peer& client)>;
     struct Plan {
         std::vector<std::pair<int, std::string>> script = {};  // pieces, each sent after a pause in ms
-        int listen_ms = 400;                                   // -1: until the client closes or stop()
+        int listen_ms = -1;                                    // -1: until the client closes or stop()
         int accept_ms = 5000;                                  // for the one client
         bool every_client = false;                             // one after the other, until stop()
         Answer answer = {};                                    // gets each line without its CR LF
     };
 
-    // Listens on a free port of its own.
     explicit ScriptedServer(Plan plan) : plan_(std::move(plan)), thread_([this] { accept_clients(); }) {}
     // Plays the server on a connection the test already holds.
     ScriptedServer(Peer& client, Plan plan)
@@ -37,13 +33,11 @@ class ScriptedServer {
         stop_ = true;
         if (thread_.joinable()) thread_.join();
     }
-    // These two wait for a server that ends by itself: one client, listened to for a while.
-    bool accepted() { return received(), !received_.empty(); }
+    // Waits for a server that ends by itself: what its one client sent.
     std::string received() {
         if (thread_.joinable()) thread_.join();
         return received_.empty() ? "" : received_.front();
     }
-    // What each client has sent so far, in the order they came.
     std::vector<std::string> received_so_far() {
         std::lock_guard lock(mutex_);
         return received_;
@@ -54,11 +48,10 @@ class ScriptedServer {
     }
 
    private:
-    // In short waits, so that a stop is noticed soon.
     void accept_clients() {
         for (const auto start = Clock::now();
              !stop_ && (plan_.every_client || ms_since(start) < plan_.accept_ms);) {
-            Peer client = listener_.accept(20);
+            Peer client = listener_.accept(20);  // in short waits, so that a stop is noticed soon
             if (client.valid()) serve(client);
             if (client.valid() && !plan_.every_client) return;
         }
@@ -75,23 +68,20 @@ class ScriptedServer {
         for (const auto start = Clock::now(); !stop_; got.clear()) {
             const long long wait = plan_.listen_ms < 0 ? 5 : std::min(5LL, plan_.listen_ms - ms_since(start));
             if (wait <= 0 || client.read_some(got, static_cast<int>(wait)) < 0) break;
-            lock.lock();
+            std::lock_guard guard(mutex_);
             received_.back() += got;
-            for (char byte : got)
-                if ((line += byte).ends_with("\r\n")) {
-                    lines_.push_back(line.substr(0, line.size() - 2));
-                    line.clear();
-                    if (plan_.answer) plan_.answer(lines_.back(), client);
-                }
-            lock.unlock();
+            for (line += got; line.find("\r\n") != std::string::npos;
+                 line.erase(0, lines_.back().size() + 2)) {
+                lines_.push_back(line.substr(0, line.find("\r\n")));
+                if (plan_.answer) plan_.answer(lines_.back(), client);
+            }
         }
     }
 
     const Plan plan_;
     Listener listener_;
     std::mutex mutex_;
-    std::vector<std::string> received_;
-    std::vector<std::string> lines_;
+    std::vector<std::string> received_, lines_;
     std::atomic<bool> stop_{false};
     std::thread thread_;
 };
