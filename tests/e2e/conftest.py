@@ -4,7 +4,6 @@ one inspector) for the whole run, and `t`, the Check each test takes.
     python3 -m pytest tests/e2e                    all tests on a private Xvfb display
     python3 -m pytest tests/e2e -k fault           only the fault table
     python3 -m pytest tests/e2e --display :0       on a display you can watch
-    python3 -m pytest tests/e2e --screenshot       also save docs/screenshot-main.png
 
 Needs scripts/setup done and the windows and linux presets built (scripts/e2e does it all)."""
 
@@ -12,13 +11,12 @@ from __future__ import annotations
 
 import os
 import signal
-import time
 from pathlib import Path
 
 import pytest
 
 from checks import Check
-from harness import DEFAULT_SETTINGS, REPO, E2EError, Options, Session, Simulator, TestTimeout, ids, wait_for
+from harness import REPO, E2EError, Options, Session, TestTimeout
 
 BUILD = REPO / "build" / "windows"
 
@@ -27,8 +25,6 @@ def pytest_addoption(parser: pytest.Parser) -> None:
     g = parser.getgroup("vyx")
     g.addoption("--display", help="use this X display instead of a private Xvfb")
     g.addoption("--exe", type=Path, default=BUILD / "vyx_client.exe", help="the client to test (an older build, say)")
-    g.addoption("--screenshot", nargs="?", const=REPO / "docs" / "screenshot-main.png", type=Path,
-                help="after the tests, save the main window to this PNG")
     g.addoption("--keep", action="store_true", help="keep the temporary folder with working dirs and logs")
     g.addoption("--trace-inspector", dest="trace_inspector", action="store_true",
                 help="print every inspector command and answer")
@@ -50,11 +46,7 @@ def session(request: pytest.FixtureRequest):
         s.stop()
         pytest.exit(f"cannot start: {e}\n{s.log_tail()}", returncode=1)
     yield s
-    try:
-        if o.screenshot:
-            take_screenshot(s, o.screenshot.resolve())
-    finally:
-        s.stop()
+    s.stop()
 
 
 @pytest.fixture
@@ -81,13 +73,3 @@ def t(session: Session, request: pytest.FixtureRequest):
     if check.failures:
         session.stop_client()
         pytest.fail("\n".join(check.failures) + "\n" + session.log_tail(5), pytrace=False)
-
-
-def take_screenshot(session: Session, path: Path) -> None:
-    """The window as the README shows it: connected to vyx_sim, with line data."""
-    with Simulator("--quiet", "--drift", "0", "--snr-drift", "0") as sim:
-        client = session.client(settings={**DEFAULT_SETTINGS, "Port": str(sim.port), "AutoConnect": "1"}, fresh=True)
-        wait_for(lambda: client.text(ids.ID_VALUE_DN) != "" and client.enabled(ids.ID_REFRESH), 15, "line data shown")
-        time.sleep(1.0)  # let it finish painting
-        client.screenshot(path)
-        session.stop_client()

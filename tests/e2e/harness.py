@@ -367,19 +367,6 @@ class Client:
     def read_settings(self) -> str:
         return self.settings_path.read_bytes().decode("cp1252")
 
-    def screenshot(self, path: Path, margin: int = 8) -> None:
-        """Saves the window, frame included, with a little of the desktop around it."""
-        xid = int(self.ask("xwin"))
-        info = subprocess.run(["xwininfo", "-id", str(xid)], env=self.session.env, capture_output=True, text=True,
-                              timeout=20).stdout
-        geo = {k.strip(): v.strip() for k, _, v in (line.partition(":") for line in info.splitlines())}
-        x, y = int(geo["Absolute upper-left X"]), int(geo["Absolute upper-left Y"])
-        x0, y0 = max(0, x - margin), max(0, y - margin)
-        crop = f"{int(geo['Width']) + x - x0 + margin}x{int(geo['Height']) + y - y0 + margin}+{x0}+{y0}"
-        path.parent.mkdir(parents=True, exist_ok=True)
-        subprocess.run(["import", "-window", "root", "-crop", crop, "+repage", str(path)], env=self.session.env,
-                       check=True, timeout=60)
-
 
 class Simulator:
     """vyx_sim on a free loopback port (or the one given with --port), for one test;
