@@ -1,10 +1,7 @@
-// The monitoring-configuration sender against a real loopback peer: which
-// commands go out for which differences, in which order, and how long a wait
-// for the server's confirmation lasts. Real time bounds a wait from below; the
-// virtual clock, which only the wait's sleeps advance, bounds it from above.
+// The monitoring-configuration sender against a real loopback peer: which commands go out for which
+// differences, in which order, and how long a wait for the server's confirmation lasts.
 #include "monitor/config_sender.h"
 
-#include <sstream>
 #include <thread>
 #include <utility>
 
@@ -27,8 +24,8 @@ class ConfigSenderTest : public ConnectedTest {
         show_monitoring_settings();
     }
 
-    // Presses a button as the loop does; returns the lines the server got. The
-    // server confirms each line at once, or only when the next line arrives.
+    // Presses a button as the loop does; returns the lines the server got, "modify auto " shown as "~".
+    // The server confirms each line at once, or only when the next line arrives.
     std::string press(int button, bool late = false) {
         loopback::ScriptedServer server(
             peer_, {.listen_ms = -1,
@@ -40,75 +37,67 @@ class ConfigSenderTest : public ConnectedTest {
         loopback::wait_until([&] { return !server.lines().empty() && server.lines().back() == "get all"; });
         server.stop();
         std::string sent;
-        for (const std::string& line : server.lines()) sent += (sent.empty() ? "" : "|") + line;
+        for (const std::string& line : server.lines())
+            sent +=
+                (sent.empty() ? "" : "|") + (line.starts_with("modify auto ") ? "~" + line.substr(12) : line);
         return sent;
     }
 };
 
-TEST_F(ConfigSenderTest, CommandsForTheDifferencesInTheirOrder) {
+TEST_F(ConfigSenderTest, CommandsForTheDifferencesInTheirOrderAndKeptWithoutAConnection) {
     const struct {
         const char* what;
-        int status;         // as last reported
-        const char* edits;  // id=text; 0 or 1 for a check box
+        int status;  // as last reported
+        const char* edits;
         int button;
         std::string sent;   // "get all" follows
         bool late = false;  // each line confirmed only when the next one arrives
     } cases[] = {
         {"nothing changed", 1, "", ID_APPLY, "commit"},
-        {"interval lowered while active: a restart", 1, "14=10", ID_APPLY,
-         "modify auto interval 10|modify auto status disable|modify auto status enable|commit"},
-        {"interval lowered while inactive", 0, "14=10", ID_APPLY, "modify auto interval 10|commit"},
-        {"interval raised while active", 1, "14=120", ID_APPLY, "modify auto interval 120|commit"},
+        {"interval lowered while inactive", 0, "14=10", ID_APPLY, "~interval 10|commit"},
         {"interval lowered with the status about to be sent", 0, "14=10", ID_ACTIVATE,
-         "modify auto interval 10|modify auto status enable"},
-        {"same numbers in other text", 1, "14=0060 9=07 68=", ID_DEACTIVATE, "modify auto status disable"},
-        {"numbers sent as typed, an emptied address as *", 1, "9=08 10= 22=", ID_APPLY,
-         "modify auto bitdn 08|modify auto bitup |modify auto action netsendadd *|commit"},
-        {"an emptied interval is 0, lowered; an address differing in case", 1, "14= 22=PC-5", ID_APPLY,
-         "modify auto interval |modify auto status disable|modify auto status enable|"
-         "modify auto action netsendadd PC-5|commit"},
-        {"everything changed", 1,
-         "14=30 9=6000 10= 8=12 68=4 2=0 3=1 1=0 4=0 19=0 70=1 20=0 23=0 21=0 22=pc-7", ID_APPLY,
-         "modify auto interval 30|modify auto status disable|modify auto status enable|"
-         "modify auto bitdn 6000|modify auto bitup |modify auto snrdn 12|modify auto snrdnx 4|"
-         "modify auto switch bitdn disable|modify auto switch bitup enable|modify auto switch snrdn disable|"
-         "modify auto switch cantconnect disable|modify auto action writelog disable|"
-         "modify auto action ipdetect enable|modify auto action resync disable|"
-         "modify auto action reboot disable|modify auto action netsend disable|"
-         "modify auto action netsendadd pc-7|commit"},
-        {"late confirmations: the first wait gives up, the others take the one before", 1, "14=120 9=9",
-         ID_APPLY, "modify auto interval 120|modify auto bitdn 9|commit", true},
+         "~interval 10|~status enable"},
+        {"same numbers in other text", 1, "14=0060|9=07|68=", ID_DEACTIVATE, "~status disable"},
+        {"numbers sent as typed, an emptied address as *", 1, "9=08|10=|22=", ID_APPLY,
+         "~bitdn 08|~bitup |~action netsendadd *|commit"},
+        {"an emptied interval is 0, lowered; an address differing in case", 1, "14=|22=PC-5", ID_APPLY,
+         "~interval |~status disable|~status enable|~action netsendadd PC-5|commit"},
+        {"everything changed; the interval lowered while active: a restart", 1,
+         "14=30|9=6000|10=|8=12|68=4|2=0|3=1|1=0|4=0|19=0|70=1|20=0|23=0|21=0|22=pc-7", ID_APPLY,
+         "~interval 30|~status disable|~status enable|~bitdn 6000|~bitup |~snrdn 12|~snrdnx 4|"
+         "~switch bitdn disable|~switch bitup enable|~switch snrdn disable|~switch cantconnect disable|"
+         "~action writelog disable|~action ipdetect enable|~action resync disable|~action reboot disable|"
+         "~action netsend disable|~action netsendadd pc-7|commit"},
+        {"raised while active; late confirmations: the first wait gives up, the others take the one before",
+         1, "14=120|9=9", ID_APPLY, "~interval 120|~bitdn 9|commit", true},
     };
     for (const auto& c : cases) {
         SCOPED_TRACE(c.what);
         reported(c.status);
         const std::string stored = report_keys::fields();
-        std::istringstream edits(c.edits);
-        for (std::string edit; edits >> edit;) {
-            const int id = std::stoi(edit);
-            const std::string text = edit.substr(edit.find('=') + 1);
-            if (headless::find_control(id)->kind == KIND_CHECKBOX)
-                set_checked(id, text == "1");
-            else
-                set_control_text(id, text);
-        }
+        type_into(c.edits);
+        enable_control(c.button, 1);
         EXPECT_EQ(press(c.button, c.late), c.sent + "|get all");
         if (c.late) {  // each wait took what it read; the confirmation of the last reaches the loop
             ASSERT_TRUE(loopback::wait_until([&] { return bytes_waiting(state.connection) > 0; }));
             EXPECT_EQ(read_available_text(state.connection, 10000), CONFIRMATION);
         }
-        EXPECT_EQ(state.commit_pending + state.auto_status_changed, 0) << "requests done";
+        EXPECT_EQ(state.commit_pending + state.auto_status_changed + control_enabled(c.button), 0)
+            << "requests done, the button off";
         EXPECT_EQ(state.update_in_progress, 1) << "until the answer to get all";
-        EXPECT_EQ(state.auto_status, c.button == ID_ACTIVATE ? 1 : c.button == ID_DEACTIVATE ? 0 : c.status);
-        state.auto_status = c.status;
+        state.auto_status = c.status;  // the button's own change
         EXPECT_EQ(report_keys::fields(), stored) << "the answer to get all rewrites the settings";
-        EXPECT_FALSE(control_enabled(c.button));
-        enable_control(c.button, 1);
     }
+    close_connection(state.connection);
+    state.connection = state.connected = 0;
+    state.commit_pending = state.auto_status_changed = 1;
+    send_monitoring_config();
+    EXPECT_EQ(state.commit_pending + state.auto_status_changed, 2) << "kept without a connection";
 }
 
 TEST_F(ConfigSenderTest, WaitEndsOnTheConfirmationAndConsumesWhatItRead) {
     const std::string file = std::string(FILE_MARKER) + "log";
+    // Real time bounds a wait from below; the virtual clock, which only its sleeps advance, from above.
     const struct {
         const char* what;
         std::string before, later;  // sent before the wait starts, and 40 ms into it
@@ -138,15 +127,6 @@ TEST_F(ConfigSenderTest, WaitEndsOnTheConfirmationAndConsumesWhatItRead) {
         later.join();
         EXPECT_EQ(read_available_text(state.connection, 10000), c.left_over);
     }
-}
-
-TEST_F(ConfigSenderTest, WithoutAConnectionTheRequestsAreKept) {
-    close_connection(state.connection);
-    state.connection = state.connected = 0;
-    state.commit_pending = state.auto_status_changed = 1;
-    send_monitoring_config();
-    EXPECT_EQ(state.commit_pending + state.auto_status_changed, 2);
-    EXPECT_EQ(peer_.read_for(50), "");
 }
 
 }  // namespace

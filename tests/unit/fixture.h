@@ -1,5 +1,4 @@
-// Shared set-up: a fresh headless world and program state, run in a private
-// working directory so settings files never leak between tests.
+// A fresh headless world in a private working directory, so settings files never leak between tests.
 #pragma once
 
 #include <gtest/gtest.h>
@@ -8,6 +7,7 @@
 #include <filesystem>
 #include <fstream>
 #include <iterator>
+#include <sstream>
 #include <string>
 #include <vector>
 
@@ -69,6 +69,30 @@ class ProgramTest : public ::testing::Test {
     }
 
     void start() { ASSERT_EQ(start_program(), 1); }
+    // Starts again from these settings, releasing what an earlier start left.
+    void restart(const std::string& settings) {
+        if (window_exists(MAIN_WINDOW)) release_everything();
+        headless::reset();
+        write_settings(settings);
+        start();
+    }
+    // Types "id=text|..." into the window; 0 or 1 for a check box.
+    static void type_into(const std::string& edits) {
+        std::istringstream in(edits);
+        for (std::string edit; std::getline(in, edit, '|');) {
+            const int id = std::stoi(edit);
+            const std::string text = edit.substr(edit.find('=') + 1);
+            headless::find_control(id)->kind == KIND_CHECKBOX ? set_checked(id, text == "1")
+                                                              : set_control_text(id, text);
+        }
+    }
+    // The modem data and monitoring panel as shown: texts, then the check boxes.
+    static std::string panel_look() {
+        std::string all;
+        for (int id : {55, 56, 57, 14, 9, 10, 8, 68, 22}) all += get_control_text(id) + "|";
+        for (int id : {2, 3, 1, 4, 19, 70, 20, 23, 21}) all += is_checked(id) ? '1' : '0';
+        return all;
+    }
     // Runs turns until the queue has been drained (timer ticks excluded).
     int drain() {
         int running = 1;

@@ -3,13 +3,11 @@
 #include <tuple>
 
 #include "app/short_wait.h"
-#include "link/connection.h"
-#include "tests/unit/fixture.h"
-#include "tests/unit/scripted_server.h"
+#include "tests/unit/connected_fixture.h"
 
 namespace {
 
-class MainLoopTest : public StartedTest {};
+using MainLoopTest = ConnectedTest;
 
 TEST_F(MainLoopTest, UnlistedEventsDoNothingAndCloseRequestsSayNothingToTheServer) {
     const std::tuple<const char*, void (*)(), int> cases[] = {
@@ -19,11 +17,8 @@ TEST_F(MainLoopTest, UnlistedEventsDoNothingAndCloseRequestsSayNothingToTheServe
     };
     for (const auto& [what, push, running] : cases) {
         SCOPED_TRACE(what);
-        loopback::ScriptedServer server({.script = {{0, loopback::GREETING}}, .listen_ms = -1});
-        set_control_text(ID_HOST, "localhost");
-        set_control_text(ID_PORT, std::to_string(server.port()));
-        connect_server();
-        ASSERT_EQ(state.connected, 1);
+        restart(QUIET_SETTINGS);
+        open_link();
         ASSERT_EQ(create_window({LOG_WINDOW, "VYXlog.txt", 224, 72, 701, 560, false, true}), 1);
         state.log_window_open = 1;
 
@@ -37,15 +32,12 @@ TEST_F(MainLoopTest, UnlistedEventsDoNothingAndCloseRequestsSayNothingToTheServe
         for (const auto& [id, c] : before) EXPECT_EQ(control_enabled(id), c.enabled) << id;
         EXPECT_TRUE(pictures_seen().empty()) << "no status change";
         EXPECT_TRUE(headless::world().popup_shown.empty());
-
         push();
         EXPECT_EQ(main_loop_turn(), running);
         EXPECT_EQ(window_exists(LOG_WINDOW), running == 0);
         EXPECT_TRUE(window_visible(MAIN_WINDOW));
         shutdown_program();
-        EXPECT_EQ(server.received(), "get all\r\n") << "nothing after the connection's own get all";
-        headless::reset();
-        start();
+        EXPECT_EQ(peer_.read_for(2000), "") << "nothing said to the server";
     }
 }
 
