@@ -84,6 +84,7 @@ enum : int {
     CTL_ALIGN_CENTRE = 2,
     CTL_DIGITS = 4,  // edit: only 0-9 can be typed
     CTL_DEFAULT_BUTTON = 8,
+    CTL_DISABLED = 16,  // created disabled
 };
 
 struct ControlArgs {

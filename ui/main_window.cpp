@@ -5,11 +5,13 @@
 
 #include "app/ids.h"
 #include "app/state.h"
+#include "ui/status.h"
 
 namespace {
 
 void add(const ControlSpec& c, int panel) {
-    if (!create_control({MAIN_WINDOW, panel, c.id, c.kind, c.x, c.y, c.w, c.h, c.text, c.flags})) return;
+    const int flags = c.flags | (disabled_until_connected(c.id) ? CTL_DISABLED : 0);
+    if (!create_control({MAIN_WINDOW, panel, c.id, c.kind, c.x, c.y, c.w, c.h, c.text, flags})) return;
     if (c.font) set_control_font(c.id, state.fonts[c.font]);
     if (c.limit > 0) set_text_limit(c.id, c.limit);
     if (c.tooltip) set_control_tooltip(c.id, c.tooltip);

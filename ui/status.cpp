@@ -7,6 +7,8 @@
 // action controls alone while server_busy is set.
 #include "ui/status.h"
 
+#include <algorithm>
+#include <span>
 #include <string>
 
 #include "app/ids.h"
@@ -42,6 +44,7 @@ constexpr int monitoring_inputs[] = {ID_MON_INTERVAL,
                                      ID_MON_NETSEND,
                                      ID_MON_NETSENDADD};
 constexpr int monitoring_buttons[] = {ID_ACTIVATE, ID_DEACTIVATE, ID_APPLY};
+constexpr int server_actions[] = {ID_DISCONNECT, ID_REFRESH, ID_RESYNC, ID_REBOOT, ID_SHUTDOWN, ID_SHOW_LOG};
 
 enum Content { NOT_CONNECTED, DATA, REFRESH, BUSY, FAILED };
 
@@ -154,9 +157,9 @@ void enable_connection_controls(int disable) {
 void enable_action_controls(int online) {
     const int off = online == 1 ? 0 : 1;
     if (state.server_busy == 0) {
-        for (int id : {ID_HOST, ID_PORT, ID_AUTO_CONNECT, ID_CONNECT, ID_DISCONNECT, ID_REFRESH, ID_RESYNC,
-                       ID_REBOOT, ID_SHUTDOWN})
-            set_disabled(id, off);
+        for (int id : {ID_HOST, ID_PORT, ID_AUTO_CONNECT, ID_CONNECT}) set_disabled(id, off);
+        for (int id : server_actions)
+            if (id != ID_SHOW_LOG) set_disabled(id, off);
         set_interval_disabled(off);
     }
     if (state.auto_config_pending == 1) {
@@ -168,6 +171,13 @@ void enable_action_controls(int online) {
         set_disabled(ID_SHOW_LOG, state.log_window_open == 1 ? 1 : off);
         for (int id : monitoring_buttons) set_disabled(id, off);
     }
+}
+
+int disabled_until_connected(int id) {
+    for (const auto& list : {std::span<const int>(monitoring_inputs),
+                             std::span<const int>(monitoring_buttons), std::span<const int>(server_actions)})
+        if (std::ranges::find(list, id) != list.end()) return 1;
+    return 0;
 }
 
 void enable_log_viewer_buttons(int online) {

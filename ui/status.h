@@ -7,6 +7,9 @@ void update_status_display();
 void enable_action_controls(int online);
 // With 1 the connection settings are disabled; with 0 enabled.
 void enable_connection_controls(int disable);
+// 1 for the controls that stay disabled from the start until a connection:
+// the window is built so, and showing it needs no change of state after.
+int disabled_until_connected(int id);
 // Acts only while the log viewer is open.
 void enable_log_viewer_buttons(int online);
 // Blanks the modem data and the monitoring panel.

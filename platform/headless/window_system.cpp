@@ -182,6 +182,7 @@ int create_control(const ControlArgs& a) {
     c.h = a.h;
     c.text = a.text ? a.text : "";
     c.flags = a.flags;
+    c.enabled = !(a.flags & CTL_DISABLED);
     c.order = world().created_controls++;
     world().controls[a.id] = c;
     return 1;

@@ -141,9 +141,10 @@ int create_control(const ControlArgs& a) {
     if (!cs.cls) return 0;
     if (a.kind == KIND_RICHEDIT) load_rich_edit();
     const char* text = a.text ? a.text : "";
-    HWND hwnd =
-        CreateWindowExA(cs.ex_style, cs.cls, text, WS_CHILD | WS_VISIBLE | cs.style, x, y, a.w, a.h, parent,
-                        reinterpret_cast<HMENU>(static_cast<INT_PTR>(a.id)), instance(), nullptr);
+    HWND hwnd = CreateWindowExA(cs.ex_style, cs.cls, text,
+                                WS_CHILD | WS_VISIBLE | cs.style | (a.flags & CTL_DISABLED ? WS_DISABLED : 0),
+                                x, y, a.w, a.h, parent, reinterpret_cast<HMENU>(static_cast<INT_PTR>(a.id)),
+                                instance(), nullptr);
     if (!hwnd) return 0;
 
     Control c;
@@ -176,8 +177,8 @@ int create_control(const ControlArgs& a) {
         default:
             break;
     }
+    place_above_panels(c);
     g_controls.push_back(c);
-    keep_panels_below(a.window);
     return 1;
 }
 

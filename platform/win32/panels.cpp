@@ -11,6 +11,8 @@
 
 #include "platform/win32/internal.h"
 
+#include <algorithm>
+
 namespace win32 {
 namespace {
 
@@ -55,11 +57,23 @@ void drop_panel_page(Control& panel) {
     panel.page_brush = nullptr;
 }
 
-void keep_panels_below(int window) {
-    for (auto& c : controls())
-        if (c.window == window && c.kind == KIND_PANEL)
-            SetWindowPos(c.hwnd, HWND_BOTTOM, 0, 0, 0, 0,
-                         SWP_NOMOVE | SWP_NOSIZE | SWP_NOACTIVATE | SWP_NOREDRAW);
+void place_above_panels(const Control& made) {
+    // A new child lands at the bottom of the z-order, so a new panel is
+    // already below the rest; anything else goes just above the panels, after
+    // the window's last other control: one move, not one per panel and control.
+    if (made.kind == KIND_PANEL) return;
+    const auto& all = controls();
+    const auto panel = std::find_if(all.begin(), all.end(), [&made](const Control& c) {
+        return c.window == made.window && c.kind == KIND_PANEL;
+    });
+    if (panel == all.end()) return;
+    HWND after = HWND_TOP;
+    for (auto c = all.rbegin(); c != all.rend(); ++c)
+        if (c->window == made.window && c->kind != KIND_PANEL && IsWindow(c->hwnd)) {
+            after = c->hwnd;
+            break;
+        }
+    SetWindowPos(made.hwnd, after, 0, 0, 0, 0, SWP_NOMOVE | SWP_NOSIZE | SWP_NOACTIVATE | SWP_NOREDRAW);
 }
 
 void refresh_panel_pages(int window) {
