@@ -6,12 +6,11 @@
              at most one client runs at a time (they would share the window title)
   Simulator  vyx_sim on a free loopback port
 
-Every wait has a time-out; on a time-out the waiting side raises E2ETimeout.
+Every wait has a time-out; on a time-out, as on every other failure, E2EError is raised.
 """
 
 from __future__ import annotations
 
-import dataclasses
 import os
 import queue
 import re
@@ -22,6 +21,7 @@ import tempfile
 import threading
 import time
 import types
+from collections import namedtuple
 from pathlib import Path
 from typing import Callable, Optional, TypeVar
 
@@ -61,24 +61,12 @@ class E2EError(Exception):
     pass
 
 
-class E2ETimeout(E2EError):
-    pass
-
-
-class InspectorError(E2EError):
-    """The inspector answered `error ...`."""
-
-
-class TestTimeout(E2EError):
-    pass
-
-
 def wait_for(predicate: Callable[[], T], timeout: float, what: str, interval: float = 0.05) -> T:
-    """Polls until predicate() is truthy and returns that value; E2ETimeout after `timeout` s."""
+    """Polls until predicate() is truthy and returns that value; E2EError after `timeout` s."""
     deadline = time.monotonic() + timeout
     while not (value := predicate()):
         if time.monotonic() >= deadline:
-            raise E2ETimeout(f"timed out after {timeout:g}s waiting for {what}")
+            raise E2EError(f"timed out after {timeout:g}s waiting for {what}")
         time.sleep(interval)
     return value
 
@@ -126,10 +114,6 @@ def parse_fields(line: str) -> dict[str, str]:
     return fields
 
 
-def rect(text: str) -> tuple[int, ...]:
-    return tuple(int(v) for v in text.replace(",", " ").split())
-
-
 def settings_text(values: dict[str, str], section: str = "CLIENT") -> str:
     """An INI section with CR LF line ends."""
     return "\r\n".join([f"[{section}]"] + [f"{k}={v}" for k, v in values.items()]) + "\r\n"
@@ -173,7 +157,7 @@ def start_xvfb(log_path: Path, timeout: float = 15.0) -> tuple[subprocess.Popen,
 
 class Inspector:
     """One vyx_inspect.exe for the whole session. Every command waits for its answer with a
-    time-out; an inspector that does not answer in time is ended and E2ETimeout raised."""
+    time-out; an inspector that does not answer in time is ended and E2EError raised."""
 
     def __init__(self, exe: Path, env: dict[str, str], log_path: Path, trace: bool = False):
         self.trace = trace
@@ -182,7 +166,7 @@ class Inspector:
             self.proc = subprocess.Popen(["wine", str(exe)], env=env, stdin=subprocess.PIPE,
                                          stdout=subprocess.PIPE, stderr=log, start_new_session=True)
         threading.Thread(target=self._read, daemon=True).start()
-        self.command("ping", timeout=START_TIMEOUT_S)
+        self.raw("ping", START_TIMEOUT_S)
 
     def _read(self) -> None:
         for line in self.proc.stdout:
@@ -194,7 +178,7 @@ class Inspector:
             line = self.answers.get(timeout=timeout)
         except queue.Empty:
             self.stop(force=True)
-            raise E2ETimeout(f"inspector gave no answer to {cmd!r} within {timeout:g}s") from None
+            raise E2EError(f"inspector gave no answer to {cmd!r} within {timeout:g}s") from None
         if line is None:
             raise E2EError(f"inspector ended (answering {cmd!r})")
         return line.decode("cp1252", errors="replace").rstrip("\r\n")  # the client's ANSI code page
@@ -214,16 +198,13 @@ class Inspector:
             print(f"    > {cmd}\n    < {answer}")
         return answer
 
-    def command(self, cmd: str, timeout: float = ANSWER_MARGIN_S) -> str:
-        """Sends one command; returns what follows `ok`, raises InspectorError on `error`."""
-        answer = self.raw(cmd, timeout)
+    def command(self, cmd: str, wait_s: float = 0) -> str:
+        """Sends one command (with wait_s, one the inspector itself lets wait that long);
+        returns what follows `ok`, raises E2EError on `error`."""
+        answer = self.raw(f"{cmd} {int(wait_s * 1000)}" if wait_s else cmd, wait_s + ANSWER_MARGIN_S)
         if answer != "ok" and not answer.startswith("ok "):
-            raise InspectorError(f"{cmd!r}: {answer}")
+            raise E2EError(f"{cmd!r}: {answer}")
         return answer[3:]
-
-    def waiting(self, cmd: str, wait_ms: int) -> str:
-        """A command that itself waits up to wait_ms in the inspector."""
-        return self.command(f"{cmd} {wait_ms}", timeout=wait_ms / 1000 + ANSWER_MARGIN_S)
 
     def lines(self, cmd: str) -> list[str]:
         """A command answered by several lines closed by `end`."""
@@ -231,7 +212,7 @@ class Inspector:
         got = []
         while (line := self._next_line(ANSWER_MARGIN_S, cmd)) != "end":
             if line.startswith("error"):
-                raise InspectorError(f"{cmd!r}: {line}")
+                raise E2EError(f"{cmd!r}: {line}")
             got.append(line)
         return got
 
@@ -242,15 +223,8 @@ class Inspector:
         stop_process(self.proc, None if force else lambda: self.raw("quit", timeout=5))
 
 
-@dataclasses.dataclass(frozen=True)
-class Control:
-    id: int
-    cls: str
-    rect: tuple[int, ...]  # x, y, w, h in the window's client area
-    enabled: bool
-    style: str
-    limit: int
-    text: str
+# rect: x, y, w, h in the window's client area
+Control = namedtuple("Control", "id cls rect enabled style limit text")
 
 
 class Client:
@@ -278,7 +252,7 @@ class Client:
             if self.proc.poll() is not None:
                 raise E2EError(f"client exited with code {self.proc.returncode} before its window appeared")
             if not answer.startswith("error timeout") or time.monotonic() >= deadline:
-                raise E2ETimeout(f"no window titled {WINDOW_TITLE!r}: {answer}")
+                raise E2EError(f"no window titled {WINDOW_TITLE!r}: {answer}")
         # The window exists before its controls do; wait until the client's loop runs.
         self.sync()
 
@@ -289,7 +263,7 @@ class Client:
         try:
             return self.proc.wait(timeout)
         except subprocess.TimeoutExpired:
-            raise E2ETimeout(f"client still running {timeout:g}s later") from None
+            raise E2EError(f"client still running {timeout:g}s later") from None
 
     def stop(self) -> None:
         """Ends the client: by closing its window first, then by force. Never raises."""
@@ -299,18 +273,14 @@ class Client:
         self.inspector.command("main")
         return self.inspector.command(cmd)
 
-    def client_size(self) -> tuple[int, int]:
-        w, h = self.ask("client").split()
-        return int(w), int(h)
-
     def info(self) -> dict[str, str]:
         return parse_fields(self.ask("info"))
 
     def controls(self) -> list[Control]:
         """Every control of the window, in the window's own (tab) order."""
         self.inspector.command("main")
-        return [Control(int(f["id"]), f["class"], rect(f["rect"]), f["enabled"] == "1", f["style"], int(f["limit"]),
-                        f.get("text", ""))
+        return [Control(int(f["id"]), f["class"], tuple(map(int, f["rect"].split(","))), f["enabled"] == "1",
+                        f["style"], int(f["limit"]), f.get("text", ""))
                 for f in map(parse_fields, self.inspector.lines("list"))]
 
     def text(self, id_: int) -> str:
@@ -343,26 +313,15 @@ class Client:
     def close(self) -> None:
         self.ask("close")
 
-    def minimize(self) -> None:
-        self.ask("minimize")
-
     def tray(self, event: str) -> None:
         """A mouse event on the tray icon, as the shell reports it to the program."""
         self.ask(f"tray {TRAY_EVENTS[event]}")
         self.sync()
 
-    def gui_objects(self) -> dict[str, int]:
-        f = parse_fields(self.ask("gui"))
-        return {"gdi": int(f["gdi"]), "user": int(f["user"].split()[0])}
-
-    def wait_window_gone(self, timeout: float = EXIT_TIMEOUT_S) -> None:
-        self.inspector.command("main")
-        self.inspector.waiting("gone", int(timeout * 1000))
-
     def popup(self, timeout: float = 5.0) -> dict[str, str]:
         """Waits for a message box (or other window) of the client; commands then go to it
         through `self.inspector` until the next Client call switches back."""
-        return parse_fields(self.inspector.waiting("popup", int(timeout * 1000)))
+        return parse_fields(self.inspector.command("popup", timeout))
 
     def read_settings(self) -> str:
         return self.settings_path.read_bytes().decode("cp1252")
@@ -391,20 +350,14 @@ class Simulator:
         stop_process(self.proc)
 
 
-@dataclasses.dataclass
-class Options:
-    exe: Path
-    inspector: Path
-    prefix: Path
-    display: Optional[str] = None  # use this X display instead of a private Xvfb
-    keep: bool = False  # keep the temporary folder (working dirs, logs)
-    trace: bool = False  # print every inspector command and answer
-
-
 class Session:
-    def __init__(self, options: Options):
-        self.options = options
-        self.exe = options.exe
+    """display: use this X display instead of a private Xvfb; keep: keep the temporary folder
+    (working dirs, logs); trace: print every inspector command and answer."""
+
+    def __init__(self, exe: Path, inspector: Path, prefix: Path, display: Optional[str] = None, keep: bool = False,
+                 trace: bool = False):
+        self.exe, self.inspector_exe, self.prefix, self.display, self.keep, self.trace = (
+            exe, inspector, prefix, display, keep, trace)
         self.tmp = Path(tempfile.mkdtemp(prefix="vyx-e2e."))
         self.logs = self.tmp / "logs"
         self.logs.mkdir()
@@ -415,20 +368,20 @@ class Session:
         self.env: dict[str, str] = {}
 
     def start(self) -> None:
-        for path in (self.exe, self.options.inspector, SIMULATOR, self.options.prefix / "system.reg"):
+        for path in (self.exe, self.inspector_exe, SIMULATOR, self.prefix / "system.reg"):
             if not path.is_file():
                 raise E2EError(f"missing: {path} (scripts/setup, the windows and linux presets make it)")
         # A copy of its own: a client the user runs in the project's prefix is not disturbed,
         # and the Wine server the tests start is theirs to end.
         prefix = self.tmp / "wineprefix"
-        subprocess.run(["cp", "-a", "--reflink=auto", str(self.options.prefix), str(prefix)], check=True, timeout=300)
+        subprocess.run(["cp", "-a", "--reflink=auto", str(self.prefix), str(prefix)], check=True, timeout=300)
         (prefix / "wineserver").unlink(missing_ok=True)
-        display = self.options.display
+        display = self.display
         if not display:
             self.xvfb, display = start_xvfb(self.logs / "xvfb.log")
         self.env = {**os.environ, "DISPLAY": display, "WINEPREFIX": str(prefix), "WINEARCH": "win64",
                     "WINEDEBUG": "-all", "WINEDLLOVERRIDES": "mscoree,mshtml="}
-        self.inspector = Inspector(self.options.inspector, self.env, self.logs / "inspector.log", self.options.trace)
+        self.inspector = Inspector(self.inspector_exe, self.env, self.logs / "inspector.log", self.trace)
 
     def client(self, settings: Optional[dict[str, str]] = None, args: tuple[str, ...] = (), fresh: bool = False,
                prepare: Optional[Callable[[Path], None]] = None) -> Client:
@@ -439,7 +392,7 @@ class Session:
         settings = dict(DEFAULT_SETTINGS) if settings is None else settings
         if not self.inspector.running():  # ended after not answering in time: a new one
             self.stop_client()
-            self.inspector = Inspector(self.options.inspector, self.env, self.logs / "inspector.log", self.options.trace)
+            self.inspector = Inspector(self.inspector_exe, self.env, self.logs / "inspector.log", self.trace)
         c = self.current
         if c and c.running() and not fresh and not prepare and c.settings == settings and c.args == args:
             return c
@@ -462,7 +415,7 @@ class Session:
         if self.env:
             subprocess.run(["wineserver", "-k"], env=self.env, timeout=30)
         stop_process(self.xvfb)
-        if self.options.keep:
+        if self.keep:
             print(f"E2E: kept {self.tmp}")
         else:
             shutil.rmtree(self.tmp, ignore_errors=True)

@@ -15,7 +15,7 @@ from typing import Callable, Optional
 import pytest
 
 from checks import Check
-from harness import (ids, DEFAULT_SETTINGS, SETTINGS_NAME, InspectorError, Simulator, memory_kib, settings_text,
+from harness import (ids, DEFAULT_SETTINGS, SETTINGS_NAME, E2EError, Simulator, memory_kib, settings_text,
                      unescape, wait_for, wine_pid)
 from test_logfile import viewer, viewer_if_there
 from test_supervision import SimulatorOnPort
@@ -49,7 +49,7 @@ def meanwhile(predicate: Callable[[], bool]) -> Callable[[], bool]:
     def ask() -> bool:
         try:
             return predicate()
-        except InspectorError:
+        except E2EError:
             return False
 
     return ask
@@ -64,7 +64,7 @@ def held(c, settled: Callable[[], bool], timeout_s: float, at_least_s: float = 2
     while time.monotonic() - began < timeout_s:
         try:
             c.ask(f"text {ids.ID_VERSION}")
-        except InspectorError:
+        except E2EError:
             continue
         now = time.monotonic()
         longest = max(longest, now - last)
@@ -233,8 +233,8 @@ def settings_kept(t: Check, c) -> None:
 
 
 def still_answers(t: Check, c) -> None:
-    wait_for(meanwhile(lambda: c.client_size() == (690, 421)), 10, "main window read")
-    c.minimize()
+    wait_for(meanwhile(lambda: c.info()["client"] == "690,421"), 10, "main window read")
+    c.ask("minimize")
     wait_for(meanwhile(lambda: c.info().get("visible") == "0"), 15, "to the tray on minimise")
     c.tray("lbuttondblclk")
     wait_for(meanwhile(lambda: c.info().get("visible") == "1"), 15, "back from the tray")
@@ -273,7 +273,7 @@ def run_fault(t: Check, fault: Fault) -> None:
         if fault.fake_shell:
             try:
                 t.session.inspector.command("fakeshell off")
-            except InspectorError:
+            except E2EError:
                 pass  # let it go already
     if not fault.listening:  # the port is free now: every attempt is refused
         c = start(t, fault, port)

@@ -20,9 +20,8 @@
 //   main                      make the main window current again
 //   sync [timeout]            post a marker to the main window and wait until the client takes
 //                             it from its queue: everything posted before it has been handled
-//   info                      visible, iconic, title of the current window
-//   client                    client-area width and height
-//   xwin                      the X11 window id Wine uses for the current window (0 if none)
+//   info                      "visible=0|1 iconic=0|1 client=W,H xwin=N title=TITLE" of the current
+//                             window (client area size; xwin the X11 window Wine uses, 0 if none)
 //   list                      every child control in z (tab) order, one per line, then "end":
 //                             id=ID class=CLASS rect=X,Y,W,H enabled=0|1 style=0xS limit=N text=TEXT
 //                             (rect in the current window's client area; limit of edits only)
@@ -41,7 +40,6 @@
 //                             window of the shell's tray class, found before the real one,
 //                             that refuses every icon; "fakeshell" alone tells how many
 //                             icon requests it refused and the last tooltip asked for: "ok N TIP"
-//   gone [timeout]            wait until the current window no longer exists
 //   quit                      ok, then exit
 
 #include <windows.h>
@@ -50,6 +48,7 @@
 #include <fcntl.h>
 #include <io.h>
 
+#include <algorithm>
 #include <cctype>
 #include <cstdio>
 #include <cstdlib>
@@ -114,6 +113,31 @@ std::string next_word(std::string& rest) {
     return word;
 }
 
+// Every top-level window, or every window below `parent` (nested ones too).
+std::vector<HWND> each_window(HWND parent = nullptr) {
+    std::vector<HWND> found;
+    WNDENUMPROC add = [](HWND h, LPARAM lp) -> BOOL {
+        reinterpret_cast<std::vector<HWND>*>(lp)->push_back(h);
+        return TRUE;
+    };
+    if (parent) EnumChildWindows(parent, add, reinterpret_cast<LPARAM>(&found));
+    if (!parent) EnumWindows(add, reinterpret_cast<LPARAM>(&found));
+    return found;
+}
+
+// The answer, or -1 when the window does not answer in time.
+LONG_PTR send_timed(HWND h, UINT msg, WPARAM w = 0, LPARAM l = 0) {
+    DWORD_PTR result = 0;
+    if (!SendMessageTimeoutA(h, msg, w, l, SMTO_ABORTIFHUNG, kSendTimeoutMs, &result)) return -1;
+    return static_cast<LONG_PTR>(result);
+}
+
+DWORD process_of(HWND h) {
+    DWORD pid = 0;
+    GetWindowThreadProcessId(h, &pid);
+    return pid;
+}
+
 std::string window_class(HWND h) {
     char buf[256] = {};
     GetClassNameA(h, buf, sizeof buf);
@@ -122,14 +146,12 @@ std::string window_class(HWND h) {
 
 // WM_GETTEXT rather than GetWindowText: the latter does not read other processes' controls.
 bool window_text(HWND h, std::string& text) {
-    DWORD_PTR len = 0;
-    if (!SendMessageTimeoutA(h, WM_GETTEXTLENGTH, 0, 0, SMTO_ABORTIFHUNG, kSendTimeoutMs, &len)) return false;
+    LONG_PTR len = send_timed(h, WM_GETTEXTLENGTH);
+    if (len < 0) return false;
     std::vector<char> buf(len + 2, '\0');
-    DWORD_PTR got = 0;
-    if (!SendMessageTimeoutA(h, WM_GETTEXT, buf.size(), reinterpret_cast<LPARAM>(buf.data()),
-                             SMTO_ABORTIFHUNG, kSendTimeoutMs, &got))
-        return false;
-    text.assign(buf.data(), got < buf.size() ? got : buf.size() - 1);
+    LONG_PTR got = send_timed(h, WM_GETTEXT, buf.size(), reinterpret_cast<LPARAM>(buf.data()));
+    if (got < 0) return false;
+    text.assign(buf.data(), std::min<size_t>(got, buf.size() - 1));
     return true;
 }
 
@@ -139,46 +161,15 @@ std::string window_title(HWND h) {
     return buf;
 }
 
-struct FindTitle {
-    std::string title;
-    HWND owned = nullptr;
-    HWND unowned = nullptr;
-};
-
-BOOL CALLBACK find_title_proc(HWND h, LPARAM lp) {
-    auto* f = reinterpret_cast<FindTitle*>(lp);
-    if (window_title(h) != f->title) return TRUE;
-    // A message box may carry the same title as the main window; it always has an owner.
-    if (GetWindow(h, GW_OWNER)) {
-        if (!f->owned) f->owned = h;
-        return TRUE;
-    }
-    f->unowned = h;
-    return FALSE;
-}
-
 HWND find_top_level(const std::string& title) {
-    FindTitle f{title};
-    EnumWindows(find_title_proc, reinterpret_cast<LPARAM>(&f));
-    return f.unowned ? f.unowned : f.owned;
-}
-
-struct FindPopup {
-    DWORD pid;
-    HWND exclude;
-    HWND found = nullptr;
-};
-
-BOOL CALLBACK find_popup_proc(HWND h, LPARAM lp) {
-    auto* f = reinterpret_cast<FindPopup*>(lp);
-    DWORD pid = 0;
-    GetWindowThreadProcessId(h, &pid);
-    if (h == f->exclude || pid != f->pid || !IsWindowVisible(h)) return TRUE;
-    // Skip the process's invisible helpers (IME, tray-message windows) and tooltips.
-    std::string cls = window_class(h);
-    if (cls == "tooltips_class32" || cls == "IME") return TRUE;
-    f->found = h;
-    return FALSE;
+    HWND owned = nullptr;
+    for (HWND h : each_window()) {
+        if (window_title(h) != title) continue;
+        // A message box may carry the same title as the main window; it always has an owner.
+        if (!GetWindow(h, GW_OWNER)) return h;
+        if (!owned) owned = h;
+    }
+    return owned;
 }
 
 template <typename Pred>
@@ -191,64 +182,29 @@ bool wait_until(DWORD timeout_ms, Pred pred) {
     }
 }
 
-struct Control {
-    HWND hwnd;
-    int id;
-};
-
-struct ChildList {
-    std::vector<Control> controls;
-};
-
-BOOL CALLBACK child_proc(HWND h, LPARAM lp) {
-    reinterpret_cast<ChildList*>(lp)->controls.push_back({h, GetDlgCtrlID(h)});
-    return TRUE;
-}
-
-std::vector<Control> children(HWND parent) {
-    ChildList list;
-    EnumChildWindows(parent, child_proc, reinterpret_cast<LPARAM>(&list));
-    return list.controls;
-}
-
 HWND control_by_id(int id) {
-    for (const Control& c : children(g_current))
-        if (c.id == id) return c.hwnd;
+    for (HWND h : each_window(g_current))
+        if (GetDlgCtrlID(h) == id) return h;
     return nullptr;
 }
 
-RECT rect_in_client(HWND control) {
-    RECT r;
-    GetWindowRect(control, &r);
-    MapWindowPoints(HWND_DESKTOP, g_current, reinterpret_cast<POINT*>(&r), 2);
-    return r;
+std::string rect_text(RECT r) {
+    return std::to_string(r.left) + "," + std::to_string(r.top) + "," + std::to_string(r.right - r.left) +
+           "," + std::to_string(r.bottom - r.top);
 }
 
-std::string rect_text(const RECT& r, char sep = ' ') {
-    char buf[96];
-    std::snprintf(buf, sizeof buf, "%ld%c%ld%c%ld%c%ld", static_cast<long>(r.left), sep,
-                  static_cast<long>(r.top), sep, static_cast<long>(r.right - r.left), sep,
-                  static_cast<long>(r.bottom - r.top));
-    return buf;
-}
-
-int check_state(HWND h) {
-    DWORD_PTR state = 0;
-    if (!SendMessageTimeoutA(h, BM_GETCHECK, 0, 0, SMTO_ABORTIFHUNG, kSendTimeoutMs, &state)) return -1;
-    return static_cast<int>(state);
-}
-
-std::string control_line(HWND h, int id) {
+std::string control_line(HWND h) {
     std::string text;
     window_text(h, text);
-    DWORD_PTR limit = 0;
-    if (window_class(h) == "Edit")
-        SendMessageTimeoutA(h, EM_GETLIMITTEXT, 0, 0, SMTO_ABORTIFHUNG, kSendTimeoutMs, &limit);
+    LONG_PTR limit = window_class(h) == "Edit" ? send_timed(h, EM_GETLIMITTEXT) : 0;
+    RECT r;
+    GetWindowRect(h, &r);
+    MapWindowPoints(HWND_DESKTOP, g_current, reinterpret_cast<POINT*>(&r), 2);
     char style[16];
     std::snprintf(style, sizeof style, "%#lx", static_cast<unsigned long>(GetWindowLongA(h, GWL_STYLE)));
-    return "id=" + std::to_string(id) + " class=" + window_class(h) +
-           " rect=" + rect_text(rect_in_client(h), ',') + " enabled=" + (IsWindowEnabled(h) ? "1" : "0") +
-           " style=" + style + " limit=" + std::to_string(limit) + " text=" + escape(text);
+    return "id=" + std::to_string(GetDlgCtrlID(h)) + " class=" + window_class(h) + " rect=" + rect_text(r) +
+           " enabled=" + (IsWindowEnabled(h) ? "1" : "0") + " style=" + style +
+           " limit=" + std::to_string(limit) + " text=" + escape(text);
 }
 
 // Asks `question` about `hwnd` inside the process that owns it; empty on success.
@@ -318,30 +274,15 @@ std::string post(HWND h, UINT msg, WPARAM w, LPARAM l) {
     return "ok";
 }
 
-struct WindowCount {
-    DWORD pid;
-    long count = 0;
-};
-
-BOOL CALLBACK count_proc(HWND h, LPARAM lp) {
-    auto* c = reinterpret_cast<WindowCount*>(lp);
-    DWORD pid = 0;
-    GetWindowThreadProcessId(h, &pid);
-    c->count += pid == c->pid;
-    return TRUE;
-}
-
 // GetGuiResources answers 0 under Wine: count the process's GDI handle table, read from inside,
 // and its windows instead. Good enough to see a leak grow.
 std::string gui_counts(HWND h) {
-    DWORD pid = 0;
-    GetWindowThreadProcessId(h, &pid);
     InsideReply r;
     if (std::string err = ask_inside(h, kAskGdiObjects, r); !err.empty()) return err;
     if (r.gdi_objects < 0) return "error no GDI handle table";
-    WindowCount windows{pid};
-    EnumChildWindows(GetDesktopWindow(), count_proc, reinterpret_cast<LPARAM>(&windows));  // all, nested too
-    return "ok gdi=" + std::to_string(r.gdi_objects) + " user=" + std::to_string(windows.count);
+    long windows = 0;
+    for (HWND w : each_window(GetDesktopWindow())) windows += process_of(w) == process_of(h);
+    return "ok gdi=" + std::to_string(r.gdi_objects) + " user=" + std::to_string(windows);
 }
 
 // ---- A notification area that refuses icons --------------------------------------
@@ -410,22 +351,13 @@ std::string fake_shell(const std::string& how) {
     return "error usage: fakeshell [on|off]";
 }
 
-std::string tray_icon_there() {
-    if (!IsWindow(g_main)) return "error main window is gone";
-    NOTIFYICONDATAA nid{};
-    nid.cbSize = NOTIFYICONDATAA_V1_SIZE;
-    nid.hWnd = g_main;
-    nid.uID = kTrayIconId;
-    return Shell_NotifyIconA(NIM_MODIFY, &nid) ? "ok 1" : "ok 0";
-}
-
 std::string handle(const std::string& line, bool& quit) {
     std::string rest = line;
     std::string cmd = next_word(rest);
     if (cmd.empty()) return "error empty command";
 
     DWORD timeout = kDefaultWaitMs;
-    if (cmd == "gone" || cmd == "popup" || cmd == "sync")
+    if (cmd == "popup" || cmd == "sync")
         if (std::string err = timeout_arg(rest, timeout); !err.empty()) return err;
     if (cmd == "ping") return "ok";
     if (cmd == "quit") {
@@ -450,30 +382,29 @@ std::string handle(const std::string& line, bool& quit) {
 
     // Everything below works on a window found before.
     if (!g_current) return "error no window: use find first";
-    if (cmd == "main") {
-        if (!IsWindow(g_main)) return "error main window is gone";
-        g_current = g_main;
-        return "ok";
-    }
-    if (cmd == "gone") {
-        HWND h = g_current;
-        if (!wait_until(timeout, [&] { return !IsWindow(h); })) return "error timeout window still there";
-        return "ok";
-    }
+    const bool on_main =
+        cmd == "main" || cmd == "popup" || cmd == "sync" || cmd == "tray" || cmd == "trayicon";
+    if (on_main && !IsWindow(g_main)) return "error main window is gone";
+    if (cmd == "main") g_current = g_main;
     if (!IsWindow(g_current)) return "error window is gone";
+    if (cmd == "main") return "ok";
 
     if (cmd == "popup") {
-        if (!IsWindow(g_main)) return "error main window is gone";
-        FindPopup f{0, g_main};
-        GetWindowThreadProcessId(g_main, &f.pid);
+        HWND found = nullptr;
         if (!wait_until(timeout, [&] {
-                f.found = nullptr;
-                EnumWindows(find_popup_proc, reinterpret_cast<LPARAM>(&f));
-                return f.found != nullptr;
+                for (HWND h : each_window()) {
+                    // Skip the process's invisible helpers (IME, tray-message windows) and tooltips.
+                    if (h == g_main || process_of(h) != process_of(g_main) || !IsWindowVisible(h)) continue;
+                    std::string cls = window_class(h);
+                    if (cls == "tooltips_class32" || cls == "IME") continue;
+                    found = h;
+                    return true;
+                }
+                return false;
             }))
             return "error timeout no popup";
-        g_current = f.found;
-        return "ok class=" + escape(window_class(f.found)) + " title=" + escape(window_title(f.found));
+        g_current = found;
+        return "ok class=" + escape(window_class(found)) + " title=" + escape(window_title(found));
     }
     if (cmd == "sync") {
         InsideReply r;
@@ -482,50 +413,41 @@ std::string handle(const std::string& line, bool& quit) {
     }
     if (cmd == "info") {
         HWND h = g_current;
-        return std::string("ok visible=") + (IsWindowVisible(h) ? "1" : "0") +
-               " iconic=" + (IsIconic(h) ? "1" : "0") + " title=" + escape(window_title(h));
-    }
-    if (cmd == "client") {
         RECT r;
-        GetClientRect(g_current, &r);
-        return "ok " + std::to_string(r.right - r.left) + " " + std::to_string(r.bottom - r.top);
-    }
-    if (cmd == "xwin") {
+        GetClientRect(h, &r);
         // Wine keeps the X11 window of a top-level window in this property.
-        auto id = reinterpret_cast<ULONG_PTR>(GetPropA(g_current, "__wine_x11_whole_window"));
-        return "ok " + std::to_string(id);
+        auto xwin = reinterpret_cast<ULONG_PTR>(GetPropA(h, "__wine_x11_whole_window"));
+        return std::string("ok visible=") + (IsWindowVisible(h) ? "1" : "0") +
+               " iconic=" + (IsIconic(h) ? "1" : "0") + " client=" + std::to_string(r.right) + "," +
+               std::to_string(r.bottom) + " xwin=" + std::to_string(xwin) +
+               " title=" + escape(window_title(h));
     }
     if (cmd == "list") {
-        for (const Control& c : children(g_current)) reply(control_line(c.hwnd, c.id));
+        for (HWND h : each_window(g_current)) reply(control_line(h));
         return "end";
     }
     if (cmd == "gui") return gui_counts(g_current);
-    if (cmd == "trayicon") return tray_icon_there();
+    if (cmd == "trayicon") {
+        NOTIFYICONDATAA nid{};
+        nid.cbSize = NOTIFYICONDATAA_V1_SIZE;
+        nid.hWnd = g_main;
+        nid.uID = kTrayIconId;
+        return Shell_NotifyIconA(NIM_MODIFY, &nid) ? "ok 1" : "ok 0";
+    }
     if (cmd == "close") return post(g_current, WM_CLOSE, 0, 0);
     if (cmd == "minimize") return post(g_current, WM_SYSCOMMAND, SC_MINIMIZE, 0);
-    if (cmd == "tray") {
-        long long event = 0;
-        if (!parse_number(next_word(rest), event)) return "error usage: tray MESSAGE";
-        if (!IsWindow(g_main)) return "error main window is gone";
-        return post(g_main, kTrayCallback, kTrayIconId, static_cast<LPARAM>(event));
-    }
+    long long number = 0;
+    std::string word = next_word(rest);
+    if (!parse_number(word, number)) return "error unknown command or no number: " + escape(line);
+    if (cmd == "tray") return post(g_main, kTrayCallback, kTrayIconId, static_cast<LPARAM>(number));
 
     // Commands on one control.
-    long long id = 0;
-    std::string id_word = next_word(rest);
-    bool needs_id = cmd == "text" || cmd == "enabled" || cmd == "checked" || cmd == "font" ||
-                    cmd == "click" || cmd == "command" || cmd == "settext";
-    if (!needs_id) return "error unknown command " + escape(cmd);
-    if (!parse_number(id_word, id)) return "error usage: " + cmd + " ID";
-    if (cmd == "command") {
-        // Menu items have no window, so this one does not need the control to exist.
-        HWND ctl = control_by_id(static_cast<int>(id));
-        return post(g_current, WM_COMMAND, MAKEWPARAM(static_cast<WORD>(id), BN_CLICKED),
+    HWND ctl = control_by_id(static_cast<int>(number));
+    // Menu items have no window, so this one does not need the control to exist.
+    if (cmd == "command")
+        return post(g_current, WM_COMMAND, MAKEWPARAM(static_cast<WORD>(number), BN_CLICKED),
                     reinterpret_cast<LPARAM>(ctl));
-    }
-    HWND ctl = control_by_id(static_cast<int>(id));
-    if (!ctl) return "error no control " + id_word;
-
+    if (!ctl) return "error no control " + escape(word);
     if (cmd == "text") {
         std::string text;
         if (!window_text(ctl, text)) return "error no answer to WM_GETTEXT";
@@ -533,19 +455,16 @@ std::string handle(const std::string& line, bool& quit) {
     }
     if (cmd == "enabled") return IsWindowEnabled(ctl) ? "ok 1" : "ok 0";
     if (cmd == "checked") {
-        int state = check_state(ctl);
-        if (state < 0) return "error no answer to BM_GETCHECK";
-        return "ok " + std::to_string(state);
+        LONG_PTR state = send_timed(ctl, BM_GETCHECK);
+        return state < 0 ? "error no answer to BM_GETCHECK" : "ok " + std::to_string(state);
     }
     if (cmd == "font") return font_line(ctl);
     if (cmd == "click") return post(ctl, BM_CLICK, 0, 0);
     if (cmd == "settext") {
         // The text is everything after the id, inner spaces kept.
         std::string text = unescape(rest);
-        DWORD_PTR result = 0;
-        if (!SendMessageTimeoutA(ctl, WM_SETTEXT, 0, reinterpret_cast<LPARAM>(text.c_str()), SMTO_ABORTIFHUNG,
-                                 kSendTimeoutMs, &result))
-            return "error no answer to WM_SETTEXT";
+        LONG_PTR result = send_timed(ctl, WM_SETTEXT, 0, reinterpret_cast<LPARAM>(text.c_str()));
+        if (result < 0) return "error no answer to WM_SETTEXT";
         return result ? "ok" : "error WM_SETTEXT refused";
     }
     return "error unknown command " + escape(cmd);
