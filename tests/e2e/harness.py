@@ -48,7 +48,6 @@ DEFAULT_SETTINGS = {
 # The first program on a fresh Wine server also starts the server, its services and the
 # desktop; that alone can take many seconds on a loaded machine.
 START_TIMEOUT_S = 45.0
-EXIT_TIMEOUT_S = 15.0
 ANSWER_MARGIN_S = 15.0  # slack on top of the inspector's own wait before we give up on it
 
 # The window messages the shell sends for mouse events on a tray icon.
@@ -61,14 +60,21 @@ class E2EError(Exception):
     pass
 
 
-def wait_for(predicate: Callable[[], T], timeout: float, what: str, interval: float = 0.05) -> T:
-    """Polls until predicate() is truthy and returns that value; E2EError after `timeout` s."""
+def wait_for(predicate: Callable[[], T], timeout: float, what: str, interval: float = 0.05, busy: bool = False) -> T:
+    """Polls until predicate() is truthy and returns that value; E2EError after `timeout` s.
+    With busy, an E2EError in predicate() reads as False: the client may sit in one of its
+    designed blocking waits (up to 2.73 s for a check's answer, 1 s for the greeting)."""
     deadline = time.monotonic() + timeout
-    while not (value := predicate()):
+    while True:
+        try:
+            if value := predicate():
+                return value
+        except E2EError:
+            if not busy:
+                raise
         if time.monotonic() >= deadline:
             raise E2EError(f"timed out after {timeout:g}s waiting for {what}")
         time.sleep(interval)
-    return value
 
 
 def memory_kib(pid: int) -> dict[str, int]:
@@ -101,17 +107,10 @@ def escape(text: str) -> str:
 
 
 def parse_fields(line: str) -> dict[str, str]:
-    """Splits `a=1 b=two c=x y z` into fields; the last field (text, face, title) keeps spaces."""
-    fields: dict[str, str] = {}
-    rest = line
-    while rest:
-        key, _, rest = rest.partition("=")
-        if key.strip() in ("text", "face", "title"):
-            fields[key.strip()] = unescape(rest)
-            break
-        value, _, rest = rest.partition(" ")
-        fields[key.strip()] = unescape(value)
-    return fields
+    """Splits `a=1 b=two text=x y z` into fields; the last one (text, face, title) keeps its spaces."""
+    head, last, rest = re.fullmatch(r"(.*?)(?:(?:^| )(text|face|title)=(.*))?", line).groups()
+    fields = {k: unescape(v) for k, _, v in (word.partition("=") for word in head.split())}
+    return {**fields, last: unescape(rest)} if last else fields
 
 
 def settings_text(values: dict[str, str], section: str = "CLIENT") -> str:
@@ -137,22 +136,14 @@ def stop_process(proc: Optional[subprocess.Popen], polite: Optional[Callable[[],
 
 
 def start_xvfb(log_path: Path, timeout: float = 15.0) -> tuple[subprocess.Popen, str]:
-    """A private X display; Xvfb picks its number and writes it to the pipe."""
-    read_fd, write_fd = os.pipe()
+    """A private X display; Xvfb picks its number and writes it to its standard output."""
     with open(log_path, "wb") as log:
-        proc = subprocess.Popen(["Xvfb", "-displayfd", str(write_fd), "-screen", "0", "1280x1024x24", "-nolisten", "tcp"],
-                                pass_fds=(write_fd,), stdin=subprocess.DEVNULL, stdout=log, stderr=log,
-                                start_new_session=True)
-    os.close(write_fd)
-    got = b""
-    try:
-        while not got.endswith(b"\n"):
-            if not select.select([read_fd], [], [], timeout)[0] or not (chunk := os.read(read_fd, 64)):
-                raise E2EError(f"Xvfb reported no display; see {log_path}")
-            got += chunk
-    finally:
-        os.close(read_fd)
-    return proc, ":" + got.decode().strip()
+        proc = subprocess.Popen(["Xvfb", "-displayfd", "1", "-screen", "0", "1280x1024x24", "-nolisten", "tcp"],
+                                stdin=subprocess.DEVNULL, stdout=subprocess.PIPE, stderr=log, start_new_session=True)
+    if not select.select([proc.stdout], [], [], timeout)[0] or not (number := proc.stdout.readline().strip()):
+        stop_process(proc)
+        raise E2EError(f"Xvfb reported no display; see {log_path}")
+    return proc, ":" + number.decode()
 
 
 class Inspector:
@@ -216,9 +207,6 @@ class Inspector:
             got.append(line)
         return got
 
-    def running(self) -> bool:
-        return self.proc.poll() is None
-
     def stop(self, force: bool = False) -> None:
         stop_process(self.proc, None if force else lambda: self.raw("quit", timeout=5))
 
@@ -231,9 +219,8 @@ class Client:
     """One run of the client. Reads and presses its window through the session's inspector;
     every call works on the client's main window (the inspector is switched back to it)."""
 
-    def __init__(self, session: "Session", settings: dict[str, str], args: tuple[str, ...],
-                 prepare: Optional[Callable[[Path], None]]):
-        self.session, self.settings, self.args = session, settings, args
+    def __init__(self, session: "Session", settings: dict[str, str], prepare: Optional[Callable[[Path], None]]):
+        self.session, self.settings = session, settings
         self.inspector = session.inspector
         session.client_runs += 1
         self.workdir = session.tmp / f"client-{session.client_runs}"
@@ -243,7 +230,7 @@ class Client:
         if prepare:
             prepare(self.workdir)
         with open(session.logs / f"client-{session.client_runs}.log", "wb") as log:
-            self.proc = subprocess.Popen(["wine", str(session.exe), *args], cwd=self.workdir, env=session.env,
+            self.proc = subprocess.Popen(["wine", str(session.exe)], cwd=self.workdir, env=session.env,
                                          stdin=subprocess.DEVNULL, stdout=log, stderr=log, start_new_session=True)
         session.current = self
         # In short steps, so a client that dies at start is reported at once.
@@ -256,10 +243,7 @@ class Client:
         # The window exists before its controls do; wait until the client's loop runs.
         self.sync()
 
-    def running(self) -> bool:
-        return self.proc.poll() is None
-
-    def wait_exit(self, timeout: float = EXIT_TIMEOUT_S) -> int:
+    def wait_exit(self, timeout: float = 15) -> int:
         try:
             return self.proc.wait(timeout)
         except subprocess.TimeoutExpired:
@@ -383,22 +367,22 @@ class Session:
                     "WINEDEBUG": "-all", "WINEDLLOVERRIDES": "mscoree,mshtml="}
         self.inspector = Inspector(self.inspector_exe, self.env, self.logs / "inspector.log", self.trace)
 
-    def client(self, settings: Optional[dict[str, str]] = None, args: tuple[str, ...] = (), fresh: bool = False,
+    def client(self, settings: Optional[dict[str, str]] = None, fresh: bool = False,
                prepare: Optional[Callable[[Path], None]] = None) -> Client:
         """The running client, if it was started the same way and `fresh` is not asked;
         otherwise ends it and starts a new one. settings=None means DEFAULT_SETTINGS;
         prepare(workdir), when given, runs after the settings file is written and before
         the start (to write it otherwise, or to put something in the working folder)."""
         settings = dict(DEFAULT_SETTINGS) if settings is None else settings
-        if not self.inspector.running():  # ended after not answering in time: a new one
+        if self.inspector.proc.poll() is not None:  # ended after not answering in time: a new one
             self.stop_client()
             self.inspector = Inspector(self.inspector_exe, self.env, self.logs / "inspector.log", self.trace)
         c = self.current
-        if c and c.running() and not fresh and not prepare and c.settings == settings and c.args == args:
+        if c and c.proc.poll() is None and not fresh and not prepare and c.settings == settings:
             return c
         self.stop_client()
         try:
-            return Client(self, settings, args, prepare)
+            return Client(self, settings, prepare)
         except E2EError:
             self.stop_client()
             raise

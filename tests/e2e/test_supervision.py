@@ -13,11 +13,9 @@ INTERVAL_S = 5
 SLACK_S = 6
 
 
-class SimulatorOnPort(Simulator):
+def simulator_on_port(port: int) -> Simulator:
     """vyx_sim again on a port that an earlier one used; the last --port given counts."""
-
-    def __init__(self, port: int):
-        super().__init__("--quiet", "--port", str(port))
+    return Simulator("--quiet", "--port", str(port))
 
 
 def test_reconnects_within_an_interval_after_the_server_comes_back(t: Check) -> None:
@@ -31,7 +29,7 @@ def test_reconnects_within_an_interval_after_the_server_comes_back(t: Check) -> 
         wait_for(lambda: c.enabled(ids.ID_DISCONNECT), 15, "connected at start")
     # The first check is due 15 s after start; it finds the connection silent and drops it.
     wait_for(lambda: not c.enabled(ids.ID_DISCONNECT), INTERVAL_S + 10 + SLACK_S, "dropped after the server went away")
-    with SimulatorOnPort(port):
+    with simulator_on_port(port):
         wait_for(lambda: c.enabled(ids.ID_DISCONNECT), INTERVAL_S + SLACK_S, "connected again within about one interval")
         t.eq(c.text(ids.ID_INTERVAL), str(INTERVAL_S), "interval field as loaded")
 

@@ -1,19 +1,16 @@
 // vyx_inspect: reads and drives the client's window from outside, for the end-to-end tests.
 //
-// One long-lived process (starting a fresh Wine process per query is far too slow while
-// another Wine program is busy). Reads one command per line on stdin and answers exactly
-// one line on stdout, flushed at once; only `list` answers several lines,
-// closed by a line `end`.
-//
-// Every answer starts with "ok" or "error". Texts in answers are escaped so they stay on
-// one line: a backslash and every control byte as \xNN (CR as \x0d, say). The same escapes
-// are understood in the TEXT of `settext` and the TITLE of `find`.
+// One long-lived process (a fresh Wine process per query is far too slow while another Wine
+// program is busy). Reads one command per line on stdin and answers one line on stdout,
+// flushed at once, starting with "ok" or "error"; only `list` answers several lines, closed
+// by `end`. Texts travel escaped so they stay on one line: a backslash and every control byte
+// as \xNN (CR as \x0d), in answers and in the TEXT of `settext` and the TITLE of `find`.
 //
 // Commands (ID is a control id, decimal or 0x hex; timeouts in milliseconds):
-//   ping                      ok
+//   ping | quit               ok (quit then exits)
 //   find "TITLE" [timeout]    wait for a top-level window with exactly this title; it becomes
-//                             both the main and the current window (an unowned window wins over
-//                             an owned one: a message box may carry the main window's title)
+//                             the main and the current window (an unowned window wins over an
+//                             owned one: a message box may carry the main window's title)
 //   there "TITLE"             1 when such a window exists, else 0
 //   popup [timeout]           wait for another visible top-level window of the main window's
 //                             process (a message box, say); it becomes the current window
@@ -21,26 +18,24 @@
 //   sync [timeout]            post a marker to the main window and wait until the client takes
 //                             it from its queue: everything posted before it has been handled
 //   info                      "visible=0|1 iconic=0|1 client=W,H xwin=N title=TITLE" of the current
-//                             window (client area size; xwin the X11 window Wine uses, 0 if none)
+//                             window (xwin: the X11 window Wine uses for it, 0 if none)
 //   list                      every child control in z (tab) order, one per line, then "end":
 //                             id=ID class=CLASS rect=X,Y,W,H enabled=0|1 style=0xS limit=N text=TEXT
 //                             (rect in the current window's client area; limit of edits only)
 //   text|enabled|checked ID
 //   font ID                   "height=H weight=W italic=0|1 face=NAME", or "system" for no WM_SETFONT
-//   click ID                  post BM_CLICK (posted: the handler may open a modal box)
-//   command ID                post WM_COMMAND with BN_CLICKED for ID (menu items too)
+//   click ID | command ID     post BM_CLICK (posted: the handler may open a modal box) | post
+//                             WM_COMMAND with BN_CLICKED for ID (menu items too)
 //   settext ID TEXT           WM_SETTEXT
-//   close                     post WM_CLOSE to the current window
-//   minimize                  post WM_SYSCOMMAND SC_MINIMIZE
+//   close | minimize          post WM_CLOSE | WM_SYSCOMMAND SC_MINIMIZE to the current window
 //   tray MESSAGE              post the tray callback (12501, wParam 1, lParam MESSAGE) to the main window
 //   gui                       "gdi=N user=M": the GDI handles in the window's process's table and
 //                             its number of windows (GetGuiResources answers nothing under Wine)
 //   trayicon                  1 when the shell holds the main window's tray icon 1, else 0
-//   fakeshell on|off          stand in for a notification area that is not there yet: a
-//                             window of the shell's tray class, found before the real one,
-//                             that refuses every icon; "fakeshell" alone tells how many
-//                             icon requests it refused and the last tooltip asked for: "ok N TIP"
-//   quit                      ok, then exit
+//   fakeshell on|off          stand in for a notification area that is not there yet: a window of
+//                             the shell's tray class, found before the real one, that refuses every
+//                             icon; "fakeshell" alone answers "ok N TIP": how many icon requests it
+//                             refused and the last tooltip asked for
 
 #include <windows.h>
 #include <shellapi.h>
@@ -188,23 +183,20 @@ HWND control_by_id(int id) {
     return nullptr;
 }
 
-std::string rect_text(RECT r) {
-    return std::to_string(r.left) + "," + std::to_string(r.top) + "," + std::to_string(r.right - r.left) +
-           "," + std::to_string(r.bottom - r.top);
-}
-
 std::string control_line(HWND h) {
     std::string text;
     window_text(h, text);
-    LONG_PTR limit = window_class(h) == "Edit" ? send_timed(h, EM_GETLIMITTEXT) : 0;
     RECT r;
     GetWindowRect(h, &r);
     MapWindowPoints(HWND_DESKTOP, g_current, reinterpret_cast<POINT*>(&r), 2);
-    char style[16];
-    std::snprintf(style, sizeof style, "%#lx", static_cast<unsigned long>(GetWindowLongA(h, GWL_STYLE)));
-    return "id=" + std::to_string(GetDlgCtrlID(h)) + " class=" + window_class(h) + " rect=" + rect_text(r) +
-           " enabled=" + (IsWindowEnabled(h) ? "1" : "0") + " style=" + style +
-           " limit=" + std::to_string(limit) + " text=" + escape(text);
+    const std::string cls = window_class(h);
+    char line[400];
+    std::snprintf(line, sizeof line,
+                  "id=%d class=%s rect=%ld,%ld,%ld,%ld enabled=%d style=%#lx limit=%lld text=",
+                  GetDlgCtrlID(h), cls.c_str(), r.left, r.top, r.right - r.left, r.bottom - r.top,
+                  IsWindowEnabled(h) ? 1 : 0, static_cast<unsigned long>(GetWindowLongA(h, GWL_STYLE)),
+                  static_cast<long long>(cls == "Edit" ? send_timed(h, EM_GETLIMITTEXT) : 0));
+    return line + escape(text);
 }
 
 // Asks `question` about `hwnd` inside the process that owns it; empty on success.
@@ -222,9 +214,7 @@ std::string ask_inside(HWND hwnd, Question question, InsideReply& out, DWORD tim
     std::memset(r, 0, sizeof(InsideReply));
     std::string error = "error client did not answer";
     HMODULE dll = LoadLibraryA("vyx_inspect_hook.dll");  // from the inspector's own folder
-    auto proc =
-        dll ? reinterpret_cast<HOOKPROC>(reinterpret_cast<void*>(GetProcAddress(dll, "question_hook")))
-            : nullptr;
+    auto proc = reinterpret_cast<HOOKPROC>(reinterpret_cast<void*>(GetProcAddress(dll, "question_hook")));
     HHOOK hook =
         proc ? SetWindowsHookExA(WH_GETMESSAGE, proc, dll, GetWindowThreadProcessId(hwnd, nullptr)) : nullptr;
     if (!hook) {
@@ -251,13 +241,13 @@ std::string font_line(HWND h) {
            " face=" + escape(std::string(r.face, strnlen(r.face, LF_FACESIZE)));
 }
 
-std::string timeout_arg(std::string& rest, DWORD& timeout) {
+// An optional timeout; false when there is a word that is not one.
+bool timeout_arg(std::string& rest, DWORD& timeout) {
     std::string word = next_word(rest);
-    if (word.empty()) return {};
     long long v = 0;
-    if (!parse_number(word, v) || v < 0) return "error bad timeout " + escape(word);
-    timeout = static_cast<DWORD>(v);
-    return {};
+    if (!word.empty() && (!parse_number(word, v) || v < 0)) return false;
+    if (!word.empty()) timeout = static_cast<DWORD>(v);
+    return true;
 }
 
 // `find "TITLE" [timeout]`
@@ -266,7 +256,7 @@ bool split_title(std::string s, std::string& title, DWORD& timeout) {
     if (s.empty() || s[0] != '"' || close == std::string::npos) return false;
     title = unescape(s.substr(1, close - 1));
     s = s.substr(close + 1);
-    return timeout_arg(s, timeout).empty() && next_word(s).empty();
+    return timeout_arg(s, timeout) && next_word(s).empty();
 }
 
 std::string post(HWND h, UINT msg, WPARAM w, LPARAM l) {
@@ -357,22 +347,17 @@ std::string handle(const std::string& line, bool& quit) {
     if (cmd.empty()) return "error empty command";
 
     DWORD timeout = kDefaultWaitMs;
-    if (cmd == "popup" || cmd == "sync")
-        if (std::string err = timeout_arg(rest, timeout); !err.empty()) return err;
+    if ((cmd == "popup" || cmd == "sync") && !timeout_arg(rest, timeout)) return "error bad timeout";
     if (cmd == "ping") return "ok";
     if (cmd == "quit") {
         quit = true;
         return "ok";
     }
-    if (cmd == "there") {
-        std::string title;
-        if (!split_title(rest, title, timeout)) return "error usage: there \"TITLE\"";
-        return find_top_level(title) ? "ok 1" : "ok 0";
-    }
     if (cmd == "fakeshell") return fake_shell(next_word(rest));
-    if (cmd == "find") {
+    if (cmd == "find" || cmd == "there") {
         std::string title;
-        if (!split_title(rest, title, timeout)) return "error usage: find \"TITLE\" [timeout_ms]";
+        if (!split_title(rest, title, timeout)) return "error usage: " + cmd + " \"TITLE\" [timeout]";
+        if (cmd == "there") return find_top_level(title) ? "ok 1" : "ok 0";
         HWND found = nullptr;
         if (!wait_until(timeout, [&] { return (found = find_top_level(title)) != nullptr; }))
             return "error timeout no window titled " + escape(title);
@@ -478,8 +463,7 @@ int main() {
     _setmode(_fileno(stdin), _O_BINARY);
     std::string line;
     bool quit = false;
-    int c;
-    while (!quit && (c = std::fgetc(stdin)) != EOF) {
+    for (int c; !quit && (c = std::fgetc(stdin)) != EOF;) {
         if (c != '\n') {
             line += static_cast<char>(c);
             continue;
