@@ -169,12 +169,9 @@ HWND find_top_level(const std::string& title) {
 
 template <typename Pred>
 bool wait_until(DWORD timeout_ms, Pred pred) {
-    DWORD start = GetTickCount();
-    for (;;) {
-        if (pred()) return true;
+    for (DWORD start = GetTickCount(); !pred(); Sleep(kPollMs))
         if (GetTickCount() - start >= timeout_ms) return false;
-        Sleep(kPollMs);
-    }
+    return true;
 }
 
 HWND control_by_id(int id) {
