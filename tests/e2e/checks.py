@@ -18,22 +18,19 @@ class Check:
         self.failures: list[str] = []
 
     def client(self, **kwargs: Any) -> Client:
-        """The session's client; see Session.client for settings=, args=, fresh=."""
+        """The session's client; see Session.client for settings=, fresh=, prepare=."""
         return self.session.client(**kwargs)
 
     def fail(self, message: str) -> None:
         self.failures.append(message)
 
-    def true(self, condition: Any, what: str) -> bool:
+    def true(self, condition: Any, what: str) -> None:
         if not condition:
             self.fail(what)
-        return bool(condition)
 
-    def eq(self, actual: Any, expected: Any, what: str) -> bool:
+    def eq(self, actual: Any, expected: Any, what: str) -> None:
         if actual != expected:
             self.fail(f"{what}: got {actual!r}, expected {expected!r}")
-            return False
-        return True
 
     def each(self, rows: Iterable[tuple], check_row: Callable[..., None]) -> None:
         """Runs check_row(*row) for every row; an exception in one row is recorded as that

@@ -16,7 +16,7 @@ from pathlib import Path
 import pytest
 
 from checks import Check
-from harness import REPO, E2EError, Options, Session, TestTimeout
+from harness import REPO, E2EError, Session
 
 BUILD = REPO / "build" / "windows"
 
@@ -38,8 +38,7 @@ def pytest_configure(config: pytest.Config) -> None:
 def session(request: pytest.FixtureRequest):
     o = request.config.option
     prefix = Path(os.environ.get("VYX_WINEPREFIX", REPO / "build" / "wineprefix"))
-    s = Session(Options(exe=o.exe.resolve(), inspector=BUILD / "vyx_inspect.exe", prefix=prefix,
-                        display=o.display, keep=o.keep, trace=o.trace_inspector))
+    s = Session(o.exe.resolve(), BUILD / "vyx_inspect.exe", prefix, o.display, o.keep, o.trace_inspector)
     try:
         s.start()
     except (E2EError, OSError) as e:
@@ -57,7 +56,7 @@ def t(session: Session, request: pytest.FixtureRequest):
     seconds = marker.args[0] if marker else 180
 
     def on_alarm(signum, frame):
-        raise TestTimeout(f"test took longer than {seconds}s")
+        raise TimeoutError(f"test took longer than {seconds}s")  # not an E2EError: no wait swallows it
 
     old = signal.signal(signal.SIGALRM, on_alarm)
     signal.alarm(seconds)

@@ -6,12 +6,11 @@
              at most one client runs at a time (they would share the window title)
   Simulator  vyx_sim on a free loopback port
 
-Every wait has a time-out; on a time-out the waiting side raises E2ETimeout.
+Every wait has a time-out; on a time-out, as on every other failure, E2EError is raised.
 """
 
 from __future__ import annotations
 
-import dataclasses
 import os
 import queue
 import re
@@ -22,6 +21,7 @@ import tempfile
 import threading
 import time
 import types
+from collections import namedtuple
 from pathlib import Path
 from typing import Callable, Optional, TypeVar
 
@@ -48,7 +48,6 @@ DEFAULT_SETTINGS = {
 # The first program on a fresh Wine server also starts the server, its services and the
 # desktop; that alone can take many seconds on a loaded machine.
 START_TIMEOUT_S = 45.0
-EXIT_TIMEOUT_S = 15.0
 ANSWER_MARGIN_S = 15.0  # slack on top of the inspector's own wait before we give up on it
 
 # The window messages the shell sends for mouse events on a tray icon.
@@ -61,26 +60,21 @@ class E2EError(Exception):
     pass
 
 
-class E2ETimeout(E2EError):
-    pass
-
-
-class InspectorError(E2EError):
-    """The inspector answered `error ...`."""
-
-
-class TestTimeout(E2EError):
-    pass
-
-
-def wait_for(predicate: Callable[[], T], timeout: float, what: str, interval: float = 0.05) -> T:
-    """Polls until predicate() is truthy and returns that value; E2ETimeout after `timeout` s."""
+def wait_for(predicate: Callable[[], T], timeout: float, what: str, interval: float = 0.05, busy: bool = False) -> T:
+    """Polls until predicate() is truthy and returns that value; E2EError after `timeout` s.
+    With busy, an E2EError in predicate() reads as False: the client may sit in one of its
+    designed blocking waits (up to 2.73 s for a check's answer, 1 s for the greeting)."""
     deadline = time.monotonic() + timeout
-    while not (value := predicate()):
+    while True:
+        try:
+            if value := predicate():
+                return value
+        except E2EError:
+            if not busy:
+                raise
         if time.monotonic() >= deadline:
-            raise E2ETimeout(f"timed out after {timeout:g}s waiting for {what}")
+            raise E2EError(f"timed out after {timeout:g}s waiting for {what}")
         time.sleep(interval)
-    return value
 
 
 def memory_kib(pid: int) -> dict[str, int]:
@@ -113,21 +107,10 @@ def escape(text: str) -> str:
 
 
 def parse_fields(line: str) -> dict[str, str]:
-    """Splits `a=1 b=two c=x y z` into fields; the last field (text, face, title) keeps spaces."""
-    fields: dict[str, str] = {}
-    rest = line
-    while rest:
-        key, _, rest = rest.partition("=")
-        if key.strip() in ("text", "face", "title"):
-            fields[key.strip()] = unescape(rest)
-            break
-        value, _, rest = rest.partition(" ")
-        fields[key.strip()] = unescape(value)
-    return fields
-
-
-def rect(text: str) -> tuple[int, ...]:
-    return tuple(int(v) for v in text.replace(",", " ").split())
+    """Splits `a=1 b=two text=x y z` into fields; the last one (text, face, title) keeps its spaces."""
+    head, last, rest = re.fullmatch(r"(.*?)(?:(?:^| )(text|face|title)=(.*))?", line).groups()
+    fields = {k: unescape(v) for k, _, v in (word.partition("=") for word in head.split())}
+    return {**fields, last: unescape(rest)} if last else fields
 
 
 def settings_text(values: dict[str, str], section: str = "CLIENT") -> str:
@@ -153,27 +136,19 @@ def stop_process(proc: Optional[subprocess.Popen], polite: Optional[Callable[[],
 
 
 def start_xvfb(log_path: Path, timeout: float = 15.0) -> tuple[subprocess.Popen, str]:
-    """A private X display; Xvfb picks its number and writes it to the pipe."""
-    read_fd, write_fd = os.pipe()
+    """A private X display; Xvfb picks its number and writes it to its standard output."""
     with open(log_path, "wb") as log:
-        proc = subprocess.Popen(["Xvfb", "-displayfd", str(write_fd), "-screen", "0", "1280x1024x24", "-nolisten", "tcp"],
-                                pass_fds=(write_fd,), stdin=subprocess.DEVNULL, stdout=log, stderr=log,
-                                start_new_session=True)
-    os.close(write_fd)
-    got = b""
-    try:
-        while not got.endswith(b"\n"):
-            if not select.select([read_fd], [], [], timeout)[0] or not (chunk := os.read(read_fd, 64)):
-                raise E2EError(f"Xvfb reported no display; see {log_path}")
-            got += chunk
-    finally:
-        os.close(read_fd)
-    return proc, ":" + got.decode().strip()
+        proc = subprocess.Popen(["Xvfb", "-displayfd", "1", "-screen", "0", "1280x1024x24", "-nolisten", "tcp"],
+                                stdin=subprocess.DEVNULL, stdout=subprocess.PIPE, stderr=log, start_new_session=True)
+    if not select.select([proc.stdout], [], [], timeout)[0] or not (number := proc.stdout.readline().strip()):
+        stop_process(proc)
+        raise E2EError(f"Xvfb reported no display; see {log_path}")
+    return proc, ":" + number.decode()
 
 
 class Inspector:
     """One vyx_inspect.exe for the whole session. Every command waits for its answer with a
-    time-out; an inspector that does not answer in time is ended and E2ETimeout raised."""
+    time-out; an inspector that does not answer in time is ended and E2EError raised."""
 
     def __init__(self, exe: Path, env: dict[str, str], log_path: Path, trace: bool = False):
         self.trace = trace
@@ -182,7 +157,7 @@ class Inspector:
             self.proc = subprocess.Popen(["wine", str(exe)], env=env, stdin=subprocess.PIPE,
                                          stdout=subprocess.PIPE, stderr=log, start_new_session=True)
         threading.Thread(target=self._read, daemon=True).start()
-        self.command("ping", timeout=START_TIMEOUT_S)
+        self.raw("ping", START_TIMEOUT_S)
 
     def _read(self) -> None:
         for line in self.proc.stdout:
@@ -194,7 +169,7 @@ class Inspector:
             line = self.answers.get(timeout=timeout)
         except queue.Empty:
             self.stop(force=True)
-            raise E2ETimeout(f"inspector gave no answer to {cmd!r} within {timeout:g}s") from None
+            raise E2EError(f"inspector gave no answer to {cmd!r} within {timeout:g}s") from None
         if line is None:
             raise E2EError(f"inspector ended (answering {cmd!r})")
         return line.decode("cp1252", errors="replace").rstrip("\r\n")  # the client's ANSI code page
@@ -214,16 +189,13 @@ class Inspector:
             print(f"    > {cmd}\n    < {answer}")
         return answer
 
-    def command(self, cmd: str, timeout: float = ANSWER_MARGIN_S) -> str:
-        """Sends one command; returns what follows `ok`, raises InspectorError on `error`."""
-        answer = self.raw(cmd, timeout)
+    def command(self, cmd: str, wait_s: float = 0) -> str:
+        """Sends one command (with wait_s, one the inspector itself lets wait that long);
+        returns what follows `ok`, raises E2EError on `error`."""
+        answer = self.raw(f"{cmd} {int(wait_s * 1000)}" if wait_s else cmd, wait_s + ANSWER_MARGIN_S)
         if answer != "ok" and not answer.startswith("ok "):
-            raise InspectorError(f"{cmd!r}: {answer}")
+            raise E2EError(f"{cmd!r}: {answer}")
         return answer[3:]
-
-    def waiting(self, cmd: str, wait_ms: int) -> str:
-        """A command that itself waits up to wait_ms in the inspector."""
-        return self.command(f"{cmd} {wait_ms}", timeout=wait_ms / 1000 + ANSWER_MARGIN_S)
 
     def lines(self, cmd: str) -> list[str]:
         """A command answered by several lines closed by `end`."""
@@ -231,35 +203,24 @@ class Inspector:
         got = []
         while (line := self._next_line(ANSWER_MARGIN_S, cmd)) != "end":
             if line.startswith("error"):
-                raise InspectorError(f"{cmd!r}: {line}")
+                raise E2EError(f"{cmd!r}: {line}")
             got.append(line)
         return got
-
-    def running(self) -> bool:
-        return self.proc.poll() is None
 
     def stop(self, force: bool = False) -> None:
         stop_process(self.proc, None if force else lambda: self.raw("quit", timeout=5))
 
 
-@dataclasses.dataclass(frozen=True)
-class Control:
-    id: int
-    cls: str
-    rect: tuple[int, ...]  # x, y, w, h in the window's client area
-    enabled: bool
-    style: str
-    limit: int
-    text: str
+# rect: x, y, w, h in the window's client area
+Control = namedtuple("Control", "id cls rect enabled style limit text")
 
 
 class Client:
     """One run of the client. Reads and presses its window through the session's inspector;
     every call works on the client's main window (the inspector is switched back to it)."""
 
-    def __init__(self, session: "Session", settings: dict[str, str], args: tuple[str, ...],
-                 prepare: Optional[Callable[[Path], None]]):
-        self.session, self.settings, self.args = session, settings, args
+    def __init__(self, session: "Session", settings: dict[str, str], prepare: Optional[Callable[[Path], None]]):
+        self.session, self.settings = session, settings
         self.inspector = session.inspector
         session.client_runs += 1
         self.workdir = session.tmp / f"client-{session.client_runs}"
@@ -269,7 +230,7 @@ class Client:
         if prepare:
             prepare(self.workdir)
         with open(session.logs / f"client-{session.client_runs}.log", "wb") as log:
-            self.proc = subprocess.Popen(["wine", str(session.exe), *args], cwd=self.workdir, env=session.env,
+            self.proc = subprocess.Popen(["wine", str(session.exe)], cwd=self.workdir, env=session.env,
                                          stdin=subprocess.DEVNULL, stdout=log, stderr=log, start_new_session=True)
         session.current = self
         # In short steps, so a client that dies at start is reported at once.
@@ -278,18 +239,15 @@ class Client:
             if self.proc.poll() is not None:
                 raise E2EError(f"client exited with code {self.proc.returncode} before its window appeared")
             if not answer.startswith("error timeout") or time.monotonic() >= deadline:
-                raise E2ETimeout(f"no window titled {WINDOW_TITLE!r}: {answer}")
+                raise E2EError(f"no window titled {WINDOW_TITLE!r}: {answer}")
         # The window exists before its controls do; wait until the client's loop runs.
         self.sync()
 
-    def running(self) -> bool:
-        return self.proc.poll() is None
-
-    def wait_exit(self, timeout: float = EXIT_TIMEOUT_S) -> int:
+    def wait_exit(self, timeout: float = 15) -> int:
         try:
             return self.proc.wait(timeout)
         except subprocess.TimeoutExpired:
-            raise E2ETimeout(f"client still running {timeout:g}s later") from None
+            raise E2EError(f"client still running {timeout:g}s later") from None
 
     def stop(self) -> None:
         """Ends the client: by closing its window first, then by force. Never raises."""
@@ -299,18 +257,14 @@ class Client:
         self.inspector.command("main")
         return self.inspector.command(cmd)
 
-    def client_size(self) -> tuple[int, int]:
-        w, h = self.ask("client").split()
-        return int(w), int(h)
-
     def info(self) -> dict[str, str]:
         return parse_fields(self.ask("info"))
 
     def controls(self) -> list[Control]:
         """Every control of the window, in the window's own (tab) order."""
         self.inspector.command("main")
-        return [Control(int(f["id"]), f["class"], rect(f["rect"]), f["enabled"] == "1", f["style"], int(f["limit"]),
-                        f.get("text", ""))
+        return [Control(int(f["id"]), f["class"], tuple(map(int, f["rect"].split(","))), f["enabled"] == "1",
+                        f["style"], int(f["limit"]), f.get("text", ""))
                 for f in map(parse_fields, self.inspector.lines("list"))]
 
     def text(self, id_: int) -> str:
@@ -343,26 +297,15 @@ class Client:
     def close(self) -> None:
         self.ask("close")
 
-    def minimize(self) -> None:
-        self.ask("minimize")
-
     def tray(self, event: str) -> None:
         """A mouse event on the tray icon, as the shell reports it to the program."""
         self.ask(f"tray {TRAY_EVENTS[event]}")
         self.sync()
 
-    def gui_objects(self) -> dict[str, int]:
-        f = parse_fields(self.ask("gui"))
-        return {"gdi": int(f["gdi"]), "user": int(f["user"].split()[0])}
-
-    def wait_window_gone(self, timeout: float = EXIT_TIMEOUT_S) -> None:
-        self.inspector.command("main")
-        self.inspector.waiting("gone", int(timeout * 1000))
-
     def popup(self, timeout: float = 5.0) -> dict[str, str]:
         """Waits for a message box (or other window) of the client; commands then go to it
         through `self.inspector` until the next Client call switches back."""
-        return parse_fields(self.inspector.waiting("popup", int(timeout * 1000)))
+        return parse_fields(self.inspector.command("popup", timeout))
 
     def read_settings(self) -> str:
         return self.settings_path.read_bytes().decode("cp1252")
@@ -391,20 +334,14 @@ class Simulator:
         stop_process(self.proc)
 
 
-@dataclasses.dataclass
-class Options:
-    exe: Path
-    inspector: Path
-    prefix: Path
-    display: Optional[str] = None  # use this X display instead of a private Xvfb
-    keep: bool = False  # keep the temporary folder (working dirs, logs)
-    trace: bool = False  # print every inspector command and answer
-
-
 class Session:
-    def __init__(self, options: Options):
-        self.options = options
-        self.exe = options.exe
+    """display: use this X display instead of a private Xvfb; keep: keep the temporary folder
+    (working dirs, logs); trace: print every inspector command and answer."""
+
+    def __init__(self, exe: Path, inspector: Path, prefix: Path, display: Optional[str] = None, keep: bool = False,
+                 trace: bool = False):
+        self.exe, self.inspector_exe, self.prefix, self.display, self.keep, self.trace = (
+            exe, inspector, prefix, display, keep, trace)
         self.tmp = Path(tempfile.mkdtemp(prefix="vyx-e2e."))
         self.logs = self.tmp / "logs"
         self.logs.mkdir()
@@ -415,37 +352,37 @@ class Session:
         self.env: dict[str, str] = {}
 
     def start(self) -> None:
-        for path in (self.exe, self.options.inspector, SIMULATOR, self.options.prefix / "system.reg"):
+        for path in (self.exe, self.inspector_exe, SIMULATOR, self.prefix / "system.reg"):
             if not path.is_file():
                 raise E2EError(f"missing: {path} (scripts/setup, the windows and linux presets make it)")
         # A copy of its own: a client the user runs in the project's prefix is not disturbed,
         # and the Wine server the tests start is theirs to end.
         prefix = self.tmp / "wineprefix"
-        subprocess.run(["cp", "-a", "--reflink=auto", str(self.options.prefix), str(prefix)], check=True, timeout=300)
+        subprocess.run(["cp", "-a", "--reflink=auto", str(self.prefix), str(prefix)], check=True, timeout=300)
         (prefix / "wineserver").unlink(missing_ok=True)
-        display = self.options.display
+        display = self.display
         if not display:
             self.xvfb, display = start_xvfb(self.logs / "xvfb.log")
         self.env = {**os.environ, "DISPLAY": display, "WINEPREFIX": str(prefix), "WINEARCH": "win64",
                     "WINEDEBUG": "-all", "WINEDLLOVERRIDES": "mscoree,mshtml="}
-        self.inspector = Inspector(self.options.inspector, self.env, self.logs / "inspector.log", self.options.trace)
+        self.inspector = Inspector(self.inspector_exe, self.env, self.logs / "inspector.log", self.trace)
 
-    def client(self, settings: Optional[dict[str, str]] = None, args: tuple[str, ...] = (), fresh: bool = False,
+    def client(self, settings: Optional[dict[str, str]] = None, fresh: bool = False,
                prepare: Optional[Callable[[Path], None]] = None) -> Client:
         """The running client, if it was started the same way and `fresh` is not asked;
         otherwise ends it and starts a new one. settings=None means DEFAULT_SETTINGS;
         prepare(workdir), when given, runs after the settings file is written and before
         the start (to write it otherwise, or to put something in the working folder)."""
         settings = dict(DEFAULT_SETTINGS) if settings is None else settings
-        if not self.inspector.running():  # ended after not answering in time: a new one
+        if self.inspector.proc.poll() is not None:  # ended after not answering in time: a new one
             self.stop_client()
-            self.inspector = Inspector(self.options.inspector, self.env, self.logs / "inspector.log", self.options.trace)
+            self.inspector = Inspector(self.inspector_exe, self.env, self.logs / "inspector.log", self.trace)
         c = self.current
-        if c and c.running() and not fresh and not prepare and c.settings == settings and c.args == args:
+        if c and c.proc.poll() is None and not fresh and not prepare and c.settings == settings:
             return c
         self.stop_client()
         try:
-            return Client(self, settings, args, prepare)
+            return Client(self, settings, prepare)
         except E2EError:
             self.stop_client()
             raise
@@ -462,7 +399,7 @@ class Session:
         if self.env:
             subprocess.run(["wineserver", "-k"], env=self.env, timeout=30)
         stop_process(self.xvfb)
-        if self.options.keep:
+        if self.keep:
             print(f"E2E: kept {self.tmp}")
         else:
             shutil.rmtree(self.tmp, ignore_errors=True)

@@ -50,12 +50,12 @@ def test_a_failed_attempt_holds_its_notice_then_shows_not_connected(t: Check, fa
 @pytest.mark.timeout_s(240)
 def test_status_changes_leave_no_handles_behind(t: Check) -> None:
     c = t.client(fresh=True)
-    before = c.gui_objects()
+    before = c.ask("gui")
     for _ in range(100):  # each round trip re-creates the status picture and the tray icon
-        c.minimize()
+        c.ask("minimize")
         wait_for(lambda: c.info().get("visible") == "0", 10, "hidden")
         c.tray("lbuttondblclk")
         wait_for(lambda: c.info().get("visible") == "1", 10, "shown")
-    after = c.gui_objects()
+    after = c.ask("gui")
     print(f"     GUI objects before {before}, after 200 updates {after}")
     t.eq(after, before, "GDI and USER objects after 200 status updates")

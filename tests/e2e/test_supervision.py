@@ -4,8 +4,6 @@ program writes for itself, it sits connected in the tray."""
 
 from __future__ import annotations
 
-import time
-
 from checks import Check
 from harness import ids, DEFAULT_SETTINGS, Simulator, wait_for
 
@@ -15,11 +13,9 @@ INTERVAL_S = 5
 SLACK_S = 6
 
 
-class SimulatorOnPort(Simulator):
+def simulator_on_port(port: int) -> Simulator:
     """vyx_sim again on a port that an earlier one used; the last --port given counts."""
-
-    def __init__(self, port: int):
-        super().__init__("--quiet", "--port", str(port))
+    return Simulator("--quiet", "--port", str(port))
 
 
 def test_reconnects_within_an_interval_after_the_server_comes_back(t: Check) -> None:
@@ -33,11 +29,8 @@ def test_reconnects_within_an_interval_after_the_server_comes_back(t: Check) -> 
         wait_for(lambda: c.enabled(ids.ID_DISCONNECT), 15, "connected at start")
     # The first check is due 15 s after start; it finds the connection silent and drops it.
     wait_for(lambda: not c.enabled(ids.ID_DISCONNECT), INTERVAL_S + 10 + SLACK_S, "dropped after the server went away")
-    with SimulatorOnPort(port) as again:
-        t.eq(again.port, port, "the simulator is back on the same port")
-        back = time.monotonic()
+    with simulator_on_port(port):
         wait_for(lambda: c.enabled(ids.ID_DISCONNECT), INTERVAL_S + SLACK_S, "connected again within about one interval")
-        t.true(time.monotonic() - back <= INTERVAL_S + SLACK_S, "reconnected in time")
         t.eq(c.text(ids.ID_INTERVAL), str(INTERVAL_S), "interval field as loaded")
 
 

@@ -1,48 +1,41 @@
 // vyx_inspect: reads and drives the client's window from outside, for the end-to-end tests.
 //
-// One long-lived process (starting a fresh Wine process per query is far too slow while
-// another Wine program is busy). Reads one command per line on stdin and answers exactly
-// one line on stdout, flushed at once; only `list` answers several lines,
-// closed by a line `end`.
-//
-// Every answer starts with "ok" or "error". Texts in answers are escaped so they stay on
-// one line: a backslash and every control byte as \xNN (CR as \x0d, say). The same escapes
-// are understood in the TEXT of `settext` and the TITLE of `find`.
+// One long-lived process (a fresh Wine process per query is far too slow while another Wine
+// program is busy). Reads one command per line on stdin and answers one line on stdout,
+// flushed at once, starting with "ok" or "error"; only `list` answers several lines, closed
+// by `end`. Texts travel escaped so they stay on one line: a backslash and every control byte
+// as \xNN (CR as \x0d), in answers and in the TEXT of `settext` and the TITLE of `find`.
 //
 // Commands (ID is a control id, decimal or 0x hex; timeouts in milliseconds):
-//   ping                      ok
+//   ping | quit               ok (quit then exits)
 //   find "TITLE" [timeout]    wait for a top-level window with exactly this title; it becomes
-//                             both the main and the current window (an unowned window wins over
-//                             an owned one: a message box may carry the main window's title)
+//                             the main and the current window (an unowned window wins over an
+//                             owned one: a message box may carry the main window's title)
 //   there "TITLE"             1 when such a window exists, else 0
 //   popup [timeout]           wait for another visible top-level window of the main window's
 //                             process (a message box, say); it becomes the current window
 //   main                      make the main window current again
 //   sync [timeout]            post a marker to the main window and wait until the client takes
 //                             it from its queue: everything posted before it has been handled
-//   info                      visible, iconic, title of the current window
-//   client                    client-area width and height
-//   xwin                      the X11 window id Wine uses for the current window (0 if none)
+//   info                      "visible=0|1 iconic=0|1 client=W,H xwin=N title=TITLE" of the current
+//                             window (xwin: the X11 window Wine uses for it, 0 if none)
 //   list                      every child control in z (tab) order, one per line, then "end":
 //                             id=ID class=CLASS rect=X,Y,W,H enabled=0|1 style=0xS limit=N text=TEXT
 //                             (rect in the current window's client area; limit of edits only)
 //   text|enabled|checked ID
 //   font ID                   "height=H weight=W italic=0|1 face=NAME", or "system" for no WM_SETFONT
-//   click ID                  post BM_CLICK (posted: the handler may open a modal box)
-//   command ID                post WM_COMMAND with BN_CLICKED for ID (menu items too)
+//   click ID | command ID     post BM_CLICK (posted: the handler may open a modal box) | post
+//                             WM_COMMAND with BN_CLICKED for ID (menu items too)
 //   settext ID TEXT           WM_SETTEXT
-//   close                     post WM_CLOSE to the current window
-//   minimize                  post WM_SYSCOMMAND SC_MINIMIZE
+//   close | minimize          post WM_CLOSE | WM_SYSCOMMAND SC_MINIMIZE to the current window
 //   tray MESSAGE              post the tray callback (12501, wParam 1, lParam MESSAGE) to the main window
 //   gui                       "gdi=N user=M": the GDI handles in the window's process's table and
 //                             its number of windows (GetGuiResources answers nothing under Wine)
 //   trayicon                  1 when the shell holds the main window's tray icon 1, else 0
-//   fakeshell on|off          stand in for a notification area that is not there yet: a
-//                             window of the shell's tray class, found before the real one,
-//                             that refuses every icon; "fakeshell" alone tells how many
-//                             icon requests it refused and the last tooltip asked for: "ok N TIP"
-//   gone [timeout]            wait until the current window no longer exists
-//   quit                      ok, then exit
+//   fakeshell on|off          stand in for a notification area that is not there yet: a window of
+//                             the shell's tray class, found before the real one, that refuses every
+//                             icon; "fakeshell" alone answers "ok N TIP": how many icon requests it
+//                             refused and the last tooltip asked for
 
 #include <windows.h>
 #include <shellapi.h>
@@ -50,6 +43,7 @@
 #include <fcntl.h>
 #include <io.h>
 
+#include <algorithm>
 #include <cctype>
 #include <cstdio>
 #include <cstdlib>
@@ -114,6 +108,31 @@ std::string next_word(std::string& rest) {
     return word;
 }
 
+// Every top-level window, or every window below `parent` (nested ones too).
+std::vector<HWND> each_window(HWND parent = nullptr) {
+    std::vector<HWND> found;
+    WNDENUMPROC add = [](HWND h, LPARAM lp) -> BOOL {
+        reinterpret_cast<std::vector<HWND>*>(lp)->push_back(h);
+        return TRUE;
+    };
+    if (parent) EnumChildWindows(parent, add, reinterpret_cast<LPARAM>(&found));
+    if (!parent) EnumWindows(add, reinterpret_cast<LPARAM>(&found));
+    return found;
+}
+
+// The answer, or -1 when the window does not answer in time.
+LONG_PTR send_timed(HWND h, UINT msg, WPARAM w = 0, LPARAM l = 0) {
+    DWORD_PTR result = 0;
+    if (!SendMessageTimeoutA(h, msg, w, l, SMTO_ABORTIFHUNG, kSendTimeoutMs, &result)) return -1;
+    return static_cast<LONG_PTR>(result);
+}
+
+DWORD process_of(HWND h) {
+    DWORD pid = 0;
+    GetWindowThreadProcessId(h, &pid);
+    return pid;
+}
+
 std::string window_class(HWND h) {
     char buf[256] = {};
     GetClassNameA(h, buf, sizeof buf);
@@ -122,14 +141,12 @@ std::string window_class(HWND h) {
 
 // WM_GETTEXT rather than GetWindowText: the latter does not read other processes' controls.
 bool window_text(HWND h, std::string& text) {
-    DWORD_PTR len = 0;
-    if (!SendMessageTimeoutA(h, WM_GETTEXTLENGTH, 0, 0, SMTO_ABORTIFHUNG, kSendTimeoutMs, &len)) return false;
+    LONG_PTR len = send_timed(h, WM_GETTEXTLENGTH);
+    if (len < 0) return false;
     std::vector<char> buf(len + 2, '\0');
-    DWORD_PTR got = 0;
-    if (!SendMessageTimeoutA(h, WM_GETTEXT, buf.size(), reinterpret_cast<LPARAM>(buf.data()),
-                             SMTO_ABORTIFHUNG, kSendTimeoutMs, &got))
-        return false;
-    text.assign(buf.data(), got < buf.size() ? got : buf.size() - 1);
+    LONG_PTR got = send_timed(h, WM_GETTEXT, buf.size(), reinterpret_cast<LPARAM>(buf.data()));
+    if (got < 0) return false;
+    text.assign(buf.data(), std::min<size_t>(got, buf.size() - 1));
     return true;
 }
 
@@ -139,116 +156,44 @@ std::string window_title(HWND h) {
     return buf;
 }
 
-struct FindTitle {
-    std::string title;
-    HWND owned = nullptr;
-    HWND unowned = nullptr;
-};
-
-BOOL CALLBACK find_title_proc(HWND h, LPARAM lp) {
-    auto* f = reinterpret_cast<FindTitle*>(lp);
-    if (window_title(h) != f->title) return TRUE;
-    // A message box may carry the same title as the main window; it always has an owner.
-    if (GetWindow(h, GW_OWNER)) {
-        if (!f->owned) f->owned = h;
-        return TRUE;
-    }
-    f->unowned = h;
-    return FALSE;
-}
-
 HWND find_top_level(const std::string& title) {
-    FindTitle f{title};
-    EnumWindows(find_title_proc, reinterpret_cast<LPARAM>(&f));
-    return f.unowned ? f.unowned : f.owned;
-}
-
-struct FindPopup {
-    DWORD pid;
-    HWND exclude;
-    HWND found = nullptr;
-};
-
-BOOL CALLBACK find_popup_proc(HWND h, LPARAM lp) {
-    auto* f = reinterpret_cast<FindPopup*>(lp);
-    DWORD pid = 0;
-    GetWindowThreadProcessId(h, &pid);
-    if (h == f->exclude || pid != f->pid || !IsWindowVisible(h)) return TRUE;
-    // Skip the process's invisible helpers (IME, tray-message windows) and tooltips.
-    std::string cls = window_class(h);
-    if (cls == "tooltips_class32" || cls == "IME") return TRUE;
-    f->found = h;
-    return FALSE;
+    HWND owned = nullptr;
+    for (HWND h : each_window()) {
+        if (window_title(h) != title) continue;
+        // A message box may carry the same title as the main window; it always has an owner.
+        if (!GetWindow(h, GW_OWNER)) return h;
+        if (!owned) owned = h;
+    }
+    return owned;
 }
 
 template <typename Pred>
 bool wait_until(DWORD timeout_ms, Pred pred) {
-    DWORD start = GetTickCount();
-    for (;;) {
-        if (pred()) return true;
+    for (DWORD start = GetTickCount(); !pred(); Sleep(kPollMs))
         if (GetTickCount() - start >= timeout_ms) return false;
-        Sleep(kPollMs);
-    }
-}
-
-struct Control {
-    HWND hwnd;
-    int id;
-};
-
-struct ChildList {
-    std::vector<Control> controls;
-};
-
-BOOL CALLBACK child_proc(HWND h, LPARAM lp) {
-    reinterpret_cast<ChildList*>(lp)->controls.push_back({h, GetDlgCtrlID(h)});
-    return TRUE;
-}
-
-std::vector<Control> children(HWND parent) {
-    ChildList list;
-    EnumChildWindows(parent, child_proc, reinterpret_cast<LPARAM>(&list));
-    return list.controls;
+    return true;
 }
 
 HWND control_by_id(int id) {
-    for (const Control& c : children(g_current))
-        if (c.id == id) return c.hwnd;
+    for (HWND h : each_window(g_current))
+        if (GetDlgCtrlID(h) == id) return h;
     return nullptr;
 }
 
-RECT rect_in_client(HWND control) {
-    RECT r;
-    GetWindowRect(control, &r);
-    MapWindowPoints(HWND_DESKTOP, g_current, reinterpret_cast<POINT*>(&r), 2);
-    return r;
-}
-
-std::string rect_text(const RECT& r, char sep = ' ') {
-    char buf[96];
-    std::snprintf(buf, sizeof buf, "%ld%c%ld%c%ld%c%ld", static_cast<long>(r.left), sep,
-                  static_cast<long>(r.top), sep, static_cast<long>(r.right - r.left), sep,
-                  static_cast<long>(r.bottom - r.top));
-    return buf;
-}
-
-int check_state(HWND h) {
-    DWORD_PTR state = 0;
-    if (!SendMessageTimeoutA(h, BM_GETCHECK, 0, 0, SMTO_ABORTIFHUNG, kSendTimeoutMs, &state)) return -1;
-    return static_cast<int>(state);
-}
-
-std::string control_line(HWND h, int id) {
+std::string control_line(HWND h) {
     std::string text;
     window_text(h, text);
-    DWORD_PTR limit = 0;
-    if (window_class(h) == "Edit")
-        SendMessageTimeoutA(h, EM_GETLIMITTEXT, 0, 0, SMTO_ABORTIFHUNG, kSendTimeoutMs, &limit);
-    char style[16];
-    std::snprintf(style, sizeof style, "%#lx", static_cast<unsigned long>(GetWindowLongA(h, GWL_STYLE)));
-    return "id=" + std::to_string(id) + " class=" + window_class(h) +
-           " rect=" + rect_text(rect_in_client(h), ',') + " enabled=" + (IsWindowEnabled(h) ? "1" : "0") +
-           " style=" + style + " limit=" + std::to_string(limit) + " text=" + escape(text);
+    RECT r;
+    GetWindowRect(h, &r);
+    MapWindowPoints(HWND_DESKTOP, g_current, reinterpret_cast<POINT*>(&r), 2);
+    const std::string cls = window_class(h);
+    char line[400];
+    std::snprintf(line, sizeof line,
+                  "id=%d class=%s rect=%ld,%ld,%ld,%ld enabled=%d style=%#lx limit=%lld text=",
+                  GetDlgCtrlID(h), cls.c_str(), r.left, r.top, r.right - r.left, r.bottom - r.top,
+                  IsWindowEnabled(h) ? 1 : 0, static_cast<unsigned long>(GetWindowLongA(h, GWL_STYLE)),
+                  static_cast<long long>(cls == "Edit" ? send_timed(h, EM_GETLIMITTEXT) : 0));
+    return line + escape(text);
 }
 
 // Asks `question` about `hwnd` inside the process that owns it; empty on success.
@@ -266,9 +211,7 @@ std::string ask_inside(HWND hwnd, Question question, InsideReply& out, DWORD tim
     std::memset(r, 0, sizeof(InsideReply));
     std::string error = "error client did not answer";
     HMODULE dll = LoadLibraryA("vyx_inspect_hook.dll");  // from the inspector's own folder
-    auto proc =
-        dll ? reinterpret_cast<HOOKPROC>(reinterpret_cast<void*>(GetProcAddress(dll, "question_hook")))
-            : nullptr;
+    auto proc = reinterpret_cast<HOOKPROC>(reinterpret_cast<void*>(GetProcAddress(dll, "question_hook")));
     HHOOK hook =
         proc ? SetWindowsHookExA(WH_GETMESSAGE, proc, dll, GetWindowThreadProcessId(hwnd, nullptr)) : nullptr;
     if (!hook) {
@@ -295,13 +238,13 @@ std::string font_line(HWND h) {
            " face=" + escape(std::string(r.face, strnlen(r.face, LF_FACESIZE)));
 }
 
-std::string timeout_arg(std::string& rest, DWORD& timeout) {
+// An optional timeout; false when there is a word that is not one.
+bool timeout_arg(std::string& rest, DWORD& timeout) {
     std::string word = next_word(rest);
-    if (word.empty()) return {};
     long long v = 0;
-    if (!parse_number(word, v) || v < 0) return "error bad timeout " + escape(word);
-    timeout = static_cast<DWORD>(v);
-    return {};
+    if (!word.empty() && (!parse_number(word, v) || v < 0)) return false;
+    if (!word.empty()) timeout = static_cast<DWORD>(v);
+    return true;
 }
 
 // `find "TITLE" [timeout]`
@@ -310,7 +253,7 @@ bool split_title(std::string s, std::string& title, DWORD& timeout) {
     if (s.empty() || s[0] != '"' || close == std::string::npos) return false;
     title = unescape(s.substr(1, close - 1));
     s = s.substr(close + 1);
-    return timeout_arg(s, timeout).empty() && next_word(s).empty();
+    return timeout_arg(s, timeout) && next_word(s).empty();
 }
 
 std::string post(HWND h, UINT msg, WPARAM w, LPARAM l) {
@@ -318,30 +261,15 @@ std::string post(HWND h, UINT msg, WPARAM w, LPARAM l) {
     return "ok";
 }
 
-struct WindowCount {
-    DWORD pid;
-    long count = 0;
-};
-
-BOOL CALLBACK count_proc(HWND h, LPARAM lp) {
-    auto* c = reinterpret_cast<WindowCount*>(lp);
-    DWORD pid = 0;
-    GetWindowThreadProcessId(h, &pid);
-    c->count += pid == c->pid;
-    return TRUE;
-}
-
 // GetGuiResources answers 0 under Wine: count the process's GDI handle table, read from inside,
 // and its windows instead. Good enough to see a leak grow.
 std::string gui_counts(HWND h) {
-    DWORD pid = 0;
-    GetWindowThreadProcessId(h, &pid);
     InsideReply r;
     if (std::string err = ask_inside(h, kAskGdiObjects, r); !err.empty()) return err;
     if (r.gdi_objects < 0) return "error no GDI handle table";
-    WindowCount windows{pid};
-    EnumChildWindows(GetDesktopWindow(), count_proc, reinterpret_cast<LPARAM>(&windows));  // all, nested too
-    return "ok gdi=" + std::to_string(r.gdi_objects) + " user=" + std::to_string(windows.count);
+    long windows = 0;
+    for (HWND w : each_window(GetDesktopWindow())) windows += process_of(w) == process_of(h);
+    return "ok gdi=" + std::to_string(r.gdi_objects) + " user=" + std::to_string(windows);
 }
 
 // ---- A notification area that refuses icons --------------------------------------
@@ -410,37 +338,23 @@ std::string fake_shell(const std::string& how) {
     return "error usage: fakeshell [on|off]";
 }
 
-std::string tray_icon_there() {
-    if (!IsWindow(g_main)) return "error main window is gone";
-    NOTIFYICONDATAA nid{};
-    nid.cbSize = NOTIFYICONDATAA_V1_SIZE;
-    nid.hWnd = g_main;
-    nid.uID = kTrayIconId;
-    return Shell_NotifyIconA(NIM_MODIFY, &nid) ? "ok 1" : "ok 0";
-}
-
 std::string handle(const std::string& line, bool& quit) {
     std::string rest = line;
     std::string cmd = next_word(rest);
     if (cmd.empty()) return "error empty command";
 
     DWORD timeout = kDefaultWaitMs;
-    if (cmd == "gone" || cmd == "popup" || cmd == "sync")
-        if (std::string err = timeout_arg(rest, timeout); !err.empty()) return err;
+    if ((cmd == "popup" || cmd == "sync") && !timeout_arg(rest, timeout)) return "error bad timeout";
     if (cmd == "ping") return "ok";
     if (cmd == "quit") {
         quit = true;
         return "ok";
     }
-    if (cmd == "there") {
-        std::string title;
-        if (!split_title(rest, title, timeout)) return "error usage: there \"TITLE\"";
-        return find_top_level(title) ? "ok 1" : "ok 0";
-    }
     if (cmd == "fakeshell") return fake_shell(next_word(rest));
-    if (cmd == "find") {
+    if (cmd == "find" || cmd == "there") {
         std::string title;
-        if (!split_title(rest, title, timeout)) return "error usage: find \"TITLE\" [timeout_ms]";
+        if (!split_title(rest, title, timeout)) return "error usage: " + cmd + " \"TITLE\" [timeout]";
+        if (cmd == "there") return find_top_level(title) ? "ok 1" : "ok 0";
         HWND found = nullptr;
         if (!wait_until(timeout, [&] { return (found = find_top_level(title)) != nullptr; }))
             return "error timeout no window titled " + escape(title);
@@ -450,30 +364,29 @@ std::string handle(const std::string& line, bool& quit) {
 
     // Everything below works on a window found before.
     if (!g_current) return "error no window: use find first";
-    if (cmd == "main") {
-        if (!IsWindow(g_main)) return "error main window is gone";
-        g_current = g_main;
-        return "ok";
-    }
-    if (cmd == "gone") {
-        HWND h = g_current;
-        if (!wait_until(timeout, [&] { return !IsWindow(h); })) return "error timeout window still there";
-        return "ok";
-    }
+    const bool on_main =
+        cmd == "main" || cmd == "popup" || cmd == "sync" || cmd == "tray" || cmd == "trayicon";
+    if (on_main && !IsWindow(g_main)) return "error main window is gone";
+    if (cmd == "main") g_current = g_main;
     if (!IsWindow(g_current)) return "error window is gone";
+    if (cmd == "main") return "ok";
 
     if (cmd == "popup") {
-        if (!IsWindow(g_main)) return "error main window is gone";
-        FindPopup f{0, g_main};
-        GetWindowThreadProcessId(g_main, &f.pid);
+        HWND found = nullptr;
         if (!wait_until(timeout, [&] {
-                f.found = nullptr;
-                EnumWindows(find_popup_proc, reinterpret_cast<LPARAM>(&f));
-                return f.found != nullptr;
+                for (HWND h : each_window()) {
+                    // Skip the process's invisible helpers (IME, tray-message windows) and tooltips.
+                    if (h == g_main || process_of(h) != process_of(g_main) || !IsWindowVisible(h)) continue;
+                    std::string cls = window_class(h);
+                    if (cls == "tooltips_class32" || cls == "IME") continue;
+                    found = h;
+                    return true;
+                }
+                return false;
             }))
             return "error timeout no popup";
-        g_current = f.found;
-        return "ok class=" + escape(window_class(f.found)) + " title=" + escape(window_title(f.found));
+        g_current = found;
+        return "ok class=" + escape(window_class(found)) + " title=" + escape(window_title(found));
     }
     if (cmd == "sync") {
         InsideReply r;
@@ -482,50 +395,41 @@ std::string handle(const std::string& line, bool& quit) {
     }
     if (cmd == "info") {
         HWND h = g_current;
-        return std::string("ok visible=") + (IsWindowVisible(h) ? "1" : "0") +
-               " iconic=" + (IsIconic(h) ? "1" : "0") + " title=" + escape(window_title(h));
-    }
-    if (cmd == "client") {
         RECT r;
-        GetClientRect(g_current, &r);
-        return "ok " + std::to_string(r.right - r.left) + " " + std::to_string(r.bottom - r.top);
-    }
-    if (cmd == "xwin") {
+        GetClientRect(h, &r);
         // Wine keeps the X11 window of a top-level window in this property.
-        auto id = reinterpret_cast<ULONG_PTR>(GetPropA(g_current, "__wine_x11_whole_window"));
-        return "ok " + std::to_string(id);
+        auto xwin = reinterpret_cast<ULONG_PTR>(GetPropA(h, "__wine_x11_whole_window"));
+        return std::string("ok visible=") + (IsWindowVisible(h) ? "1" : "0") +
+               " iconic=" + (IsIconic(h) ? "1" : "0") + " client=" + std::to_string(r.right) + "," +
+               std::to_string(r.bottom) + " xwin=" + std::to_string(xwin) +
+               " title=" + escape(window_title(h));
     }
     if (cmd == "list") {
-        for (const Control& c : children(g_current)) reply(control_line(c.hwnd, c.id));
+        for (HWND h : each_window(g_current)) reply(control_line(h));
         return "end";
     }
     if (cmd == "gui") return gui_counts(g_current);
-    if (cmd == "trayicon") return tray_icon_there();
+    if (cmd == "trayicon") {
+        NOTIFYICONDATAA nid{};
+        nid.cbSize = NOTIFYICONDATAA_V1_SIZE;
+        nid.hWnd = g_main;
+        nid.uID = kTrayIconId;
+        return Shell_NotifyIconA(NIM_MODIFY, &nid) ? "ok 1" : "ok 0";
+    }
     if (cmd == "close") return post(g_current, WM_CLOSE, 0, 0);
     if (cmd == "minimize") return post(g_current, WM_SYSCOMMAND, SC_MINIMIZE, 0);
-    if (cmd == "tray") {
-        long long event = 0;
-        if (!parse_number(next_word(rest), event)) return "error usage: tray MESSAGE";
-        if (!IsWindow(g_main)) return "error main window is gone";
-        return post(g_main, kTrayCallback, kTrayIconId, static_cast<LPARAM>(event));
-    }
+    long long number = 0;
+    std::string word = next_word(rest);
+    if (!parse_number(word, number)) return "error unknown command or no number: " + escape(line);
+    if (cmd == "tray") return post(g_main, kTrayCallback, kTrayIconId, static_cast<LPARAM>(number));
 
     // Commands on one control.
-    long long id = 0;
-    std::string id_word = next_word(rest);
-    bool needs_id = cmd == "text" || cmd == "enabled" || cmd == "checked" || cmd == "font" ||
-                    cmd == "click" || cmd == "command" || cmd == "settext";
-    if (!needs_id) return "error unknown command " + escape(cmd);
-    if (!parse_number(id_word, id)) return "error usage: " + cmd + " ID";
-    if (cmd == "command") {
-        // Menu items have no window, so this one does not need the control to exist.
-        HWND ctl = control_by_id(static_cast<int>(id));
-        return post(g_current, WM_COMMAND, MAKEWPARAM(static_cast<WORD>(id), BN_CLICKED),
+    HWND ctl = control_by_id(static_cast<int>(number));
+    // Menu items have no window, so this one does not need the control to exist.
+    if (cmd == "command")
+        return post(g_current, WM_COMMAND, MAKEWPARAM(static_cast<WORD>(number), BN_CLICKED),
                     reinterpret_cast<LPARAM>(ctl));
-    }
-    HWND ctl = control_by_id(static_cast<int>(id));
-    if (!ctl) return "error no control " + id_word;
-
+    if (!ctl) return "error no control " + escape(word);
     if (cmd == "text") {
         std::string text;
         if (!window_text(ctl, text)) return "error no answer to WM_GETTEXT";
@@ -533,19 +437,16 @@ std::string handle(const std::string& line, bool& quit) {
     }
     if (cmd == "enabled") return IsWindowEnabled(ctl) ? "ok 1" : "ok 0";
     if (cmd == "checked") {
-        int state = check_state(ctl);
-        if (state < 0) return "error no answer to BM_GETCHECK";
-        return "ok " + std::to_string(state);
+        LONG_PTR state = send_timed(ctl, BM_GETCHECK);
+        return state < 0 ? "error no answer to BM_GETCHECK" : "ok " + std::to_string(state);
     }
     if (cmd == "font") return font_line(ctl);
     if (cmd == "click") return post(ctl, BM_CLICK, 0, 0);
     if (cmd == "settext") {
         // The text is everything after the id, inner spaces kept.
         std::string text = unescape(rest);
-        DWORD_PTR result = 0;
-        if (!SendMessageTimeoutA(ctl, WM_SETTEXT, 0, reinterpret_cast<LPARAM>(text.c_str()), SMTO_ABORTIFHUNG,
-                                 kSendTimeoutMs, &result))
-            return "error no answer to WM_SETTEXT";
+        LONG_PTR result = send_timed(ctl, WM_SETTEXT, 0, reinterpret_cast<LPARAM>(text.c_str()));
+        if (result < 0) return "error no answer to WM_SETTEXT";
         return result ? "ok" : "error WM_SETTEXT refused";
     }
     return "error unknown command " + escape(cmd);
@@ -559,8 +460,7 @@ int main() {
     _setmode(_fileno(stdin), _O_BINARY);
     std::string line;
     bool quit = false;
-    int c;
-    while (!quit && (c = std::fgetc(stdin)) != EOF) {
+    for (int c; !quit && (c = std::fgetc(stdin)) != EOF;) {
         if (c != '\n') {
             line += static_cast<char>(c);
             continue;

@@ -26,7 +26,7 @@ from pathlib import Path
 
 REPO = Path(__file__).resolve().parents[2]
 sys.path.insert(0, str(REPO / "tests" / "e2e"))
-from harness import (DEFAULT_SETTINGS, SETTINGS_NAME, Options, Session, Simulator,  # noqa: E402
+from harness import (DEFAULT_SETTINGS, SETTINGS_NAME, Session, Simulator,  # noqa: E402
                      memory_kib as memory, wait_for, wine_pid, write_settings)
 
 BUILD = REPO / "build" / "windows"
@@ -199,7 +199,7 @@ def log(session: Session, lines: int = 100000) -> None:
                              stdout=subprocess.DEVNULL, stderr=subprocess.DEVNULL, start_new_session=True)
     try:
         inspector.command('find "probe" 30000')
-        inspector.waiting("sync", 10000)
+        inspector.command("sync", 10)
         probe_pid = wine_pid("probe.exe")
         probe_rss = memory(probe_pid)["VmRSS"]
         start = time.monotonic()
@@ -249,8 +249,7 @@ def main() -> None:
     what = sys.argv[1] if len(sys.argv) > 1 else "all"
     arg = [float(a) for a in sys.argv[2:3]]
     exe = Path(os.environ.get("VYX_CLIENT_EXE", BUILD / "vyx_client.exe"))
-    session = Session(Options(exe=exe, inspector=BUILD / "vyx_inspect.exe",
-                              prefix=REPO / "build" / "wineprefix"))
+    session = Session(exe, BUILD / "vyx_inspect.exe", REPO / "build" / "wineprefix")
     try:
         session.start()
         if what in ("startup", "all"):
