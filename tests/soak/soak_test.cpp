@@ -7,7 +7,6 @@
 #include "link/connection.h"
 #include "link/transport.h"
 #include "tests/unit/fixture.h"
-#include "tests/unit/sim_process.h"
 
 namespace {
 

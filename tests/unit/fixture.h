@@ -1,9 +1,12 @@
-// A fresh headless world in a private working directory, so settings files never leak between tests.
+// A fresh headless world in a private working directory, so settings files never leak between tests; a
+// program connected to a peer the test plays the server with; vyx_sim as a child process.
 #pragma once
 
+#include <fcntl.h>
 #include <gtest/gtest.h>
 
 #include <algorithm>
+#include <cstdlib>
 #include <filesystem>
 #include <fstream>
 #include <iterator>
@@ -16,7 +19,9 @@
 #include "app/program.h"
 #include "app/startup.h"
 #include "app/state.h"
+#include "link/transport.h"
 #include "platform/headless/headless.h"
+#include "tests/unit/loopback_peer.h"
 
 class ProgramTest : public ::testing::Test {
    protected:
@@ -112,3 +117,90 @@ class StartedTest : public ProgramTest {
         start();
     }
 };
+
+// Connected, as after a greeting, to a loopback peer the test plays the server with.
+class ConnectedTest : public StartedTest {
+   protected:
+    void SetUp() override {
+        StartedTest::SetUp();
+        open_link();
+    }
+    // A new connection; peer_ is its far end.
+    void open_link() {
+        state.connection = open_connection("127.0.0.1", listener_.port());
+        ASSERT_GT(state.connection, 0);
+        peer_ = listener_.accept();
+        ASSERT_TRUE(peer_.valid());
+        watch_connection(state.connection);
+        state.connected = 1;
+    }
+    // The server sends bytes; the client takes one loop turn once they are there.
+    void server_says(const std::string& bytes) {
+        ASSERT_TRUE(peer_.send(bytes));
+        ASSERT_TRUE(loopback::wait_until([&] { return bytes_waiting(state.connection) > 0; }));
+        main_loop_turn();
+    }
+
+    loopback::Listener listener_;
+    loopback::Peer peer_;
+};
+
+// vyx_sim on a free loopback port, stderr dropped, killed at the end.
+namespace simproc {
+
+inline constexpr const char* PROMPT = "\r\nVYX>";
+
+inline pid_t spawn(const std::vector<std::string>& args, int out_fd) {
+    const pid_t pid = ::fork();
+    if (pid != 0) return pid;
+    ::dup2(out_fd, 1);
+    ::dup2(::open("/dev/null", O_WRONLY), 2);
+    std::vector<char*> argv{const_cast<char*>(VYX_SIM_PATH)};
+    for (const std::string& a : args) argv.push_back(const_cast<char*>(a.c_str()));
+    argv.push_back(nullptr);
+    ::execv(VYX_SIM_PATH, argv.data());
+    ::_exit(127);
+}
+
+// Exit code, or -1 (and killed) when still running after timeout_ms.
+inline int exit_code(pid_t pid, int timeout_ms) {
+    int status = 0;
+    if (loopback::wait_until([&] { return ::waitpid(pid, &status, WNOHANG) != 0; }, timeout_ms))
+        return WIFEXITED(status) ? WEXITSTATUS(status) : 128 + WTERMSIG(status);
+    ::kill(pid, SIGKILL);
+    ::waitpid(pid, nullptr, 0);
+    return -1;
+}
+
+class Sim {
+   public:
+    explicit Sim(std::vector<std::string> args) {
+        args.insert(args.begin(), {"--port", "0", "--exit-after", "60"});
+        int out[2];
+        ::socketpair(AF_UNIX, SOCK_STREAM | SOCK_CLOEXEC, 0, out);
+        pid_ = spawn(args, out[1]);
+        ::close(out[1]);
+        // Its first line names the port.
+        const std::string first = loopback::Peer(out[0]).read(10000, "\n");
+        if (first.find(" port ") != std::string::npos)
+            port_ = std::atoi(first.c_str() + first.find(" port ") + 6);
+    }
+    ~Sim() { exit_code(pid_, 0); }
+    Sim(const Sim&) = delete;
+    Sim& operator=(const Sim&) = delete;
+
+    int port() const { return port_; }
+    loopback::Peer connect() const { return loopback::connect_to(port_); }
+    // A client past the greeting and its prompt.
+    loopback::Peer greeted() const {
+        loopback::Peer p = connect();
+        EXPECT_EQ(p.read(3000, PROMPT), loopback::GREETING);
+        return p;
+    }
+
+   private:
+    pid_t pid_ = -1;
+    int port_ = 0;
+};
+
+}  // namespace simproc

@@ -3,7 +3,7 @@
 #include <ranges>
 #include <regex>
 
-#include "tests/unit/sim_process.h"
+#include "tests/unit/fixture.h"
 
 namespace {
 
@@ -61,7 +61,7 @@ TEST(VyxSimTest, EachFaultMisbehavesItsOwnWay) {
         simproc::Sim sim(words(row.args));
         loopback::Peer p = row.command ? sim.greeted() : sim.connect();
         if (row.command) p.send(std::string(row.command) + "\r\n");
-        const std::string got = p.read_for(row.listen_ms);
+        const std::string got = p.read(row.listen_ms);
         if (row.exactly) {
             EXPECT_EQ(got, row.exactly);
         } else {
@@ -70,11 +70,12 @@ TEST(VyxSimTest, EachFaultMisbehavesItsOwnWay) {
             EXPECT_FALSE(std::regex_search(got, acted_on));
         }
         EXPECT_EQ(transfers(got), row.transfers);
-        EXPECT_EQ(p.closed_within(row.after == CLOSES ? 2000 : 100), row.after == CLOSES);
+        p.read(row.after == CLOSES ? 2000 : 100);
+        EXPECT_EQ(p.closed(), row.after == CLOSES);
         if (row.after == ANSWERS) {
             p.send("get warning\r\n");
-            EXPECT_TRUE(p.read_until(simproc::PROMPT).ends_with("warning:0\r\nVYX>"));
-            EXPECT_EQ(p.read_for(300), "") << "nothing of the fault follows";
+            EXPECT_TRUE(p.read(3000, simproc::PROMPT).ends_with("warning:0\r\nVYX>"));
+            EXPECT_EQ(p.read(300), "") << "nothing of the fault follows";
         }
     }
 }
