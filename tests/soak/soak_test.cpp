@@ -2,10 +2,6 @@
 // runs it apart from the unit tests (a minute or two) and prints the figures.
 #include <malloc.h>
 
-#include <functional>
-
-#include "link/connection.h"
-#include "link/transport.h"
 #include "tests/unit/fixture.h"
 
 namespace {

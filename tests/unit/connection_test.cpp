@@ -5,23 +5,16 @@
 #include <netinet/ip_icmp.h>
 #include <sys/mount.h>
 
-#include <tuple>
-
-#include "app/short_wait.h"
 #include "app/supervision.h"
 #include "link/reachability.h"
 #include "tests/unit/fixture.h"
 
 namespace {
 
+using namespace std::string_literals;
 using loopback::GREETING;
 using loopback::ScriptedServer;
 using ConnectionTest = StartedTest;
-
-void target(const std::string& host, const std::string& port) {
-    set_control_text(ID_HOST, host);
-    set_control_text(ID_PORT, port);
-}
 
 TEST_F(ConnectionTest, AttemptShowsWhatHappenedAndOnlyAGreetingConnects) {
     using Script = std::vector<std::pair<int, std::string>>;
@@ -46,7 +39,7 @@ TEST_F(ConnectionTest, AttemptShowsWhatHappenedAndOnlyAGreetingConnects) {
         SCOPED_TRACE(c.what);
         headless::world().pictures_shown.clear();
         ScriptedServer server({.script = c.script, .listen_ms = c.listen_ms, .accept_ms = c.port ? 0 : 5000});
-        target("localhost", c.port ? c.port : std::to_string(server.port()));
+        type_into("28=localhost|31=" + (c.port ? c.port : std::to_string(server.port())));
         c.press == ID_CONNECT ? headless::push_control(ID_CONNECT) : headless::push_menu(MENU_ENTER_KEY);
         const auto start = loopback::Clock::now();
         main_loop_turn();
@@ -76,35 +69,7 @@ TEST_F(ConnectionTest, AttemptShowsWhatHappenedAndOnlyAGreetingConnects) {
     }
 }
 
-// In a network of its own, where echoes can be refused and names come from a hosts file of the test's.
-TEST_F(ConnectionTest, OnlyAHostWithThreeDotsIsPingedFirst) {
-    const struct {
-        const char* host;
-        bool echo_answered, connects;
-    } cases[] = {{"127.0.0.1", false, false},
-                 {"127.0.0.1.", false, true},  // four dots: a name
-                 {"a.b.c.d", true, false}};    // three: an address, 0.0.0.0
-    for (const auto& c : cases) {
-        SCOPED_TRACE(c.host);
-        const int result = loopback::in_own_network(c.echo_answered, [&] {
-            const std::string hosts = std::filesystem::absolute("hosts");
-            if (!loopback::write_file(hosts.c_str(), "127.0.0.1 127.0.0.1. a.b.c.d\n") ||
-                ::unshare(CLONE_NEWNS) != 0 ||
-                ::mount(nullptr, "/", nullptr, MS_REC | MS_PRIVATE, nullptr) != 0 ||
-                ::mount(hosts.c_str(), "/etc/hosts", nullptr, MS_BIND, nullptr) != 0)
-                return loopback::CHILD_CANNOT;
-            ScriptedServer server({.script = {{0, GREETING}}});
-            target(c.host, std::to_string(server.port()));
-            connect_server();
-            return state.connected;
-        });
-        if (result == loopback::CHILD_CANNOT) GTEST_SKIP() << "no network and hosts file of our own here";
-        EXPECT_EQ(result, c.connects ? 1 : 0);
-    }
-}
-
 TEST(DottedAddressTest, PartsAreReadAsNumbersAndKeepTheirLowByte) {
-    using namespace std::string_literals;
     const std::pair<std::string, std::uint32_t> cases[] = {{"300.1.1.1", 0x2C010101},
                                                            {"1.2.3.-1", 0x010203FF},
                                                            {"1x.2y.3z.4!", 0x01020304},
@@ -127,20 +92,42 @@ int requests_seen(const loopback::Peer& sniffer) {
     return requests;
 }
 
-TEST(ReachabilityTest, OneEchoThatIsAnsweredOrTimesOut) {
-    for (const bool dropped : {false, true}) {
-        SCOPED_TRACE(dropped ? "dropped" : "answered");
-        const int result = loopback::in_own_network(!dropped, [dropped] {
+// In a network of its own, where echoes can be refused and names come from a hosts file of the test's:
+// the reachability test alone sends one echo, answered or timed out; an attempt pings only three dots.
+TEST_F(ConnectionTest, InANetworkOfItsOwnOnlyAHostWithThreeDotsIsPingedFirst) {
+    const struct {
+        const char* host;  // nullptr: the reachability test of 127.0.0.1 alone
+        bool echoes;
+        int result;  // connected, or for the test alone 0 when right
+    } cases[] = {{nullptr, true, 0},
+                 {nullptr, false, 0},
+                 {"127.0.0.1", false, 0},
+                 {"127.0.0.1.", false, 1},  // four dots: a name
+                 {"a.b.c.d", true, 0}};     // three: an address, 0.0.0.0
+    for (const auto& c : cases) {
+        SCOPED_TRACE(::testing::Message() << (c.host ? c.host : "alone") << " " << c.echoes);
+        const int result = loopback::in_own_network(c.echoes, [&] {
             const loopback::Peer sniffer(::socket(AF_INET, SOCK_RAW, IPPROTO_ICMP));
-            if (!sniffer.valid()) return loopback::CHILD_CANNOT;
+            const std::string hosts = std::filesystem::absolute("hosts");
+            if (!sniffer.valid() || !loopback::write_file(hosts.c_str(), "127.0.0.1 127.0.0.1. a.b.c.d\n") ||
+                ::unshare(CLONE_NEWNS) != 0 ||
+                ::mount(nullptr, "/", nullptr, MS_REC | MS_PRIVATE, nullptr) != 0 ||
+                ::mount(hosts.c_str(), "/etc/hosts", nullptr, MS_BIND, nullptr) != 0)
+                return loopback::CHILD_CANNOT;
+            if (c.host) {
+                ScriptedServer server({.script = {{0, GREETING}}});
+                type_into("28=" + std::string(c.host) + "|31=" + std::to_string(server.port()));
+                connect_server();
+                return state.connected;
+            }
             const auto start = loopback::Clock::now();
             const int got = test_reachability("127.0.0.1");
             const long long took = loopback::ms_since(start);
-            if (got != (dropped ? 0 : 1) || (dropped && (took < 145 || took >= 600))) return 1;
+            if (got != c.echoes || (!c.echoes && (took < 145 || took >= 600))) return 1;
             return requests_seen(sniffer) == 1 ? 0 : 2;
         });
-        if (result == loopback::CHILD_CANNOT) GTEST_SKIP() << "no network of our own here";
-        EXPECT_EQ(result, 0);
+        if (result == loopback::CHILD_CANNOT) GTEST_SKIP() << "no network and hosts file of our own here";
+        EXPECT_EQ(result, c.result);
     }
 }
 

@@ -12,13 +12,16 @@
 #include <iterator>
 #include <sstream>
 #include <string>
+#include <tuple>
 #include <vector>
 
 #include "app/ids.h"
 #include "app/main_loop.h"
 #include "app/program.h"
+#include "app/short_wait.h"
 #include "app/startup.h"
 #include "app/state.h"
+#include "link/connection.h"
 #include "link/transport.h"
 #include "platform/headless/headless.h"
 #include "tests/unit/loopback_peer.h"

@@ -3,11 +3,6 @@
 // differences, in which order, and how long a wait for the server's confirmation lasts.
 #include "monitor/report.h"
 
-#include <string>
-#include <string_view>
-#include <thread>
-#include <utility>
-
 #include "monitor/config_sender.h"
 #include "monitor/report_parser.h"
 #include "tests/unit/fixture.h"

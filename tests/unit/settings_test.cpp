@@ -3,13 +3,8 @@
 // up and every way out; the events the main loop ignores; the text-to-number rule.
 #include "ui/settings.h"
 
-#include <cstdint>
-#include <iterator>
 #include <optional>
-#include <string_view>
-#include <tuple>
 
-#include "app/short_wait.h"
 #include "app/text_number.h"
 #include "tests/unit/fixture.h"
 

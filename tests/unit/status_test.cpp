@@ -2,13 +2,7 @@
 // into the tray, what the tray icon's clicks and the popup items do there, and the popup's server commands.
 #include "ui/status.h"
 
-#include <string>
-#include <tuple>
-#include <vector>
-
-#include "app/short_wait.h"
 #include "app/tray.h"
-#include "link/connection.h"
 #include "tests/unit/fixture.h"
 #include "tests/unit/report_keys.h"
 
