@@ -58,6 +58,13 @@ class ProgramTest : public ::testing::Test {
             if (m.item == id) return m.text;
         return "?";
     }
+    // The tray as the user sees it: icon, popup title, tooltip, and the popup's three lines.
+    static std::string tray_look() {
+        const headless::TrayIcon& icon = headless::world().tray.at(1);
+        std::string look = std::to_string(icon.picture) + "|" + tray_item(MENU_TITLE) + "|" + icon.tooltip;
+        for (int item : {MENU_LINE1, MENU_LINE2, MENU_LINE3}) look += "|" + tray_item(item);
+        return look;
+    }
 
     // The status pictures shown, by picture number, in order (clear world().pictures_shown first).
     static std::vector<int> pictures_seen() {

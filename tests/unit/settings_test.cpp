@@ -167,8 +167,7 @@ TEST_F(StartupTest, EveryWayOutReleasesEverythingAndOnlyARunSaves) {
         SCOPED_TRACE(what);
         headless::reset();
         auto& w = headless::world();
-        w.network_starts = network;
-        w.windows_build = windows;
+        w.network_starts = network, w.windows_build = windows;
         headless::push_close(MAIN_WINDOW);
         EXPECT_EQ(program_main(), 0);
         std::string boxes;

@@ -8,16 +8,7 @@
 
 namespace {
 
-class StatusTest : public StartedTest {
-   protected:
-    // The tray as the user sees it: icon, popup title, tooltip, and the popup's three lines.
-    static std::string tray_look() {
-        const headless::TrayIcon& icon = headless::world().tray.at(1);
-        std::string look = std::to_string(icon.picture) + "|" + tray_item(MENU_TITLE) + "|" + icon.tooltip;
-        for (int item : {MENU_LINE1, MENU_LINE2, MENU_LINE3}) look += "|" + tray_item(item);
-        return look;
-    }
-};
+using StatusTest = StartedTest;
 
 // Ids of the enabled edit fields, buttons and check boxes, in id order.
 std::string enabled() {
@@ -166,8 +157,8 @@ TEST_F(StatusTest, PopupCommandsReachTheServer) {
         const bool reached = server_up && !pending;
         loopback::ScriptedServer server(
             {.script = {{0, loopback::GREETING}}, .listen_ms = -1, .accept_ms = reached ? 5000 : 100});
-        set_control_text(ID_HOST, "localhost");
-        set_control_text(ID_PORT, std::to_string(server_up ? server.port() : loopback::Listener().port()));
+        type_into("28=localhost|31=" +
+                  std::to_string(server_up ? server.port() : loopback::Listener().port()));
         if (connected) connect_server();
         ASSERT_EQ(state.connected, connected ? 1 : 0);
         hide_to_tray();
