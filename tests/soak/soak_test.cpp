@@ -30,7 +30,7 @@ bool turn_until(const std::function<bool()>& done) {
 using SoakTest = StartedTest;
 
 TEST_F(SoakTest, ConnectReportRefreshDisconnect) {
-    simproc::Sim sim({"--quiet", "--no-please-wait", "--exit-after", "3600"});
+    simproc::Sim sim("--quiet --no-please-wait --exit-after 3600");
     set_control_text(ID_HOST, "localhost");
     set_control_text(ID_PORT, std::to_string(sim.port()));
     int busy = 0;  // the server may still be closing the last round's connection

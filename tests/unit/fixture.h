@@ -160,14 +160,17 @@ namespace simproc {
 
 inline constexpr const char* PROMPT = "\r\nVYX>";
 
-inline pid_t spawn(const std::vector<std::string>& args, int out_fd) {
+// args: words apart by blanks.
+inline pid_t spawn(const std::string& args, int out_fd) {
+    std::istringstream in(args);
+    std::vector<std::string> words{std::istream_iterator<std::string>(in), {}};
+    std::vector<char*> argv{const_cast<char*>(VYX_SIM_PATH)};
+    for (std::string& a : words) argv.push_back(a.data());
+    argv.push_back(nullptr);
     const pid_t pid = ::fork();
     if (pid != 0) return pid;
     ::dup2(out_fd, 1);
     ::dup2(::open("/dev/null", O_WRONLY), 2);
-    std::vector<char*> argv{const_cast<char*>(VYX_SIM_PATH)};
-    for (const std::string& a : args) argv.push_back(const_cast<char*>(a.c_str()));
-    argv.push_back(nullptr);
     ::execv(VYX_SIM_PATH, argv.data());
     ::_exit(127);
 }
@@ -184,11 +187,10 @@ inline int exit_code(pid_t pid, int timeout_ms) {
 
 class Sim {
    public:
-    explicit Sim(std::vector<std::string> args) {
-        args.insert(args.begin(), {"--port", "0", "--exit-after", "60"});
+    explicit Sim(const std::string& args) {
         int out[2];
         ::socketpair(AF_UNIX, SOCK_STREAM | SOCK_CLOEXEC, 0, out);
-        pid_ = spawn(args, out[1]);
+        pid_ = spawn("--port 0 --exit-after 60 " + args, out[1]);
         ::close(out[1]);
         // Its first line names the port.
         const std::string first = loopback::Peer(out[0]).read(10000, "\n");

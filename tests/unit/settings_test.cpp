@@ -34,12 +34,6 @@ std::string file_of(const Fields& f) {
            "\r\nTryConnectInterval = " + std::to_string(f.interval) + "\r\n";
 }
 
-// The fields, in the form a save would write them.
-std::string fields() {
-    return file_of({state.ip_or_hostname, state.port, state.auto_connect, state.start_iconic,
-                    state.systray_icon_prefix, state.try_connect, state.try_connect_interval});
-}
-
 using SettingsTest = ProgramTest;
 
 // Start-up from a file, edits in the window, then a save: by minimizing when shown, else by Quit.
@@ -113,7 +107,9 @@ TEST_F(SettingsTest, StartUpThenSave) {
         shown ? headless::user_minimize(MAIN_WINDOW) : headless::push_menu(MENU_QUIT);
         EXPECT_EQ(main_loop_turn(), shown ? 1 : 0);
         if (!shown) shutdown_program();
-        EXPECT_EQ(fields(), file_of(c.saved));
+        EXPECT_EQ(file_of({state.ip_or_hostname, state.port, state.auto_connect, state.start_iconic,
+                           state.systray_icon_prefix, state.try_connect, state.try_connect_interval}),
+                  file_of(c.saved));
         EXPECT_EQ(std::distance(fs::directory_iterator(dir_), {}),
                   (c.obstacle ? 1 : 0) + (c.file || !kept ? 1 : 0))
             << "no temporary file left";

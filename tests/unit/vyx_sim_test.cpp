@@ -1,17 +1,10 @@
 // vyx_sim's fault modes as a client meets them (the end-to-end fault table counts on them); bad arguments.
 #include <cstring>
-#include <ranges>
 #include <regex>
 
 #include "tests/unit/fixture.h"
 
 namespace {
-
-std::vector<std::string> words(std::string_view text) {
-    std::vector<std::string> found;
-    for (const auto word : std::views::split(text, ' ')) found.emplace_back(word.begin(), word.end());
-    return found;
-}
 
 // Each framed transfer in text: "whole", "short" (announces more than came) or "negative".
 std::string transfers(const std::string& text) {
@@ -57,7 +50,7 @@ TEST(VyxSimTest, EachFaultMisbehavesItsOwnWay) {
     const std::regex prompt("VYX>"), acted_on("busy|servus|elcome");
     for (const auto& row : rows) {
         SCOPED_TRACE(row.args);
-        simproc::Sim sim(words(row.args));
+        simproc::Sim sim(row.args);
         loopback::Peer p = row.command ? sim.greeted() : sim.connect();
         if (row.command) p.send(std::string(row.command) + "\r\n");
         const std::string got = p.read(row.listen_ms);
@@ -82,7 +75,7 @@ TEST(VyxSimTest, EachFaultMisbehavesItsOwnWay) {
 TEST(VyxSimTest, BadOrUnboundedArgumentsAreRefused) {
     for (const char* args : {"--port 70000", "--port", "--wait-ms 60001", "--exit-after 0",
                              "--fault nonsense", "--bind host", "--log-lines 100001", "--frobnicate"})
-        EXPECT_EQ(simproc::exit_code(simproc::spawn(words(args), 2), 5000), 2) << args;
+        EXPECT_EQ(simproc::exit_code(simproc::spawn(args, 2), 5000), 2) << args;
 }
 
 }  // namespace
