@@ -15,10 +15,8 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
     for (const bool odd : {false, true}) {
         const std::int32_t number = odd ? -777 : 0, status = odd ? 2 : 0, pending = odd ? 0 : 1;
         const char* text = odd ? "old value" : "";
-        for (const KeyField& k : key_fields)
-            k.number ? void(state.*k.number = k.number == &S::auto_status ? status : number)
-                     : void(state.*k.text = text);
-        state.auto_config_pending = pending;
+        set_fields(number, text);
+        state.auto_status = status, state.auto_config_pending = pending;
 
         read_report(std::string(all));
 

@@ -2,12 +2,7 @@
 // runs it apart from the unit tests (a minute or two) and prints the figures.
 #include <malloc.h>
 
-#include <functional>
-
-#include "link/connection.h"
-#include "link/transport.h"
 #include "tests/unit/fixture.h"
-#include "tests/unit/sim_process.h"
 
 namespace {
 
@@ -35,7 +30,7 @@ bool turn_until(const std::function<bool()>& done) {
 using SoakTest = StartedTest;
 
 TEST_F(SoakTest, ConnectReportRefreshDisconnect) {
-    simproc::Sim sim({"--quiet", "--no-please-wait", "--exit-after", "3600"});
+    simproc::Sim sim("--quiet --no-please-wait --exit-after 3600");
     set_control_text(ID_HOST, "localhost");
     set_control_text(ID_PORT, std::to_string(sim.port()));
     int busy = 0;  // the server may still be closing the last round's connection

@@ -1,21 +1,20 @@
-// Connecting against a scripted loopback server, read from the status pictures and how long they stayed.
+// Connecting against a scripted loopback server, read from the status pictures and how long they stayed;
+// dotted addresses and real echoes; supervision on the virtual clock and a live or a silent server.
 #include "link/connection.h"
 
+#include <netinet/ip_icmp.h>
 #include <sys/mount.h>
 
+#include "app/supervision.h"
+#include "link/reachability.h"
 #include "tests/unit/fixture.h"
-#include "tests/unit/scripted_server.h"
 
 namespace {
 
+using namespace std::string_literals;
 using loopback::GREETING;
 using loopback::ScriptedServer;
 using ConnectionTest = StartedTest;
-
-void target(const std::string& host, const std::string& port) {
-    set_control_text(ID_HOST, host);
-    set_control_text(ID_PORT, port);
-}
 
 TEST_F(ConnectionTest, AttemptShowsWhatHappenedAndOnlyAGreetingConnects) {
     using Script = std::vector<std::pair<int, std::string>>;
@@ -40,7 +39,7 @@ TEST_F(ConnectionTest, AttemptShowsWhatHappenedAndOnlyAGreetingConnects) {
         SCOPED_TRACE(c.what);
         headless::world().pictures_shown.clear();
         ScriptedServer server({.script = c.script, .listen_ms = c.listen_ms, .accept_ms = c.port ? 0 : 5000});
-        target("localhost", c.port ? c.port : std::to_string(server.port()));
+        type_into("28=localhost|31=" + (c.port ? c.port : std::to_string(server.port())));
         c.press == ID_CONNECT ? headless::push_control(ID_CONNECT) : headless::push_menu(MENU_ENTER_KEY);
         const auto start = loopback::Clock::now();
         main_loop_turn();
@@ -70,46 +69,145 @@ TEST_F(ConnectionTest, AttemptShowsWhatHappenedAndOnlyAGreetingConnects) {
     }
 }
 
-// In a network of its own, where echoes can be refused and names come from a hosts file of the test's.
-TEST_F(ConnectionTest, OnlyAHostWithThreeDotsIsPingedFirst) {
+TEST(DottedAddressTest, PartsAreReadAsNumbersAndKeepTheirLowByte) {
+    const std::pair<std::string, std::uint32_t> cases[] = {{"300.1.1.1", 0x2C010101},
+                                                           {"1.2.3.-1", 0x010203FF},
+                                                           {"1x.2y.3z.4!", 0x01020304},
+                                                           {"1.2.3.4.5", 0x01020304},
+                                                           {"1.2.3", 0},
+                                                           {"1.2\0.3.4"s, 0},
+                                                           {"a.b.c.d", 0}};
+    for (const auto& [text, expected] : cases) EXPECT_EQ(parse_dotted_address(text), expected) << text;
+}
+
+// Echo requests seen on the sniffer, each carrying exactly the 8 bytes "TestPing" (else counted 100).
+int requests_seen(const loopback::Peer& sniffer) {
+    int requests = 0;
+    unsigned char packet[1500];
+    for (ssize_t n; (n = ::recv(sniffer.fd(), packet, sizeof packet, MSG_DONTWAIT)) > 0;) {
+        const int at = (packet[0] & 0x0F) * 4 + 8;  // behind the IP and ICMP headers
+        if (n >= at && packet[at - 8] == ICMP_ECHO)
+            requests += std::string(reinterpret_cast<char*>(packet) + at, n - at) == "TestPing" ? 1 : 100;
+    }
+    return requests;
+}
+
+// In a network of its own, where echoes can be refused and names come from a hosts file of the test's:
+// the reachability test alone sends one echo, answered or timed out; an attempt pings only three dots.
+TEST_F(ConnectionTest, InANetworkOfItsOwnOnlyAHostWithThreeDotsIsPingedFirst) {
     const struct {
-        const char* host;
-        bool echo_answered, connects;
-    } cases[] = {{"127.0.0.1", false, false},
-                 {"127.0.0.1.", false, true},  // four dots: a name
-                 {"a.b.c.d", true, false}};    // three: an address, 0.0.0.0
+        const char* host;  // nullptr: the reachability test of 127.0.0.1 alone
+        bool echoes;
+        int result;  // connected, or for the test alone 0 when right
+    } cases[] = {{nullptr, true, 0},
+                 {nullptr, false, 0},
+                 {"127.0.0.1", false, 0},
+                 {"127.0.0.1.", false, 1},  // four dots: a name
+                 {"a.b.c.d", true, 0}};     // three: an address, 0.0.0.0
     for (const auto& c : cases) {
-        SCOPED_TRACE(c.host);
-        const int result = loopback::in_own_network([&] {
+        SCOPED_TRACE(::testing::Message() << (c.host ? c.host : "alone") << " " << c.echoes);
+        const int result = loopback::in_own_network(c.echoes, [&] {
+            const loopback::Peer sniffer(::socket(AF_INET, SOCK_RAW, IPPROTO_ICMP));
             const std::string hosts = std::filesystem::absolute("hosts");
-            if (!loopback::write_file(hosts.c_str(), "127.0.0.1 127.0.0.1. a.b.c.d\n") ||
+            if (!sniffer.valid() || !loopback::write_file(hosts.c_str(), "127.0.0.1 127.0.0.1. a.b.c.d\n") ||
                 ::unshare(CLONE_NEWNS) != 0 ||
                 ::mount(nullptr, "/", nullptr, MS_REC | MS_PRIVATE, nullptr) != 0 ||
-                ::mount(hosts.c_str(), "/etc/hosts", nullptr, MS_BIND, nullptr) != 0 ||
-                (!c.echo_answered && !loopback::write_file("/proc/sys/net/ipv4/icmp_echo_ignore_all", "1")))
+                ::mount(hosts.c_str(), "/etc/hosts", nullptr, MS_BIND, nullptr) != 0)
                 return loopback::CHILD_CANNOT;
-            ScriptedServer server({.script = {{0, GREETING}}});
-            target(c.host, std::to_string(server.port()));
-            connect_server();
-            return state.connected;
+            if (c.host) {
+                ScriptedServer server({.script = {{0, GREETING}}});
+                type_into("28=" + std::string(c.host) + "|31=" + std::to_string(server.port()));
+                connect_server();
+                return state.connected;
+            }
+            const auto start = loopback::Clock::now();
+            const int got = test_reachability("127.0.0.1");
+            const long long took = loopback::ms_since(start);
+            if (got != c.echoes || (!c.echoes && (took < 145 || took >= 600))) return 1;
+            return requests_seen(sniffer) == 1 ? 0 : 2;
         });
         if (result == loopback::CHILD_CANNOT) GTEST_SKIP() << "no network and hosts file of our own here";
-        EXPECT_EQ(result, c.connects ? 1 : 0);
+        EXPECT_EQ(result, c.result);
     }
 }
 
-TEST_F(ProgramTest, ConnectsAtStartOnlyWhenAutoConnectIsExactlyOne) {
-    for (const char* flag : {"1", "2"}) {
-        SCOPED_TRACE(flag);
-        ScriptedServer server({.script = {{0, GREETING}}});
-        write_settings("[CLIENT]\r\nstartVYXCiconic=0\r\nIP_or_Hostname=localhost\r\nPort=" +
-                       std::to_string(server.port()) + "\r\nAutoConnect=" + flag + "\r\n");
-        headless::reset();
-        start();
-        EXPECT_EQ(state.connected, flag[0] == '1');
+class SupervisionTest : public ProgramTest {
+   protected:
+    // Pointed at a closed port unless told otherwise.
+    void start_with(const std::string& box, const std::string& interval, int port = 0,
+                    char auto_connect = '0') {
+        restart("[CLIENT]\r\nstartVYXCiconic=0\r\nIP_or_Hostname=localhost\r\nAutoConnect=" +
+                std::string(1, auto_connect) +
+                "\r\nPort=" + std::to_string(port ? port : loopback::Listener().port()) +
+                "\r\nTryConnect=" + box + "\r\nTryConnectInterval=" + interval + "\r\n");
+        start_s_ = seconds_clock();
+    }
+    int start_s_ = 0;
+};
+
+TEST_F(SupervisionTest, ChecksComeOneIntervalApartAfterTheFirstDelayByTheWallClock) {
+    // Box and interval loaded; at the 14th tick the clock's move, whether the box gets checked and a short
+    // wait; seconds to run and of each attempt (the clock's move not counted); field 34 at the end.
+    const std::tuple<const char*, const char*, int, bool, int, int, std::vector<int>, const char*> cases[] = {
+        {"1", "15", 0, false, 0, 60, {25, 40, 55}, "15"},
+        {"1", "4", 0, false, 0, 25, {14, 19, 24}, "5"},  // first due from the loaded value, then clamped
+        {"0", "1000", 0, false, 0, 60, {}, "1000"},      // no checks, no correction
+        {"0", "5000", 0, true, 0, 6010, {5010, 6009}, "999"},
+        {"1", "15", -100, false, 0, 130, {125}, "15"},   // set back: later by as much
+        {"1", "15", 100, false, 0, 30, {14, 29}, "15"},  // set forward: due at once
+        {"1", "5", 0, false, 3500, 23, {17, 22}, "5"},   // none in the wait: the due one after it, once
+    };
+    for (const auto& [box, interval, shift_s, check_box, wait_ms, run_s, attempts_at, field] : cases) {
+        SCOPED_TRACE(::testing::Message() << box << " " << interval << " " << shift_s << " " << wait_ms);
+        start_with(box, interval);
+        std::vector<int> at;
+        for (int tick = 1, s = 0; s < run_s; ++tick) {
+            const auto before = std::ranges::count(pictures_seen(), 12);  // please wait: an attempt
+            if (tick == 14) {
+                headless::world().now_ms += shift_s * 1000LL;
+                for (auto& t : headless::world().timers) t.due_ms += shift_s * 1000LL;
+                start_s_ += shift_s;
+                if (check_box) set_checked(ID_TRY_CONNECT, 1), headless::push_control(ID_TRY_CONNECT);
+                if (wait_ms) wait_with_events(wait_ms);
+            }
+            main_loop_turn();
+            s = seconds_clock() - start_s_;
+            if (std::ranges::count(pictures_seen(), 12) > before) at.push_back(s);
+        }
+        EXPECT_EQ(at, attempts_at);
+        EXPECT_EQ(get_control_text(ID_INTERVAL), field);
+        for (int id : {34, 35, 36}) EXPECT_EQ(control_enabled(id), box[0] == '1' || check_box) << id;
+    }
+}
+
+// Start-up connects only at AutoConnect exactly 1; then the check at 15 s keeps a server that answers it.
+TEST_F(SupervisionTest, StartConnectsAtOneOnlyAndTheProbeKeepsALiveServerAndDropsASilentOne) {
+    for (const auto& [auto_connect, answers] : {std::pair{'1', true}, {'2', false}}) {
+        SCOPED_TRACE(answers ? "answers" : "silent");
+        loopback::ScriptedServer server({.script = {{0, loopback::GREETING}},
+                                         .every_client = true,
+                                         .answer = [&](const std::string& line, loopback::Peer& client) {
+                                             if (answers && line == "get warning")
+                                                 client.send("warning: 0\r\nVYX>");
+                                         }});
+        start_with("1", "5", server.port(), auto_connect);
+        EXPECT_EQ(state.connected, auto_connect == '1');
+        EXPECT_EQ(server.received_so_far().size(), auto_connect == '1' ? 1u : 0u);
+        if (!state.connected) connect_server();
+        ASSERT_EQ(state.connected, 1);
+        const int first = state.connection;
+        const auto t0 = loopback::Clock::now();
+        while (seconds_clock() - start_s_ < 15) main_loop_turn();  // the check is due at 15 s
+        const long long took = loopback::ms_since(t0);
+        EXPECT_EQ(state.connected, 1);
+        EXPECT_EQ(state.connection == first, answers);
+        std::vector<std::string> received = {"get all\r\nget warning\r\n"};  // per connection
+        if (!answers) received.push_back("get all\r\n");
+        loopback::wait_until([&] { return server.received_so_far() == received; });
+        EXPECT_EQ(server.received_so_far(), received);
+        // A silent server holds the check for the whole 30 + 60 + ... + 390 ms.
+        EXPECT_TRUE(answers ? took < 2000 : took >= 2730 && took < 5000) << took;
         release_everything();
-        if (flag[0] != '1') server.stop();
-        EXPECT_EQ(server.received(), flag[0] == '1' ? "get all\r\n" : "");
     }
 }
 

@@ -1,22 +1,30 @@
-// A fresh headless world in a private working directory, so settings files never leak between tests.
+// A fresh headless world in a private working directory, so settings files never leak between tests; a
+// program connected to a peer the test plays the server with; vyx_sim as a child process.
 #pragma once
 
+#include <fcntl.h>
 #include <gtest/gtest.h>
 
 #include <algorithm>
+#include <cstdlib>
 #include <filesystem>
 #include <fstream>
 #include <iterator>
 #include <sstream>
 #include <string>
+#include <tuple>
 #include <vector>
 
 #include "app/ids.h"
 #include "app/main_loop.h"
 #include "app/program.h"
+#include "app/short_wait.h"
 #include "app/startup.h"
 #include "app/state.h"
+#include "link/connection.h"
+#include "link/transport.h"
 #include "platform/headless/headless.h"
+#include "tests/unit/loopback_peer.h"
 
 class ProgramTest : public ::testing::Test {
    protected:
@@ -49,6 +57,13 @@ class ProgramTest : public ::testing::Test {
         for (const auto& m : headless::world().menus.at(MENU_TRAY))
             if (m.item == id) return m.text;
         return "?";
+    }
+    // The tray as the user sees it: icon, popup title, tooltip, and the popup's three lines.
+    static std::string tray_look() {
+        const headless::TrayIcon& icon = headless::world().tray.at(1);
+        std::string look = std::to_string(icon.picture) + "|" + tray_item(MENU_TITLE) + "|" + icon.tooltip;
+        for (int item : {MENU_LINE1, MENU_LINE2, MENU_LINE3}) look += "|" + tray_item(item);
+        return look;
     }
 
     // The status pictures shown, by picture number, in order (clear world().pictures_shown first).
@@ -112,3 +127,92 @@ class StartedTest : public ProgramTest {
         start();
     }
 };
+
+// Connected, as after a greeting, to a loopback peer the test plays the server with.
+class ConnectedTest : public StartedTest {
+   protected:
+    void SetUp() override {
+        StartedTest::SetUp();
+        open_link();
+    }
+    // A new connection; peer_ is its far end.
+    void open_link() {
+        state.connection = open_connection("127.0.0.1", listener_.port());
+        ASSERT_GT(state.connection, 0);
+        peer_ = listener_.accept();
+        ASSERT_TRUE(peer_.valid());
+        watch_connection(state.connection);
+        state.connected = 1;
+    }
+    // The server sends bytes; the client takes one loop turn once they are there.
+    void server_says(const std::string& bytes) {
+        ASSERT_TRUE(peer_.send(bytes));
+        ASSERT_TRUE(loopback::wait_until([&] { return bytes_waiting(state.connection) > 0; }));
+        main_loop_turn();
+    }
+
+    loopback::Listener listener_;
+    loopback::Peer peer_;
+};
+
+// vyx_sim on a free loopback port, stderr dropped, killed at the end.
+namespace simproc {
+
+inline constexpr const char* PROMPT = "\r\nVYX>";
+
+// args: words apart by blanks.
+inline pid_t spawn(const std::string& args, int out_fd) {
+    std::istringstream in(args);
+    std::vector<std::string> words{std::istream_iterator<std::string>(in), {}};
+    std::vector<char*> argv{const_cast<char*>(VYX_SIM_PATH)};
+    for (std::string& a : words) argv.push_back(a.data());
+    argv.push_back(nullptr);
+    const pid_t pid = ::fork();
+    if (pid != 0) return pid;
+    ::dup2(out_fd, 1);
+    ::dup2(::open("/dev/null", O_WRONLY), 2);
+    ::execv(VYX_SIM_PATH, argv.data());
+    ::_exit(127);
+}
+
+// Exit code, or -1 (and killed) when still running after timeout_ms.
+inline int exit_code(pid_t pid, int timeout_ms) {
+    int status = 0;
+    if (loopback::wait_until([&] { return ::waitpid(pid, &status, WNOHANG) != 0; }, timeout_ms))
+        return WIFEXITED(status) ? WEXITSTATUS(status) : 128 + WTERMSIG(status);
+    ::kill(pid, SIGKILL);
+    ::waitpid(pid, nullptr, 0);
+    return -1;
+}
+
+class Sim {
+   public:
+    explicit Sim(const std::string& args) {
+        int out[2];
+        ::socketpair(AF_UNIX, SOCK_STREAM | SOCK_CLOEXEC, 0, out);
+        pid_ = spawn("--port 0 --exit-after 60 " + args, out[1]);
+        ::close(out[1]);
+        // Its first line names the port.
+        const std::string first = loopback::Peer(out[0]).read(10000, "\n");
+        if (first.find(" port ") != std::string::npos)
+            port_ = std::atoi(first.c_str() + first.find(" port ") + 6);
+    }
+    ~Sim() { exit_code(pid_, 0); }
+    Sim(const Sim&) = delete;
+    Sim& operator=(const Sim&) = delete;
+
+    int port() const { return port_; }
+    loopback::Peer connect() const { return loopback::connect_to(port_); }
+    // A client past the greeting and its prompt.
+    loopback::Peer greeted() const {
+        loopback::Peer p = connect();
+        EXPECT_EQ(p.read(3000, PROMPT), loopback::GREETING);
+        return p;
+    }
+
+   private:
+    pid_t pid_ = -1;
+    int port_ = 0;
+};
+
+}  // namespace simproc

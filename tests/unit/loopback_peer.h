@@ -1,4 +1,4 @@
-// Real loopback peers, every read bounded, and a child in a network namespace of its own.
+// Real loopback peers, every read bounded; a scripted server on a thread; a child in a network of its own.
 #pragma once
 
 #include <arpa/inet.h>
@@ -12,17 +12,21 @@
 #include <unistd.h>
 
 #include <algorithm>
+#include <atomic>
 #include <chrono>
 #include <cstring>
 #include <fstream>
 #include <functional>
+#include <mutex>
 #include <string>
 #include <thread>
 #include <utility>
+#include <vector>
 
 namespace loopback {
 
 using Clock = std::chrono::steady_clock;
+inline constexpr const char* GREETING = "Welcome to VYX Mini-Server v1.3\r\nVYX>";
 
 inline long long ms_since(Clock::time_point start) {
     return std::chrono::duration_cast<std::chrono::milliseconds>(Clock::now() - start).count();
@@ -49,6 +53,7 @@ class Peer {
 
     bool valid() const { return fd_ >= 0; }
     int fd() const { return fd_; }
+    bool closed() const { return closed_; }  // the other side, as the last read saw
     void close() {
         if (fd_ >= 0) ::close(std::exchange(fd_, -1));
     }
@@ -60,36 +65,23 @@ class Peer {
         }
         return true;
     }
-
-    // These read until their text, size or time-out, or the peer's close, and return all they read.
-    std::string read_for(int ms) { return read(ms, SIZE_MAX, ""); }
-    std::string read_until(const std::string& text, int timeout_ms = 3000) {
-        return read(timeout_ms, SIZE_MAX, text);
-    }
-    std::string read_exact(std::size_t n, int timeout_ms = 3000) { return read(timeout_ms, n, ""); }
-    bool closed_within(int timeout_ms) { return read_for(timeout_ms), closed_; }
-    // One read after waiting at most ms: bytes appended, 0 on time-out, -1 once the other side closed.
-    long read_some(std::string& into, int ms, std::size_t limit = 65536) {
-        pollfd p{fd_, POLLIN, 0};
-        if (::poll(&p, 1, ms) <= 0) return 0;
-        char buffer[65536];
-        const ssize_t n = ::recv(fd_, buffer, std::min(limit, sizeof buffer), 0);
-        if (n > 0) into.append(buffer, static_cast<std::size_t>(n));
-        closed_ = n <= 0;
-        return closed_ ? -1 : n;
-    }
-
-   private:
-    std::string read(int timeout_ms, std::size_t most, const std::string& text) {
+    // All that came until the text, most bytes, ms (0: what is there) or the other side's close.
+    std::string read(int ms, const std::string& until = "", std::size_t most = SIZE_MAX) {
         std::string got;
-        const auto start = Clock::now();
-        for (long long left = timeout_ms, n = 1;
-             n > 0 && left > 0 && got.size() < most && (text.empty() || got.find(text) == std::string::npos);
-             left = timeout_ms - ms_since(start))
-            n = read_some(got, static_cast<int>(left), most - got.size());
+        char buffer[65536];
+        for (const auto start = Clock::now();
+             !closed_ && got.size() < most && (until.empty() || got.find(until) == std::string::npos);) {
+            pollfd p{fd_, POLLIN, 0};
+            const long long left = ms - ms_since(start);
+            if (left < 0 || ::poll(&p, 1, static_cast<int>(left)) <= 0) break;
+            const ssize_t n = ::recv(fd_, buffer, std::min(most - got.size(), sizeof buffer), 0);
+            if (n > 0) got.append(buffer, static_cast<std::size_t>(n));
+            closed_ = n <= 0;
+        }
         return got;
     }
 
+   private:
     int fd_;
     bool closed_ = false;
 };
@@ -132,6 +124,83 @@ inline Peer connect_to(int port) {
     return peer;
 }
 
+// The server's side on a thread: the script out, then each line to answer.
+class ScriptedServer {
+   public:
+    using Answer = std::function<void(const std::string& line, Peer& client)>;
+    struct Plan {
+        std::vector<std::pair<int, std::string>> script = {};  // pieces, each sent after a pause in ms
+        int listen_ms = -1;                                    // -1: until the client closes or stop()
+        int accept_ms = 5000;                                  // for the one client
+        bool every_client = false;                             // one after the other, until stop()
+        Answer answer = {};                                    // gets each line without its CR LF
+    };
+
+    explicit ScriptedServer(Plan plan) : plan_(std::move(plan)), thread_([this] { accept_clients(); }) {}
+    // Plays the server on a connection the test already holds.
+    ScriptedServer(Peer& client, Plan plan)
+        : plan_(std::move(plan)), thread_([this, &client] { serve(client); }) {}
+    ~ScriptedServer() { stop(); }
+
+    int port() const { return listener_.port(); }
+    void stop() {
+        stop_ = true;
+        if (thread_.joinable()) thread_.join();
+    }
+    // What each client sent so far; once the server ended by itself, what its one client sent.
+    std::vector<std::string> received_so_far() {
+        std::lock_guard lock(mutex_);
+        return received_;
+    }
+    std::string received() {
+        if (thread_.joinable()) thread_.join();
+        return received_.empty() ? "" : received_.front();
+    }
+    std::vector<std::string> lines() {
+        std::lock_guard lock(mutex_);
+        return lines_;
+    }
+
+   private:
+    void accept_clients() {
+        for (const auto start = Clock::now();
+             !stop_ && (plan_.every_client || ms_since(start) < plan_.accept_ms);) {
+            Peer client = listener_.accept(20);  // in short waits, so that a stop is noticed soon
+            if (client.valid()) serve(client);
+            if (client.valid() && !plan_.every_client) return;
+        }
+    }
+    void serve(Peer& client) {
+        std::unique_lock lock(mutex_);
+        received_.emplace_back();
+        lock.unlock();
+        for (const auto& [pause_ms, bytes] : plan_.script) {
+            std::this_thread::sleep_for(std::chrono::milliseconds(pause_ms));
+            client.send(bytes);
+        }
+        std::string line;
+        for (const auto start = Clock::now(); !stop_ && !client.closed();) {
+            const long long wait = plan_.listen_ms < 0 ? 5 : std::min(5LL, plan_.listen_ms - ms_since(start));
+            if (wait <= 0) break;
+            const std::string got = client.read(static_cast<int>(wait), "\n");
+            std::lock_guard guard(mutex_);
+            received_.back() += got;
+            for (line += got; line.find("\r\n") != std::string::npos;
+                 line.erase(0, lines_.back().size() + 2)) {
+                lines_.push_back(line.substr(0, line.find("\r\n")));
+                if (plan_.answer) plan_.answer(lines_.back(), client);
+            }
+        }
+    }
+
+    const Plan plan_;
+    Listener listener_;
+    std::mutex mutex_;
+    std::vector<std::string> received_, lines_;
+    std::atomic<bool> stop_{false};
+    std::thread thread_;
+};
+
 inline bool write_file(const char* path, const std::string& text) {
     std::ofstream f(path);
     return static_cast<bool>(f << text << std::flush);
@@ -140,8 +209,9 @@ inline bool write_file(const char* path, const std::string& text) {
 // Exit code of a child that cannot set up what the test needs.
 constexpr int CHILD_CANNOT = 77;
 
-// body's result in a child whose network has only loopback, up; -1 when it died or hung.
-inline int in_own_network(const std::function<int()>& body, int timeout_ms = 10000) {
+// body's result in a child whose network has only loopback, up, answering echoes or not; -1 when it
+// died or hung.
+inline int in_own_network(bool echoes, const std::function<int()>& body, int timeout_ms = 10000) {
     const pid_t child = ::fork();
     if (child == 0) {
         ifreq lo{};
@@ -149,7 +219,10 @@ inline int in_own_network(const std::function<int()>& body, int timeout_ms = 100
         const int s = ::unshare(CLONE_NEWNET) == 0 ? ::socket(AF_INET, SOCK_DGRAM, 0) : -1;
         if (s < 0 || ::ioctl(s, SIOCGIFFLAGS, &lo) != 0) ::_exit(CHILD_CANNOT);
         lo.ifr_flags = static_cast<short>(lo.ifr_flags | IFF_UP);
-        ::_exit(::ioctl(s, SIOCSIFFLAGS, &lo) == 0 ? body() : CHILD_CANNOT);
+        if (::ioctl(s, SIOCSIFFLAGS, &lo) != 0 ||
+            (!echoes && !write_file("/proc/sys/net/ipv4/icmp_echo_ignore_all", "1")))
+            ::_exit(CHILD_CANNOT);
+        ::_exit(body());
     }
     int status = 0;
     if (child < 0) return CHILD_CANNOT;

@@ -1,16 +1,18 @@
 // The settings file, over real files: what start-up takes from it, the eight lines a save writes,
-// and that neither a strange file nor a failed save costs the user anything.
+// and that neither a strange file nor a failed save costs the user anything; what else a start sets
+// up and every way out; the events the main loop ignores; the text-to-number rule.
 #include "ui/settings.h"
 
-#include <iterator>
 #include <optional>
 
+#include "app/text_number.h"
 #include "tests/unit/fixture.h"
 
 namespace {
 
 namespace fs = std::filesystem;
 using namespace std::string_literals;
+using namespace std::string_view_literals;
 
 constexpr const char* FILE_NAME = "vyxC_0.78_cfg.ini";
 constexpr const char* TEMP_NAME = "vyxC_0.78_cfg.ini.tmp";
@@ -30,12 +32,6 @@ std::string file_of(const Fields& f) {
            "\r\nstartVYXCiconic = " + std::to_string(f.start_iconic) + "\r\nSysTrayIconPrefix = " + f.prefix +
            "\r\nTryConnect = " + std::to_string(f.try_connect) +
            "\r\nTryConnectInterval = " + std::to_string(f.interval) + "\r\n";
-}
-
-// The fields, in the form a save would write them.
-std::string fields() {
-    return file_of({state.ip_or_hostname, state.port, state.auto_connect, state.start_iconic,
-                    state.systray_icon_prefix, state.try_connect, state.try_connect_interval});
 }
 
 using SettingsTest = ProgramTest;
@@ -111,7 +107,9 @@ TEST_F(SettingsTest, StartUpThenSave) {
         shown ? headless::user_minimize(MAIN_WINDOW) : headless::push_menu(MENU_QUIT);
         EXPECT_EQ(main_loop_turn(), shown ? 1 : 0);
         if (!shown) shutdown_program();
-        EXPECT_EQ(fields(), file_of(c.saved));
+        EXPECT_EQ(file_of({state.ip_or_hostname, state.port, state.auto_connect, state.start_iconic,
+                           state.systray_icon_prefix, state.try_connect, state.try_connect_interval}),
+                  file_of(c.saved));
         EXPECT_EQ(std::distance(fs::directory_iterator(dir_), {}),
                   (c.obstacle ? 1 : 0) + (c.file || !kept ? 1 : 0))
             << "no temporary file left";
@@ -119,6 +117,138 @@ TEST_F(SettingsTest, StartUpThenSave) {
         EXPECT_TRUE(!kept || settings_file() == c.file.value_or("")) << "the file was replaced";
         EXPECT_TRUE(kept || settings_file() == file_of(c.saved));
     }
+}
+
+using StartupTest = StartedTest;
+
+TEST_F(StartupTest, WhatAStartSetsUp) {
+    auto& w = headless::world();
+    for (auto [first, last, kind, size, bits] : {std::tuple{10, 14, PICTURE_ICON, 48, 32},
+                                                 {15, 19, PICTURE_ICON, 16, 32},
+                                                 {20, 20, PICTURE_ICON, 48, 32},
+                                                 {60, 68, PICTURE_BITMAP, 12, 24}})
+        for (int id = first; id <= last; ++id) {
+            const headless::Picture& p = w.pictures[state.pictures[id]];
+            EXPECT_EQ(std::tuple(p.kind, p.width, p.height, p.bits), std::tuple(kind, size, size, bits))
+                << id;
+        }
+
+    // Items top to bottom (0: a separator), with their bitmap's picture number; "off" when disabled.
+    std::string menu;
+    for (const auto& m : w.menus.at(900)) {
+        const auto picture = std::ranges::find(state.pictures, m.bitmap) - state.pictures.begin();
+        menu += std::to_string(m.item) + (m.bitmap ? ":" + std::to_string(picture) : "") +
+                (m.enabled ? " " : "off ");
+    }
+    EXPECT_EQ(menu, "980off 0 970:65 971:66 972:67 0 984:60 0 986:61 990:62 0 995:63 993:68 0 999:64 ");
+
+    ASSERT_EQ(w.timers.size(), 1u);
+    EXPECT_EQ(
+        std::tuple(w.enter_shortcut_window, w.enter_shortcut_item, w.timers[0].id, w.timers[0].period_ms),
+        std::tuple(0, 400, 499, 1000));
+    headless::push_control(707);
+    main_loop_turn();
+    EXPECT_EQ(w.shell_opens, std::vector<std::string>{get_control_text(707)})
+        << "the link opens the page it shows";
+}
+
+TEST_F(StartupTest, EveryWayOutReleasesEverythingAndOnlyARunSaves) {
+    // What went wrong, and the message boxes shown as title|text|buttons; the save last.
+    const std::tuple<const char*, bool, bool, std::string> cases[] = {
+        {"no network", false, true, "Error|Can't initialize the network. TCP/IP-Stack !|0\n"},
+        {"no main window", true, false, "Error|Can't create the main window.|0\n"},
+        {"closed after a run", true, true, ""},
+    };
+    for (const auto& [what, network, windows, expected_boxes] : cases) {
+        SCOPED_TRACE(what);
+        headless::reset();
+        auto& w = headless::world();
+        w.network_starts = network, w.windows_build = windows;
+        headless::push_close(MAIN_WINDOW);
+        EXPECT_EQ(program_main(), 0);
+        std::string boxes;
+        for (const auto& b : w.message_boxes)
+            boxes += b.title + "|" + b.text + "|" + std::to_string(b.buttons) + "\n";
+        EXPECT_EQ(boxes, expected_boxes);
+        EXPECT_EQ(settings_file() == QUIET_SETTINGS, !boxes.empty()) << "saved after a run only";
+        EXPECT_EQ(std::tuple(headless::live_windows(), headless::live_controls(), headless::live_fonts(),
+                             headless::live_pictures(), w.tray.size(), w.menus.size()),
+                  std::tuple(0, 0, 0, 0, 0u, 0u));
+    }
+}
+
+using MainLoopTest = ConnectedTest;
+
+TEST_F(MainLoopTest, UnlistedEventsDoNothingAndCloseRequestsSayNothingToTheServer) {
+    const std::tuple<const char*, void (*)(), int> cases[] = {
+        {"close box", [] { headless::push_close(MAIN_WINDOW); }, 0},
+        {"Quit", [] { headless::push_menu(999); }, 0},
+        {"log viewer's close box: closes only the viewer", [] { headless::push_close(LOG_WINDOW); }, 1},
+    };
+    for (const auto& [what, push, running] : cases) {
+        SCOPED_TRACE(what);
+        restart(QUIET_SETTINGS);
+        open_link();
+        ASSERT_EQ(create_window({LOG_WINDOW, "VYXlog.txt", 224, 72, 701, 560, false, true}), 1);
+        state.log_window_open = 1;
+
+        for (int id : {ID_HOST, ID_MON_SNR_SWITCH}) headless::push_control(id);  // a text change, a plain box
+        for (int item : {980, 12345}) headless::push_menu(item);
+        headless::push(512, MAIN_WINDOW);  // a mouse move
+        headless::push(0, WINDOW_NONE);    // the network's null message
+        const auto before = headless::world().controls;
+        headless::world().pictures_shown.clear();
+        EXPECT_EQ(drain(), 1);
+        for (const auto& [id, c] : before) EXPECT_EQ(control_enabled(id), c.enabled) << id;
+        EXPECT_TRUE(pictures_seen().empty()) << "no status change";
+        EXPECT_TRUE(headless::world().popup_shown.empty());
+        push();
+        EXPECT_EQ(main_loop_turn(), running);
+        EXPECT_EQ(window_exists(LOG_WINDOW), running == 0);
+        EXPECT_TRUE(window_visible(MAIN_WINDOW));
+        shutdown_program();
+        EXPECT_EQ(peer_.read(2000), "") << "nothing said to the server";
+    }
+}
+
+TEST_F(MainLoopTest, CloseRequestInsideAShortWaitSavesAndEndsTheProgram) {
+    set_control_text(ID_PREFIX, "closed during a wait");
+    EXPECT_EXIT((headless::push_close(MAIN_WINDOW), wait_with_events(700)), ::testing::ExitedWithCode(0), "");
+    EXPECT_NE(settings_file().find("SysTrayIconPrefix = closed during a wait\r\n"), std::string::npos);
+}
+
+// Blanks and tabs in front, one sign, digits up to the first other character;
+// 32-bit wrap-around instead of overflow; a view ends where the view ends.
+TEST(TextToInt, Rule) {
+    const std::pair<std::string_view, std::int32_t> cases[] = {{"007", 7},
+                                                               {" \t 42", 42},
+                                                               {"-5", -5},
+                                                               {"+8", 8},
+                                                               {"\t-0", 0},
+                                                               {"12abc", 12},
+                                                               {"12 34", 12},
+                                                               {"3.9", 3},
+                                                               {"", 0},
+                                                               {"-", 0},
+                                                               {"abc", 0},
+                                                               {"   ", 0},
+                                                               {"--5", 0},
+                                                               {"+-5", 0},
+                                                               {"- 5", 0},
+                                                               {"5-", 5},
+                                                               {"\n5", 0},
+                                                               {"\r5", 0},
+                                                               {"\v5", 0},
+                                                               {"4\0002"sv, 4},
+                                                               {"2147483647", INT32_MAX},
+                                                               {"-2147483648", INT32_MIN},
+                                                               {"2147483648", INT32_MIN},
+                                                               {"4294967295", -1},
+                                                               {"4294967297", 1},
+                                                               {"-4294967297", -1},
+                                                               {"00000000000017", 17},
+                                                               {"12345"sv.substr(0, 2), 12}};
+    for (const auto& [text, expected] : cases) EXPECT_EQ(text_to_int(text), expected) << '"' << text << '"';
 }
 
 }  // namespace

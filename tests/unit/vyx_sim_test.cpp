@@ -1,17 +1,10 @@
 // vyx_sim's fault modes as a client meets them (the end-to-end fault table counts on them); bad arguments.
 #include <cstring>
-#include <ranges>
 #include <regex>
 
-#include "tests/unit/sim_process.h"
+#include "tests/unit/fixture.h"
 
 namespace {
-
-std::vector<std::string> words(std::string_view text) {
-    std::vector<std::string> found;
-    for (const auto word : std::views::split(text, ' ')) found.emplace_back(word.begin(), word.end());
-    return found;
-}
 
 // Each framed transfer in text: "whole", "short" (announces more than came) or "negative".
 std::string transfers(const std::string& text) {
@@ -43,8 +36,7 @@ TEST(VyxSimTest, EachFaultMisbehavesItsOwnWay) {
         {"--fault busy", nullptr, 300, "busy\r\n", 0, 0, "", CLOSES},
         {"--fault lower", nullptr, 300, "welcome to vyx mini-server v1.3\r\nVYX>", 0, 0, "", STAYS},
         {"--fault flood --flood-mb 1", nullptr, 1000, nullptr, 1 << 20, 0, "", STAYS},
-        {"--fault reset --reset-ms 500", nullptr, 300, "Welcome to VYX Mini-Server v1.3\r\nVYX>", 0, 0, "",
-         CLOSES},
+        {"--fault reset --reset-ms 500", nullptr, 300, loopback::GREETING, 0, 0, "", CLOSES},
         {"--fault silent", "get all", 400, "", 0, 0, "", STAYS},
         {"--fault garbage", "get all", 300, nullptr, 64, 0, "", STAYS},
         {"--fault endless", "get all", 300, nullptr, 5000, 0, "", STAYS},
@@ -58,10 +50,10 @@ TEST(VyxSimTest, EachFaultMisbehavesItsOwnWay) {
     const std::regex prompt("VYX>"), acted_on("busy|servus|elcome");
     for (const auto& row : rows) {
         SCOPED_TRACE(row.args);
-        simproc::Sim sim(words(row.args));
+        simproc::Sim sim(row.args);
         loopback::Peer p = row.command ? sim.greeted() : sim.connect();
         if (row.command) p.send(std::string(row.command) + "\r\n");
-        const std::string got = p.read_for(row.listen_ms);
+        const std::string got = p.read(row.listen_ms);
         if (row.exactly) {
             EXPECT_EQ(got, row.exactly);
         } else {
@@ -70,11 +62,12 @@ TEST(VyxSimTest, EachFaultMisbehavesItsOwnWay) {
             EXPECT_FALSE(std::regex_search(got, acted_on));
         }
         EXPECT_EQ(transfers(got), row.transfers);
-        EXPECT_EQ(p.closed_within(row.after == CLOSES ? 2000 : 100), row.after == CLOSES);
+        p.read(row.after == CLOSES ? 2000 : 100);
+        EXPECT_EQ(p.closed(), row.after == CLOSES);
         if (row.after == ANSWERS) {
             p.send("get warning\r\n");
-            EXPECT_TRUE(p.read_until(simproc::PROMPT).ends_with("warning:0\r\nVYX>"));
-            EXPECT_EQ(p.read_for(300), "") << "nothing of the fault follows";
+            EXPECT_TRUE(p.read(3000, simproc::PROMPT).ends_with("warning:0\r\nVYX>"));
+            EXPECT_EQ(p.read(300), "") << "nothing of the fault follows";
         }
     }
 }
@@ -82,7 +75,7 @@ TEST(VyxSimTest, EachFaultMisbehavesItsOwnWay) {
 TEST(VyxSimTest, BadOrUnboundedArgumentsAreRefused) {
     for (const char* args : {"--port 70000", "--port", "--wait-ms 60001", "--exit-after 0",
                              "--fault nonsense", "--bind host", "--log-lines 100001", "--frobnicate"})
-        EXPECT_EQ(simproc::exit_code(simproc::spawn(words(args), 2), 5000), 2) << args;
+        EXPECT_EQ(simproc::exit_code(simproc::spawn(args, 2), 5000), 2) << args;
 }
 
 }  // namespace
