@@ -177,7 +177,7 @@ int create_control(const ControlArgs& a) {
         default:
             break;
     }
-    place_above_panels(c);
+    note_new_control(c);
     g_controls.push_back(c);
     return 1;
 }

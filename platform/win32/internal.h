@@ -57,7 +57,8 @@ LRESULT CALLBACK window_proc(HWND hwnd, UINT msg, WPARAM wparam, LPARAM lparam);
 
 // panels.cpp
 bool create_panel_page(Control& panel);
-void place_above_panels(const Control& made);  // before it joins controls()
+void note_new_control(const Control& made);
+void settle_panels();  // before the system shows, paints or reads the order of controls
 void drop_panel_page(Control& panel);
 void refresh_panel_pages(int window);
 void paint_panel_pages(int window, HDC dc);  // after the window erased its background

@@ -102,6 +102,7 @@ void track_popup_menu(int menu, int window, int x, int y) {
     HMENU m = menu_handle(menu);
     HWND hwnd = window_handle(window);
     if (!m || !hwnd) return;
+    settle_panels();
     TrackPopupMenu(m, TPM_RIGHTBUTTON, x, y, 0, hwnd, nullptr);
     // Lets the menu close properly when it was opened from the tray.
     PostMessageA(hwnd, WM_NULL, 0, 0);

@@ -11,10 +11,10 @@
 
 #include "platform/win32/internal.h"
 
-#include <algorithm>
-
 namespace win32 {
 namespace {
+
+bool g_unsettled[WINDOW_COUNT];
 
 HBRUSH paint_page_brush(HWND tab) {
     RECT rc;
@@ -57,23 +57,23 @@ void drop_panel_page(Control& panel) {
     panel.page_brush = nullptr;
 }
 
-void place_above_panels(const Control& made) {
-    // A new child lands at the bottom of the z-order, so a new panel is
-    // already below the rest; anything else goes just above the panels, after
-    // the window's last other control: one move, not one per panel and control.
-    if (made.kind == KIND_PANEL) return;
-    const auto& all = controls();
-    const auto panel = std::find_if(all.begin(), all.end(), [&made](const Control& c) {
-        return c.window == made.window && c.kind == KIND_PANEL;
-    });
-    if (panel == all.end()) return;
-    HWND after = HWND_TOP;
-    for (auto c = all.rbegin(); c != all.rend(); ++c)
-        if (c->window == made.window && c->kind != KIND_PANEL && IsWindow(c->hwnd)) {
-            after = c->hwnd;
-            break;
-        }
-    SetWindowPos(made.hwnd, after, 0, 0, 0, 0, SWP_NOMOVE | SWP_NOSIZE | SWP_NOACTIVATE | SWP_NOREDRAW);
+void note_new_control(const Control& made) {
+    if (made.kind != KIND_PANEL && made.window >= 0 && made.window < WINDOW_COUNT)
+        g_unsettled[made.window] = true;
+}
+
+void settle_panels() {
+    // A new child lands at the bottom of the z-order, under the panels. Moving
+    // the panels below once, before anything is shown, painted or read, keeps
+    // the rest in creation order without a move per control.
+    for (int window = 0; window < WINDOW_COUNT; ++window) {
+        if (!g_unsettled[window]) continue;
+        g_unsettled[window] = false;
+        for (auto& c : controls())
+            if (c.window == window && c.kind == KIND_PANEL)
+                SetWindowPos(c.hwnd, HWND_BOTTOM, 0, 0, 0, 0,
+                             SWP_NOMOVE | SWP_NOSIZE | SWP_NOACTIVATE | SWP_NOREDRAW);
+    }
 }
 
 void refresh_panel_pages(int window) {

@@ -11,6 +11,7 @@ int message_box(int window, const std::string& title, const std::string& text, i
     HWND owner = window == WINDOW_NONE ? nullptr : win32::window_handle(window);
     // An OK/Cancel box asks before doing something, so it carries the information icon.
     const UINT type = buttons == MB_BUTTONS_OK_CANCEL ? MB_OKCANCEL | MB_ICONINFORMATION : MB_OK;
+    win32::settle_panels();
     const int answer = MessageBoxA(owner, text.c_str(), title.c_str(), type);
     return answer == IDOK ? MB_ANSWER_OK : MB_ANSWER_CANCEL;
 }

@@ -138,6 +138,7 @@ void destroy_window(int window) {
 int window_exists(int window) { return window_handle(window) ? 1 : 0; }
 
 void show_window(int window, int mode) {
+    settle_panels();
     if (HWND hwnd = window_handle(window)) ShowWindow(hwnd, mode);
 }
 
@@ -164,6 +165,7 @@ void repaint_window(int window) {
     // Paints at once what changed (the window and its controls), without
     // invalidating the rest: a full repaint on every arrival of data would
     // keep a busy connection from leaving any time for the user.
+    settle_panels();
     if (HWND hwnd = window_handle(window))
         RedrawWindow(hwnd, nullptr, nullptr, RDW_UPDATENOW | RDW_ALLCHILDREN);
 }
