@@ -44,7 +44,7 @@ constexpr int monitoring_inputs[] = {ID_MON_INTERVAL,
                                      ID_MON_NETSEND,
                                      ID_MON_NETSENDADD};
 constexpr int monitoring_buttons[] = {ID_ACTIVATE, ID_DEACTIVATE, ID_APPLY};
-constexpr int server_actions[] = {ID_DISCONNECT, ID_REFRESH, ID_RESYNC, ID_REBOOT, ID_SHUTDOWN, ID_SHOW_LOG};
+constexpr int server_actions[] = {ID_DISCONNECT, ID_REFRESH, ID_RESYNC, ID_REBOOT, ID_SHUTDOWN};
 
 enum Content { NOT_CONNECTED, DATA, REFRESH, BUSY, FAILED };
 
@@ -158,8 +158,7 @@ void enable_action_controls(int online) {
     const int off = online == 1 ? 0 : 1;
     if (state.server_busy == 0) {
         for (int id : {ID_HOST, ID_PORT, ID_AUTO_CONNECT, ID_CONNECT}) set_disabled(id, off);
-        for (int id : server_actions)
-            if (id != ID_SHOW_LOG) set_disabled(id, off);
+        for (int id : server_actions) set_disabled(id, off);
         set_interval_disabled(off);
     }
     if (state.auto_config_pending == 1) {
@@ -173,7 +172,11 @@ void enable_action_controls(int online) {
     }
 }
 
-int disabled_until_connected(int id) {
+int starts_disabled(int id) {
+    // The interval follows its check box, which the settings set before the window is shown.
+    if (id == ID_INTERVAL || id == ID_INTERVAL_LABEL || id == ID_SECONDS_LABEL)
+        return state.try_connect == 0 ? 1 : 0;
+    if (id == ID_SHOW_LOG) return 1;
     for (const auto& list : {std::span<const int>(monitoring_inputs),
                              std::span<const int>(monitoring_buttons), std::span<const int>(server_actions)})
         if (std::ranges::find(list, id) != list.end()) return 1;

@@ -7,9 +7,10 @@ void update_status_display();
 void enable_action_controls(int online);
 // With 1 the connection settings are disabled; with 0 enabled.
 void enable_connection_controls(int disable);
-// 1 for the controls that stay disabled from the start until a connection:
-// the window is built so, and showing it needs no change of state after.
-int disabled_until_connected(int id);
+// 1 for the controls the start-up leaves disabled (it starts unconnected):
+// the window is built so, and the start-up's enabling after showing it has
+// little to change.
+int starts_disabled(int id);
 // Acts only while the log viewer is open.
 void enable_log_viewer_buttons(int online);
 // Blanks the modem data and the monitoring panel.

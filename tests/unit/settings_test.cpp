@@ -7,6 +7,8 @@
 
 #include "app/text_number.h"
 #include "tests/unit/fixture.h"
+#include "ui/main_window.h"
+#include "ui/status.h"
 
 namespace {
 
@@ -150,6 +152,28 @@ TEST_F(StartupTest, WhatAStartSetsUp) {
     main_loop_turn();
     EXPECT_EQ(w.shell_opens, std::vector<std::string>{get_control_text(707)})
         << "the link opens the page it shows";
+}
+
+// Built in the state the start-up then leaves it in, the shown window repaints no control for it.
+TEST_F(ProgramTest, TheWindowIsBuiltAsTheStartUpLeavesIt) {
+    const auto enabling = [] {
+        std::string all;
+        for (const auto& [id, c] : headless::world().controls)
+            all += std::to_string(id) + (c.enabled ? "+ " : "- ");
+        return all;
+    };
+    for (const char* try_connect : {"0", "1"}) {
+        write_settings(std::string(QUIET_SETTINGS) + "TryConnect=" + try_connect + "\r\n");
+        load_settings();
+        ASSERT_EQ(build_main_window(), 1);
+        const std::string built = enabling();
+        settings_to_controls();
+        update_interval_controls();
+        enable_action_controls(0);
+        enable_connection_controls(0);
+        EXPECT_EQ(enabling(), built) << "TryConnect=" << try_connect;
+        headless::reset();
+    }
 }
 
 TEST_F(StartupTest, EveryWayOutReleasesEverythingAndOnlyARunSaves) {
