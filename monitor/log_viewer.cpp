@@ -132,10 +132,9 @@ void open_log_viewer() {
     // The requested position only matters if centring were off.
     const WindowArgs window{LOG_WINDOW, "VYXlog.txt", 224, 72, 701, 560, false, true};
     if (!create_window(window)) return;
-    for (const ControlSpec& c : std::span(viewer_controls)) {
-        if (!create_control({LOG_WINDOW, -1, c.id, c.kind, c.x, c.y, c.w, c.h, c.text, c.flags})) continue;
-        if (c.font) set_control_font(c.id, state.fonts[c.font]);
-    }
+    for (const ControlSpec& c : std::span(viewer_controls))
+        create_control(
+            {LOG_WINDOW, -1, c.id, c.kind, c.x, c.y, c.w, c.h, c.text, c.flags, state.fonts[c.font]});
     set_control_tooltip(ID_LOG_TEXT, "copy selected text to clipboard with CTRL+C");
     show_window(LOG_WINDOW, SHOW_NORMAL);
 }

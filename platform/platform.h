@@ -95,6 +95,7 @@ struct ControlArgs {
     int x, y, w, h;  // relative to the panel's tab page when panel >= 0
     const char* text;
     int flags;
+    int font = 0;  // a create_font handle, 0: the default GUI font
 };
 
 int create_control(const ControlArgs& args);  // 1 on success, 0 on failure
@@ -104,7 +105,6 @@ int control_exists(int id);
 void set_control_text(int id, const std::string& text);
 std::string get_control_text(int id);
 int get_control_text_length(int id);         // without copying the text
-void set_control_font(int id, int font);     // font 0: the system's default GUI font
 void set_text_limit(int id, int max_chars);  // limits typing only
 void enable_control(int id, int enabled);
 int control_enabled(int id);

@@ -11,8 +11,9 @@ namespace {
 
 void add(const ControlSpec& c, int panel) {
     const int flags = c.flags | (starts_disabled(c.id) ? CTL_DISABLED : 0);
-    if (!create_control({MAIN_WINDOW, panel, c.id, c.kind, c.x, c.y, c.w, c.h, c.text, flags})) return;
-    if (c.font) set_control_font(c.id, state.fonts[c.font]);
+    if (!create_control(
+            {MAIN_WINDOW, panel, c.id, c.kind, c.x, c.y, c.w, c.h, c.text, flags, state.fonts[c.font]}))
+        return;
     if (c.limit > 0) set_text_limit(c.id, c.limit);
     if (c.tooltip) set_control_tooltip(c.id, c.tooltip);
 }

@@ -182,6 +182,7 @@ int create_control(const ControlArgs& a) {
     c.h = a.h;
     c.text = a.text ? a.text : "";
     c.flags = a.flags;
+    c.font = a.font;
     c.enabled = !(a.flags & CTL_DISABLED);
     c.order = world().created_controls++;
     world().controls[a.id] = c;
@@ -206,10 +207,6 @@ int get_control_text_length(int id) {
 std::string get_control_text(int id) {
     Control* c = find_control(id);
     return c ? c->text : std::string();
-}
-
-void set_control_font(int id, int font) {
-    if (Control* c = find_control(id)) c->font = font;
 }
 
 void set_text_limit(int id, int max_chars) {

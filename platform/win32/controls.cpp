@@ -153,7 +153,9 @@ int create_control(const ControlArgs& a) {
     c.window = a.window;
     c.kind = a.kind;
     c.panel = a.panel;
-    SendMessageA(hwnd, WM_SETFONT, reinterpret_cast<WPARAM>(GetStockObject(DEFAULT_GUI_FONT)), FALSE);
+    HFONT font = a.font ? font_handle(a.font) : nullptr;
+    if (!font) font = static_cast<HFONT>(GetStockObject(DEFAULT_GUI_FONT));
+    SendMessageA(hwnd, WM_SETFONT, reinterpret_cast<WPARAM>(font), FALSE);
 
     switch (a.kind) {
         case KIND_PANEL: {
@@ -228,12 +230,6 @@ std::string get_control_text(int id) {
     const int got = GetWindowTextA(c->hwnd, text.data(), length + 1);
     text.resize(got > 0 ? static_cast<std::size_t>(got) : 0);
     return text;
-}
-
-void set_control_font(int id, int font) {
-    HFONT hfont = font ? font_handle(font) : nullptr;
-    if (!hfont) hfont = static_cast<HFONT>(GetStockObject(DEFAULT_GUI_FONT));
-    send(id, WM_SETFONT, reinterpret_cast<WPARAM>(hfont), TRUE);
 }
 
 void set_text_limit(int id, int max_chars) {
