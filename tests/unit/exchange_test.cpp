@@ -124,7 +124,6 @@ std::string frame_with_length(std::int32_t length, const std::string& content) {
 }
 std::string frame(const std::string& content) { return frame_with_length(std::ssize(content), content); }
 
-// "line <from>" to "line <to>", each ended by CR LF, the last by last_end.
 std::string lines(int from, int to, const char* last_end = "\r\n") {
     std::string text;
     for (int i = from; i <= to; ++i) text += "line " + std::to_string(i) + (i < to ? "\r\n" : last_end);

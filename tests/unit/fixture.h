@@ -10,6 +10,7 @@
 #include <filesystem>
 #include <fstream>
 #include <iterator>
+#include <optional>
 #include <sstream>
 #include <string>
 #include <tuple>
@@ -84,11 +85,11 @@ class ProgramTest : public ::testing::Test {
     }
 
     void start() { ASSERT_EQ(start_program(), 1); }
-    // Starts again from these settings, releasing what an earlier start left.
-    void restart(const std::string& settings) {
+    // Releases what an earlier start left; no settings: whatever file is there.
+    void restart(const std::optional<std::string>& settings) {
         if (window_exists(MAIN_WINDOW)) release_everything();
         headless::reset();
-        write_settings(settings);
+        if (settings) write_settings(*settings);
         start();
     }
     // Types "id=text|..." into the window; 0 or 1 for a check box.
@@ -108,7 +109,6 @@ class ProgramTest : public ::testing::Test {
         for (int id : {2, 3, 1, 4, 19, 70, 20, 23, 21}) all += is_checked(id) ? '1' : '0';
         return all;
     }
-    // Runs turns until the queue has been drained (timer ticks excluded).
     int drain() {
         int running = 1;
         while (running && !headless::world().queue.empty()) running = main_loop_turn();
@@ -135,7 +135,6 @@ class ConnectedTest : public StartedTest {
         StartedTest::SetUp();
         open_link();
     }
-    // A new connection; peer_ is its far end.
     void open_link() {
         state.connection = open_connection("127.0.0.1", listener_.port());
         ASSERT_GT(state.connection, 0);
@@ -158,9 +157,6 @@ class ConnectedTest : public StartedTest {
 // vyx_sim on a free loopback port, stderr dropped, killed at the end.
 namespace simproc {
 
-inline constexpr const char* PROMPT = "\r\nVYX>";
-
-// args: words apart by blanks.
 inline pid_t spawn(const std::string& args, int out_fd) {
     std::istringstream in(args);
     std::vector<std::string> words{std::istream_iterator<std::string>(in), {}};
@@ -202,13 +198,6 @@ class Sim {
     Sim& operator=(const Sim&) = delete;
 
     int port() const { return port_; }
-    loopback::Peer connect() const { return loopback::connect_to(port_); }
-    // A client past the greeting and its prompt.
-    loopback::Peer greeted() const {
-        loopback::Peer p = connect();
-        EXPECT_EQ(p.read(3000, PROMPT), loopback::GREETING);
-        return p;
-    }
 
    private:
     pid_t pid_ = -1;

@@ -124,11 +124,10 @@ class ConfigSenderTest : public ConnectedTest {
     // The server confirms each line at once, or only when the next line arrives.
     std::string press(int button, bool late = false) {
         loopback::ScriptedServer server(
-            peer_, {.listen_ms = -1,
-                    .answer = [late, owed = false](const std::string& line, loopback::Peer& client) mutable {
-                        const bool confirms = line != "get all";
-                        if (late ? std::exchange(owed, confirms) : confirms) client.send(CONFIRMATION);
-                    }});
+            peer_, {.answer = [late, owed = false](const std::string& line, loopback::Peer& client) mutable {
+                const bool confirms = line != "get all";
+                if (late ? std::exchange(owed, confirms) : confirms) client.send(CONFIRMATION);
+            }});
         dispatch_control(button);
         loopback::wait_until([&] { return !server.lines().empty() && server.lines().back() == "get all"; });
         server.stop();

@@ -96,11 +96,8 @@ TEST_F(SettingsTest, StartUpThenSave) {
     for (const auto& c : cases) {
         SCOPED_TRACE(c.file.value_or("no file").substr(0, 80));
         const bool kept = c.obstacle || (c.file && c.file->size() > 8 * 1024 * 1024);  // as it was, or absent
-        if (window_exists(MAIN_WINDOW)) release_everything();
-        headless::reset();
         for (const char* name : {FILE_NAME, TEMP_NAME}) fs::remove_all(name);
-        if (c.file) write_settings(*c.file);
-        start();
+        restart(c.file);
         EXPECT_EQ(fs::exists(FILE_NAME), c.file.has_value()) << "loading never creates the file";
         const bool shown = window_visible(MAIN_WINDOW);
         EXPECT_EQ(shown, c.saved.start_iconic != 1) << "in the tray at exactly 1";

@@ -10,7 +10,6 @@ namespace {
 
 using StatusTest = StartedTest;
 
-// Ids of the enabled edit fields, buttons and check boxes, in id order.
 std::string enabled() {
     std::string ids;
     for (const auto& [id, c] : headless::world().controls)
@@ -156,7 +155,7 @@ TEST_F(StatusTest, PopupCommandsReachTheServer) {
         SCOPED_TRACE(what);
         const bool reached = server_up && !pending;
         loopback::ScriptedServer server(
-            {.script = {{0, loopback::GREETING}}, .listen_ms = -1, .accept_ms = reached ? 5000 : 100});
+            {.script = {{0, loopback::GREETING}}, .accept_ms = reached ? 5000 : 100});
         type_into("28=localhost|31=" +
                   std::to_string(server_up ? server.port() : loopback::Listener().port()));
         if (connected) connect_server();
