@@ -84,13 +84,12 @@ class ProgramTest : public ::testing::Test {
         return -1;
     }
 
-    void start() { ASSERT_EQ(start_program(), 1); }
     // Releases what an earlier start left; no settings: whatever file is there.
     void restart(const std::optional<std::string>& settings) {
         if (window_exists(MAIN_WINDOW)) release_everything();
         headless::reset();
         if (settings) write_settings(*settings);
-        start();
+        ASSERT_EQ(start_program(), 1);
     }
     // Types "id=text|..." into the window; 0 or 1 for a check box.
     static void type_into(const std::string& edits) {
@@ -109,11 +108,6 @@ class ProgramTest : public ::testing::Test {
         for (int id : {2, 3, 1, 4, 19, 70, 20, 23, 21}) all += is_checked(id) ? '1' : '0';
         return all;
     }
-    int drain() {
-        int running = 1;
-        while (running && !headless::world().queue.empty()) running = main_loop_turn();
-        return running;
-    }
 
     std::filesystem::path dir_, old_dir_;
 };
@@ -123,8 +117,7 @@ class StartedTest : public ProgramTest {
    protected:
     void SetUp() override {
         ProgramTest::SetUp();
-        write_settings(QUIET_SETTINGS);
-        start();
+        restart(QUIET_SETTINGS);
     }
 };
 

@@ -32,6 +32,14 @@ inline long long ms_since(Clock::time_point start) {
     return std::chrono::duration_cast<std::chrono::milliseconds>(Clock::now() - start).count();
 }
 
+// Real ms that f took.
+template <class F>
+long long ms_taken(F f) {
+    const auto start = Clock::now();
+    f();
+    return ms_since(start);
+}
+
 template <class F>
 bool wait_until(F cond, int timeout_ms = 2000) {
     for (const auto start = Clock::now(); !cond(); std::this_thread::sleep_for(std::chrono::milliseconds(1)))
