@@ -18,7 +18,6 @@ std::vector<long long> footprint() {
     return {heap, live_controls(), live_windows(), live_pictures(), live_fonts(), fds};
 }
 
-// Loop turns as the data arrives until done holds; false when it never does.
 bool turn_until(const std::function<bool()>& done) {
     for (int turns = 0; !done(); ++turns, main_loop_turn())
         if (state.connected != 1 || turns > 1000 ||

@@ -13,6 +13,8 @@ using namespace std::string_literals;
 using namespace std::chrono_literals;
 using Ints = std::vector<int>;
 using ExchangeTest = ConnectedTest;
+using loopback::frame;
+using loopback::frame_with_length;
 
 // The poll takes nothing; a read takes each byte once, a zero byte ending its piece, at most 100 pieces.
 TEST_F(ExchangeTest, PollAndReadTakeEachPieceOnce) {
@@ -116,13 +118,6 @@ TEST_F(ExchangeTest, EndlessTextWithoutPromptStaysBounded) {
     server_says("\r\nmd_bitdn: 42\r\n\r\nVYX>");
     EXPECT_EQ(state.md_bitdn, 42) << "the link still works";
 }
-
-std::string frame_with_length(std::int32_t length, const std::string& content) {
-    std::string bytes = "QXMGSFLE";
-    for (int shift = 0; shift < 32; shift += 8) bytes += static_cast<char>(std::uint32_t(length) >> shift);
-    return bytes + content;
-}
-std::string frame(const std::string& content) { return frame_with_length(std::ssize(content), content); }
 
 std::string lines(int from, int to, const char* last_end = "\r\n") {
     std::string text;

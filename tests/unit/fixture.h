@@ -53,7 +53,6 @@ class ProgramTest : public ::testing::Test {
         return {std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>()};
     }
     static std::string settings_file() { return read_file("vyxC_0.78_cfg.ini"); }
-    // The text of a tray popup item, "?" when there is none.
     static std::string tray_item(int id) {
         for (const auto& m : headless::world().menus.at(MENU_TRAY))
             if (m.item == id) return m.text;
@@ -76,13 +75,6 @@ class ProgramTest : public ::testing::Test {
         return seen;
     }
     static bool saw_picture(int picture) { return std::ranges::count(pictures_seen(), picture) > 0; }
-    // How long (virtual ms) the first showing of a picture stayed; -1 if it is still shown or never was.
-    static long long shown_for(int picture) {
-        const auto& all = headless::world().pictures_shown;
-        for (std::size_t i = 0; i + 1 < all.size(); ++i)
-            if (all[i].picture == state.pictures[picture]) return all[i + 1].at_ms - all[i].at_ms;
-        return -1;
-    }
 
     // Releases what an earlier start left; no settings: whatever file is there.
     void restart(const std::optional<std::string>& settings) {
@@ -136,7 +128,6 @@ class ConnectedTest : public StartedTest {
         watch_connection(state.connection);
         state.connected = 1;
     }
-    // The server sends bytes; the client takes one loop turn once they are there.
     void server_says(const std::string& bytes) {
         ASSERT_TRUE(peer_.send(bytes));
         ASSERT_TRUE(loopback::wait_until([&] { return bytes_waiting(state.connection) > 0; }));

@@ -27,7 +27,6 @@ struct Fields {
     int try_connect = 0, interval = 15;
 };
 
-// The eight lines a save of f writes.
 std::string file_of(const Fields& f) {
     return "[CLIENT]\r\nIP_or_Hostname = " + f.host + "\r\nPort = " + f.port +
            "\r\nAutoConnect = " + std::to_string(f.auto_connect) +
