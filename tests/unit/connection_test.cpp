@@ -1,5 +1,4 @@
-// Connecting against a scripted loopback server, read from the status pictures and how long they stayed;
-// dotted addresses and real echoes; supervision on the virtual clock and a live or a silent server.
+// Connecting against scripted loopback servers and in a network of the test's own; supervision.
 #include "link/connection.h"
 
 #include <net/if.h>

@@ -1,5 +1,4 @@
-// The transport, the data handler and the log transfer against a real loopback peer, the bounds a hostile
-// server meets; the log viewer and its buttons.
+// The transport, the data handler and the log transfer against a loopback peer; the log viewer.
 #include "link/exchange.h"
 
 #include "monitor/file_transfer.h"

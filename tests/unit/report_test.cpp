@@ -1,6 +1,4 @@
-// Reports: which field each value lands in and how, how keys are found, what the window then shows; the
-// monitoring-configuration sender against a real loopback peer: which commands go out for which
-// differences, in which order, and how long a wait for the server's confirmation lasts.
+// Reports into fields and window; the monitoring-configuration sender against a loopback peer.
 #include "monitor/report.h"
 
 #include "monitor/config_sender.h"

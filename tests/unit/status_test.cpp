@@ -1,5 +1,4 @@
-// The status table in the window and in the tray, the one-shot refresh notice, the enabling; every way
-// into the tray, what the tray icon's clicks and the popup items do there, and the popup's server commands.
+// The status table in the window and in the tray, the enabling; the tray's ways in, clicks and popup.
 #include "ui/status.h"
 
 #include "app/tray.h"
