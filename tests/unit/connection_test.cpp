@@ -214,16 +214,14 @@ TEST_F(SupervisionTest, ChecksComeOneIntervalApartAfterTheFirstDelayByTheWallClo
     }
 }
 
-// Start-up connects only at AutoConnect exactly 1; then the check at 15 s keeps a server that answers it.
 TEST_F(SupervisionTest, StartConnectsAtOneOnlyAndTheProbeKeepsALiveServerAndDropsASilentOne) {
     for (const auto& [auto_connect, answers] : {std::pair{'1', true}, {'2', false}}) {
         SCOPED_TRACE(answers ? "answers" : "silent");
-        loopback::ScriptedServer server({.script = {{0, loopback::GREETING}},
-                                         .every_client = true,
-                                         .answer = [&](const std::string& line, loopback::Peer& client) {
-                                             if (answers && line == "get warning")
-                                                 client.send("warning: 0\r\nVYX>");
-                                         }});
+        ScriptedServer server({.script = {{0, GREETING}},
+                               .every_client = true,
+                               .answer = [&](const std::string& line, loopback::Peer& client) {
+                                   if (answers && line == "get warning") client.send("warning: 0\r\nVYX>");
+                               }});
         start_with("1", "5", server.port(), auto_connect);
         EXPECT_EQ(state.connected, auto_connect == '1');
         EXPECT_EQ(server.received_so_far().size(), auto_connect == '1' ? 1u : 0u);

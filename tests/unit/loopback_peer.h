@@ -117,14 +117,6 @@ class Listener {
     int port_ = 0;
 };
 
-// Connects to 127.0.0.1:port; an invalid Peer when refused.
-inline Peer connect_to(int port) {
-    Peer peer(::socket(AF_INET, SOCK_STREAM | SOCK_CLOEXEC, 0));
-    const sockaddr_in to = loopback_port(port);
-    if (::connect(peer.fd(), reinterpret_cast<const sockaddr*>(&to), sizeof to) != 0) peer.close();
-    return peer;
-}
-
 // The server's side on a thread: the script out, then each line to answer.
 class ScriptedServer {
    public:

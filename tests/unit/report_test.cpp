@@ -110,14 +110,6 @@ constexpr const char* CONFIRMATION = "modification successfully\r\nVYX>";
 
 class ConfigSenderTest : public ConnectedTest {
    protected:
-    // Settings as the server last reported them, shown in the panel.
-    static void reported(int status) {
-        report_keys::set_fields(1, "pc-5");
-        state.auto_interval = 60, state.auto_bitdn = 7, state.auto_snrdnx = 0, state.auto_status = status;
-        state.auto_switch_bitup = state.auto_action_ipdetect = 0;
-        show_monitoring_settings();
-    }
-
     // Presses a button as the loop does; returns the lines the server got, "modify auto " shown as "~".
     // The server confirms each line at once, or only when the next line arrives.
     std::string press(int button, bool late = false) {
@@ -166,7 +158,11 @@ TEST_F(ConfigSenderTest, CommandsForTheDifferencesInTheirOrderAndKeptWithoutACon
     };
     for (const auto& c : cases) {
         SCOPED_TRACE(c.what);
-        reported(c.status);
+        // Settings as the server last reported them, shown in the panel.
+        report_keys::set_fields(1, "pc-5");
+        state.auto_interval = 60, state.auto_bitdn = 7, state.auto_snrdnx = 0, state.auto_status = c.status;
+        state.auto_switch_bitup = state.auto_action_ipdetect = 0;
+        show_monitoring_settings();
         const std::string stored = report_keys::fields();
         type_into(c.edits);
         enable_control(c.button, 1);

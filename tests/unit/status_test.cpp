@@ -43,7 +43,6 @@ const struct Row {
     {"20000", {}, 0, nullptr},           {"01000", {12}, 17, &REFRESH}, {"00010", {14}, 19, &FAILED},
     {"10010", {14}, 19, &DATA}};
 
-// Every row in the window, then again in the tray under a prefix typed meanwhile.
 TEST_F(StatusTest, EachRowInTheWindowAndInTheTray) {
     state.md_bitdn = 8000, state.md_bitup = 1024, state.md_snrdn = "6.5";
     std::string prefix = "DSL-Modem 1";

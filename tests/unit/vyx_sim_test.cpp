@@ -53,7 +53,9 @@ TEST(VyxSimTest, EachFaultMisbehavesItsOwnWay) {
     for (const auto& row : rows) {
         SCOPED_TRACE(row.args);
         simproc::Sim sim(row.args);
-        loopback::Peer p = loopback::connect_to(sim.port());
+        loopback::Peer p(::socket(AF_INET, SOCK_STREAM | SOCK_CLOEXEC, 0));
+        const sockaddr_in to = loopback::loopback_port(sim.port());
+        ASSERT_EQ(::connect(p.fd(), reinterpret_cast<const sockaddr*>(&to), sizeof to), 0);
         if (row.command) {
             EXPECT_EQ(p.read(3000, PROMPT), loopback::GREETING);
             p.send(std::string(row.command) + "\r\n");
