@@ -108,26 +108,7 @@ TEST_F(ReportTest, AWholeReportAndWhatTheWindowShows) {
 
 constexpr const char* CONFIRMATION = "modification successfully\r\nVYX>";
 
-class ConfigSenderTest : public ConnectedTest {
-   protected:
-    // Presses a button as the loop does; returns the lines the server got, "modify auto " shown as "~".
-    // The server confirms each line at once, or only when the next line arrives.
-    std::string press(int button, bool late = false) {
-        loopback::ScriptedServer server(
-            peer_, {.answer = [late, owed = false](const std::string& line, loopback::Peer& client) mutable {
-                const bool confirms = line != "get all";
-                if (late ? std::exchange(owed, confirms) : confirms) client.send(CONFIRMATION);
-            }});
-        dispatch_control(button);
-        loopback::wait_until([&] { return !server.lines().empty() && server.lines().back() == "get all"; });
-        server.stop();
-        std::string sent;
-        for (const std::string& line : server.lines())
-            sent +=
-                (sent.empty() ? "" : "|") + (line.starts_with("modify auto ") ? "~" + line.substr(12) : line);
-        return sent;
-    }
-};
+using ConfigSenderTest = ConnectedTest;
 
 TEST_F(ConfigSenderTest, CommandsForTheDifferencesInTheirOrderAndKeptWithoutAConnection) {
     const struct {
@@ -135,7 +116,7 @@ TEST_F(ConfigSenderTest, CommandsForTheDifferencesInTheirOrderAndKeptWithoutACon
         int status;  // as last reported
         const char* edits;
         int button;
-        std::string sent;   // "get all" follows
+        std::string sent;   // "get all" follows; "modify auto " shown as "~"
         bool late = false;  // each line confirmed only when the next one arrives
     } cases[] = {
         {"nothing changed", 1, "", ID_APPLY, "commit"},
@@ -166,7 +147,19 @@ TEST_F(ConfigSenderTest, CommandsForTheDifferencesInTheirOrderAndKeptWithoutACon
         const std::string stored = report_keys::fields();
         type_into(c.edits);
         enable_control(c.button, 1);
-        EXPECT_EQ(press(c.button, c.late), c.sent + "|get all");
+        // Pressed as the loop does; the server confirms each line at once, or only when the next arrives.
+        loopback::ScriptedServer server(
+            peer_, {.answer = [&c, owed = false](const std::string& line, loopback::Peer& client) mutable {
+                const bool confirms = line != "get all";
+                if (c.late ? std::exchange(owed, confirms) : confirms) client.send(CONFIRMATION);
+            }});
+        dispatch_control(c.button);
+        loopback::wait_until([&] { return !server.lines().empty() && server.lines().back() == "get all"; });
+        server.stop();
+        std::string sent;
+        for (const std::string& line : server.lines())
+            sent += (line.starts_with("modify auto ") ? "~" + line.substr(12) : line) + "|";
+        EXPECT_EQ(sent, c.sent + "|get all|");
         if (c.late) {  // each wait took what it read; the confirmation of the last reaches the loop
             ASSERT_TRUE(loopback::wait_until([&] { return bytes_waiting(state.connection) > 0; }));
             EXPECT_EQ(read_available_text(state.connection, 10000), CONFIRMATION);
