@@ -95,11 +95,6 @@ int requests_seen(const loopback::Peer& sniffer) {
     return requests;
 }
 
-bool write_file(const std::string& path, const std::string& text) {
-    std::ofstream f(path);
-    return static_cast<bool>(f << text << std::flush);
-}
-
 // Exit code of a child that cannot set up what the test needs.
 constexpr int CHILD_CANNOT = 77;
 
@@ -115,8 +110,8 @@ int in_own_network(bool echoes, const std::function<int()>& body) {
         if (s < 0 || ::ioctl(s, SIOCGIFFLAGS, &lo) != 0) ::_exit(CHILD_CANNOT);
         lo.ifr_flags = static_cast<short>(lo.ifr_flags | IFF_UP);
         if (::ioctl(s, SIOCSIFFLAGS, &lo) != 0 ||
-            (!echoes && !write_file("/proc/sys/net/ipv4/icmp_echo_ignore_all", "1")) ||
-            !write_file(hosts, "127.0.0.1 127.0.0.1. a.b.c.d\n") ||
+            (!echoes && !(std::ofstream("/proc/sys/net/ipv4/icmp_echo_ignore_all") << "1" << std::endl)) ||
+            !(std::ofstream(hosts) << "127.0.0.1 127.0.0.1. a.b.c.d" << std::endl) ||
             ::mount(nullptr, "/", nullptr, MS_REC | MS_PRIVATE, nullptr) != 0 ||
             ::mount(hosts.c_str(), "/etc/hosts", nullptr, MS_BIND, nullptr) != 0)
             ::_exit(CHILD_CANNOT);
