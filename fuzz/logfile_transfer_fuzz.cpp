@@ -9,9 +9,8 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
     if (size == 0) return 0;
     loopback::Peer peer = fuzz::connect_program();
     const bool framed = (data[0] & 1) == 0;
-    std::string bytes = framed ? "QXMGSFLE" : "";
-    for (int shift = 0; framed && shift < 32; shift += 8) bytes += static_cast<char>((size - 1) >> shift);
-    check(peer.send(bytes + std::string(reinterpret_cast<const char*>(data + 1), size - 1)));
+    const std::string rest(reinterpret_cast<const char*>(data + 1), size - 1);
+    check(peer.send(framed ? loopback::frame(rest) : rest));
     ::shutdown(peer.fd(), SHUT_WR);
 
     receive_log_file();

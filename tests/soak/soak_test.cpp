@@ -18,7 +18,6 @@ std::vector<long long> footprint() {
     return {heap, live_controls(), live_windows(), live_pictures(), live_fonts(), fds};
 }
 
-// Loop turns as the data arrives until done holds; false when it never does.
 bool turn_until(const std::function<bool()>& done) {
     for (int turns = 0; !done(); ++turns, main_loop_turn())
         if (state.connected != 1 || turns > 1000 ||
@@ -31,8 +30,7 @@ using SoakTest = StartedTest;
 
 TEST_F(SoakTest, ConnectReportRefreshDisconnect) {
     simproc::Sim sim("--quiet --no-please-wait --exit-after 3600");
-    set_control_text(ID_HOST, "localhost");
-    set_control_text(ID_PORT, std::to_string(sim.port()));
+    type_into("28=localhost|31=" + std::to_string(sim.port()));
     int busy = 0;  // the server may still be closing the last round's connection
     auto round = [&] {
         for (int attempt = 0; !turn_until([] { return !get_control_text(ID_VALUE_DN).empty(); }); ++attempt) {

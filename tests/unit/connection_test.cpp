@@ -1,9 +1,13 @@
-// Connecting against a scripted loopback server, read from the status pictures and how long they stayed;
-// dotted addresses and real echoes; supervision on the virtual clock and a live or a silent server.
+// Connecting against scripted loopback servers and in a network of the test's own; supervision.
 #include "link/connection.h"
 
+#include <net/if.h>
 #include <netinet/ip_icmp.h>
+#include <sched.h>
+#include <sys/ioctl.h>
 #include <sys/mount.h>
+
+#include <cstring>
 
 #include "app/supervision.h"
 #include "link/reachability.h"
@@ -41,12 +45,11 @@ TEST_F(ConnectionTest, AttemptShowsWhatHappenedAndOnlyAGreetingConnects) {
         ScriptedServer server({.script = c.script, .listen_ms = c.listen_ms, .accept_ms = c.port ? 0 : 5000});
         type_into("28=localhost|31=" + (c.port ? c.port : std::to_string(server.port())));
         c.press == ID_CONNECT ? headless::push_control(ID_CONNECT) : headless::push_menu(MENU_ENTER_KEY);
-        const auto start = loopback::Clock::now();
-        main_loop_turn();
-        const long long took = loopback::ms_since(start);
+        const long long took = loopback::ms_taken(main_loop_turn);
         EXPECT_TRUE(took >= c.min_ms && took < c.max_ms) << took;
         EXPECT_EQ(pictures_seen(), c.pictures);
-        EXPECT_GE(c.notice_ms ? shown_for(c.pictures[1]) : 0, c.notice_ms);
+        const auto& shown = headless::world().pictures_shown;
+        EXPECT_GE(c.notice_ms ? shown.at(2).at_ms - shown.at(1).at_ms : 0, c.notice_ms);
         const bool connects = c.pictures.back() == 12;
         if (connects) {
             EXPECT_EQ(state.connected + state.update_in_progress, 2) << "please-wait look till an answer";
@@ -92,6 +95,38 @@ int requests_seen(const loopback::Peer& sniffer) {
     return requests;
 }
 
+// Exit code of a child that cannot set up what the test needs.
+constexpr int CHILD_CANNOT = 77;
+
+// body's result in a child whose network has only loopback, up, answering echoes or not, and whose
+// /etc/hosts is a file of the test's naming 127.0.0.1 three ways; -1 when it died or hung.
+int in_own_network(bool echoes, const std::function<int()>& body) {
+    const pid_t child = ::fork();
+    if (child == 0) {
+        ifreq lo{};
+        std::strcpy(lo.ifr_name, "lo");
+        const std::string hosts = std::filesystem::absolute("hosts");
+        const int s = ::unshare(CLONE_NEWNET | CLONE_NEWNS) == 0 ? ::socket(AF_INET, SOCK_DGRAM, 0) : -1;
+        if (s < 0 || ::ioctl(s, SIOCGIFFLAGS, &lo) != 0) ::_exit(CHILD_CANNOT);
+        lo.ifr_flags = static_cast<short>(lo.ifr_flags | IFF_UP);
+        if (::ioctl(s, SIOCSIFFLAGS, &lo) != 0 ||
+            (!echoes && !(std::ofstream("/proc/sys/net/ipv4/icmp_echo_ignore_all") << "1" << std::endl)) ||
+            !(std::ofstream(hosts) << "127.0.0.1 127.0.0.1. a.b.c.d" << std::endl) ||
+            ::mount(nullptr, "/", nullptr, MS_REC | MS_PRIVATE, nullptr) != 0 ||
+            ::mount(hosts.c_str(), "/etc/hosts", nullptr, MS_BIND, nullptr) != 0)
+            ::_exit(CHILD_CANNOT);
+        ::_exit(body());
+    }
+    int status = 0;
+    if (child < 0) return CHILD_CANNOT;
+    if (!loopback::wait_until([&] { return ::waitpid(child, &status, WNOHANG) != 0; }, 10000)) {
+        ::kill(child, SIGKILL);
+        ::waitpid(child, &status, 0);
+        return -1;
+    }
+    return WIFEXITED(status) ? WEXITSTATUS(status) : -1;
+}
+
 // In a network of its own, where echoes can be refused and names come from a hosts file of the test's:
 // the reachability test alone sends one echo, answered or timed out; an attempt pings only three dots.
 TEST_F(ConnectionTest, InANetworkOfItsOwnOnlyAHostWithThreeDotsIsPingedFirst) {
@@ -106,27 +141,21 @@ TEST_F(ConnectionTest, InANetworkOfItsOwnOnlyAHostWithThreeDotsIsPingedFirst) {
                  {"a.b.c.d", true, 0}};     // three: an address, 0.0.0.0
     for (const auto& c : cases) {
         SCOPED_TRACE(::testing::Message() << (c.host ? c.host : "alone") << " " << c.echoes);
-        const int result = loopback::in_own_network(c.echoes, [&] {
+        const int result = in_own_network(c.echoes, [&] {
             const loopback::Peer sniffer(::socket(AF_INET, SOCK_RAW, IPPROTO_ICMP));
-            const std::string hosts = std::filesystem::absolute("hosts");
-            if (!sniffer.valid() || !loopback::write_file(hosts.c_str(), "127.0.0.1 127.0.0.1. a.b.c.d\n") ||
-                ::unshare(CLONE_NEWNS) != 0 ||
-                ::mount(nullptr, "/", nullptr, MS_REC | MS_PRIVATE, nullptr) != 0 ||
-                ::mount(hosts.c_str(), "/etc/hosts", nullptr, MS_BIND, nullptr) != 0)
-                return loopback::CHILD_CANNOT;
+            if (!sniffer.valid()) return CHILD_CANNOT;
             if (c.host) {
                 ScriptedServer server({.script = {{0, GREETING}}});
                 type_into("28=" + std::string(c.host) + "|31=" + std::to_string(server.port()));
                 connect_server();
                 return state.connected;
             }
-            const auto start = loopback::Clock::now();
-            const int got = test_reachability("127.0.0.1");
-            const long long took = loopback::ms_since(start);
+            int got = 0;
+            const long long took = loopback::ms_taken([&] { got = test_reachability("127.0.0.1"); });
             if (got != c.echoes || (!c.echoes && (took < 145 || took >= 600))) return 1;
             return requests_seen(sniffer) == 1 ? 0 : 2;
         });
-        if (result == loopback::CHILD_CANNOT) GTEST_SKIP() << "no network and hosts file of our own here";
+        if (result == CHILD_CANNOT) GTEST_SKIP() << "no network and hosts file of our own here";
         EXPECT_EQ(result, c.result);
     }
 }
@@ -180,25 +209,23 @@ TEST_F(SupervisionTest, ChecksComeOneIntervalApartAfterTheFirstDelayByTheWallClo
     }
 }
 
-// Start-up connects only at AutoConnect exactly 1; then the check at 15 s keeps a server that answers it.
 TEST_F(SupervisionTest, StartConnectsAtOneOnlyAndTheProbeKeepsALiveServerAndDropsASilentOne) {
     for (const auto& [auto_connect, answers] : {std::pair{'1', true}, {'2', false}}) {
         SCOPED_TRACE(answers ? "answers" : "silent");
-        loopback::ScriptedServer server({.script = {{0, loopback::GREETING}},
-                                         .every_client = true,
-                                         .answer = [&](const std::string& line, loopback::Peer& client) {
-                                             if (answers && line == "get warning")
-                                                 client.send("warning: 0\r\nVYX>");
-                                         }});
+        ScriptedServer server({.script = {{0, GREETING}},
+                               .every_client = true,
+                               .answer = [&](const std::string& line, loopback::Peer& client) {
+                                   if (answers && line == "get warning") client.send("warning: 0\r\nVYX>");
+                               }});
         start_with("1", "5", server.port(), auto_connect);
         EXPECT_EQ(state.connected, auto_connect == '1');
         EXPECT_EQ(server.received_so_far().size(), auto_connect == '1' ? 1u : 0u);
         if (!state.connected) connect_server();
         ASSERT_EQ(state.connected, 1);
         const int first = state.connection;
-        const auto t0 = loopback::Clock::now();
-        while (seconds_clock() - start_s_ < 15) main_loop_turn();  // the check is due at 15 s
-        const long long took = loopback::ms_since(t0);
+        const long long took = loopback::ms_taken([&] {  // the check is due at 15 s
+            while (seconds_clock() - start_s_ < 15) main_loop_turn();
+        });
         EXPECT_EQ(state.connected, 1);
         EXPECT_EQ(state.connection == first, answers);
         std::vector<std::string> received = {"get all\r\nget warning\r\n"};  // per connection

@@ -1,5 +1,4 @@
-// The transport, the data handler and the log transfer against a real loopback peer, the bounds a hostile
-// server meets; the log viewer and its buttons.
+// The transport, the data handler and the log transfer against a loopback peer; the log viewer.
 #include "link/exchange.h"
 
 #include "monitor/file_transfer.h"
@@ -13,6 +12,8 @@ using namespace std::string_literals;
 using namespace std::chrono_literals;
 using Ints = std::vector<int>;
 using ExchangeTest = ConnectedTest;
+using loopback::frame;
+using loopback::frame_with_length;
 
 // The poll takes nothing; a read takes each byte once, a zero byte ending its piece, at most 100 pieces.
 TEST_F(ExchangeTest, PollAndReadTakeEachPieceOnce) {
@@ -117,14 +118,6 @@ TEST_F(ExchangeTest, EndlessTextWithoutPromptStaysBounded) {
     EXPECT_EQ(state.md_bitdn, 42) << "the link still works";
 }
 
-std::string frame_with_length(std::int32_t length, const std::string& content) {
-    std::string bytes = "QXMGSFLE";
-    for (int shift = 0; shift < 32; shift += 8) bytes += static_cast<char>(std::uint32_t(length) >> shift);
-    return bytes + content;
-}
-std::string frame(const std::string& content) { return frame_with_length(std::ssize(content), content); }
-
-// "line <from>" to "line <to>", each ended by CR LF, the last by last_end.
 std::string lines(int from, int to, const char* last_end = "\r\n") {
     std::string text;
     for (int i = from; i <= to; ++i) text += "line " + std::to_string(i) + (i < to ? "\r\n" : last_end);
@@ -178,9 +171,8 @@ TEST_F(ExchangeTest, SlowSendersEndTheReceptionInBoundedTime) {
     });
     long long ms[2];
     auto timed = [&ms](int connection, int i) {
-        const auto start = loopback::Clock::now();
-        EXPECT_EQ(receive_file(connection, i ? "dripped" : "quick"), 0) << i;
-        ms[i] = loopback::ms_since(start);
+        ms[i] =
+            loopback::ms_taken([&] { EXPECT_EQ(receive_file(connection, i ? "dripped" : "quick"), 0) << i; });
     };
     std::thread other(timed, dripped, 1);
     timed(state.connection, 0);
@@ -312,7 +304,7 @@ TEST_F(ExchangeTest, ViewerButtons) {
         headless::world().message_boxes.clear(), headless::world().message_box_answers = {row.answer};
         state.connected = row.connected, state.auto_config_pending = row.pending;
         headless::push_control(row.press);
-        drain();
+        main_loop_turn();
         std::string box;
         for (const auto& b : headless::world().message_boxes)
             if (b.window == LOG_WINDOW && b.title == "VYX Client" && b.buttons == MB_BUTTONS_OK_CANCEL)

@@ -10,6 +10,7 @@
 #include <filesystem>
 #include <fstream>
 #include <iterator>
+#include <optional>
 #include <sstream>
 #include <string>
 #include <tuple>
@@ -52,7 +53,6 @@ class ProgramTest : public ::testing::Test {
         return {std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>()};
     }
     static std::string settings_file() { return read_file("vyxC_0.78_cfg.ini"); }
-    // The text of a tray popup item, "?" when there is none.
     static std::string tray_item(int id) {
         for (const auto& m : headless::world().menus.at(MENU_TRAY))
             if (m.item == id) return m.text;
@@ -75,21 +75,13 @@ class ProgramTest : public ::testing::Test {
         return seen;
     }
     static bool saw_picture(int picture) { return std::ranges::count(pictures_seen(), picture) > 0; }
-    // How long (virtual ms) the first showing of a picture stayed; -1 if it is still shown or never was.
-    static long long shown_for(int picture) {
-        const auto& all = headless::world().pictures_shown;
-        for (std::size_t i = 0; i + 1 < all.size(); ++i)
-            if (all[i].picture == state.pictures[picture]) return all[i + 1].at_ms - all[i].at_ms;
-        return -1;
-    }
 
-    void start() { ASSERT_EQ(start_program(), 1); }
-    // Starts again from these settings, releasing what an earlier start left.
-    void restart(const std::string& settings) {
+    // Releases what an earlier start left; no settings: whatever file is there.
+    void restart(const std::optional<std::string>& settings) {
         if (window_exists(MAIN_WINDOW)) release_everything();
         headless::reset();
-        write_settings(settings);
-        start();
+        if (settings) write_settings(*settings);
+        ASSERT_EQ(start_program(), 1);
     }
     // Types "id=text|..." into the window; 0 or 1 for a check box.
     static void type_into(const std::string& edits) {
@@ -108,12 +100,6 @@ class ProgramTest : public ::testing::Test {
         for (int id : {2, 3, 1, 4, 19, 70, 20, 23, 21}) all += is_checked(id) ? '1' : '0';
         return all;
     }
-    // Runs turns until the queue has been drained (timer ticks excluded).
-    int drain() {
-        int running = 1;
-        while (running && !headless::world().queue.empty()) running = main_loop_turn();
-        return running;
-    }
 
     std::filesystem::path dir_, old_dir_;
 };
@@ -123,8 +109,7 @@ class StartedTest : public ProgramTest {
    protected:
     void SetUp() override {
         ProgramTest::SetUp();
-        write_settings(QUIET_SETTINGS);
-        start();
+        restart(QUIET_SETTINGS);
     }
 };
 
@@ -135,7 +120,6 @@ class ConnectedTest : public StartedTest {
         StartedTest::SetUp();
         open_link();
     }
-    // A new connection; peer_ is its far end.
     void open_link() {
         state.connection = open_connection("127.0.0.1", listener_.port());
         ASSERT_GT(state.connection, 0);
@@ -144,7 +128,6 @@ class ConnectedTest : public StartedTest {
         watch_connection(state.connection);
         state.connected = 1;
     }
-    // The server sends bytes; the client takes one loop turn once they are there.
     void server_says(const std::string& bytes) {
         ASSERT_TRUE(peer_.send(bytes));
         ASSERT_TRUE(loopback::wait_until([&] { return bytes_waiting(state.connection) > 0; }));
@@ -158,9 +141,6 @@ class ConnectedTest : public StartedTest {
 // vyx_sim on a free loopback port, stderr dropped, killed at the end.
 namespace simproc {
 
-inline constexpr const char* PROMPT = "\r\nVYX>";
-
-// args: words apart by blanks.
 inline pid_t spawn(const std::string& args, int out_fd) {
     std::istringstream in(args);
     std::vector<std::string> words{std::istream_iterator<std::string>(in), {}};
@@ -202,13 +182,6 @@ class Sim {
     Sim& operator=(const Sim&) = delete;
 
     int port() const { return port_; }
-    loopback::Peer connect() const { return loopback::connect_to(port_); }
-    // A client past the greeting and its prompt.
-    loopback::Peer greeted() const {
-        loopback::Peer p = connect();
-        EXPECT_EQ(p.read(3000, PROMPT), loopback::GREETING);
-        return p;
-    }
 
    private:
     pid_t pid_ = -1;

@@ -1,12 +1,9 @@
-// Real loopback peers, every read bounded; a scripted server on a thread; a child in a network of its own.
+// Real loopback peers, every read bounded; a scripted server on a thread.
 #pragma once
 
 #include <arpa/inet.h>
-#include <net/if.h>
 #include <poll.h>
-#include <sched.h>
 #include <signal.h>
-#include <sys/ioctl.h>
 #include <sys/socket.h>
 #include <sys/wait.h>
 #include <unistd.h>
@@ -14,8 +11,7 @@
 #include <algorithm>
 #include <atomic>
 #include <chrono>
-#include <cstring>
-#include <fstream>
+#include <cstdint>
 #include <functional>
 #include <mutex>
 #include <string>
@@ -33,13 +29,19 @@ inline long long ms_since(Clock::time_point start) {
 }
 
 template <class F>
+long long ms_taken(F f) {
+    const auto start = Clock::now();
+    f();
+    return ms_since(start);
+}
+
+template <class F>
 bool wait_until(F cond, int timeout_ms = 2000) {
     for (const auto start = Clock::now(); !cond(); std::this_thread::sleep_for(std::chrono::milliseconds(1)))
         if (ms_since(start) > timeout_ms) return false;
     return true;
 }
 
-// One end of a connection, owned by the test.
 class Peer {
    public:
     explicit Peer(int fd = -1) : fd_(fd) {}
@@ -93,7 +95,6 @@ inline sockaddr_in loopback_port(int port) {
             .sin_zero = {}};
 }
 
-// A listening socket on 127.0.0.1 and a free port.
 class Listener {
    public:
     Listener() {
@@ -115,14 +116,6 @@ class Listener {
     Peer socket_{::socket(AF_INET, SOCK_STREAM | SOCK_CLOEXEC, 0)};
     int port_ = 0;
 };
-
-// Connects to 127.0.0.1:port; an invalid Peer when refused.
-inline Peer connect_to(int port) {
-    Peer peer(::socket(AF_INET, SOCK_STREAM | SOCK_CLOEXEC, 0));
-    const sockaddr_in to = loopback_port(port);
-    if (::connect(peer.fd(), reinterpret_cast<const sockaddr*>(&to), sizeof to) != 0) peer.close();
-    return peer;
-}
 
 // The server's side on a thread: the script out, then each line to answer.
 class ScriptedServer {
@@ -201,37 +194,14 @@ class ScriptedServer {
     std::thread thread_;
 };
 
-inline bool write_file(const char* path, const std::string& text) {
-    std::ofstream f(path);
-    return static_cast<bool>(f << text << std::flush);
+// A log transfer as the server frames it: marker, length (little-endian), content.
+inline std::string frame_with_length(std::int32_t length, const std::string& content) {
+    std::string bytes = "QXMGSFLE";
+    for (int shift = 0; shift < 32; shift += 8) bytes += static_cast<char>(std::uint32_t(length) >> shift);
+    return bytes + content;
 }
-
-// Exit code of a child that cannot set up what the test needs.
-constexpr int CHILD_CANNOT = 77;
-
-// body's result in a child whose network has only loopback, up, answering echoes or not; -1 when it
-// died or hung.
-inline int in_own_network(bool echoes, const std::function<int()>& body, int timeout_ms = 10000) {
-    const pid_t child = ::fork();
-    if (child == 0) {
-        ifreq lo{};
-        std::strcpy(lo.ifr_name, "lo");
-        const int s = ::unshare(CLONE_NEWNET) == 0 ? ::socket(AF_INET, SOCK_DGRAM, 0) : -1;
-        if (s < 0 || ::ioctl(s, SIOCGIFFLAGS, &lo) != 0) ::_exit(CHILD_CANNOT);
-        lo.ifr_flags = static_cast<short>(lo.ifr_flags | IFF_UP);
-        if (::ioctl(s, SIOCSIFFLAGS, &lo) != 0 ||
-            (!echoes && !write_file("/proc/sys/net/ipv4/icmp_echo_ignore_all", "1")))
-            ::_exit(CHILD_CANNOT);
-        ::_exit(body());
-    }
-    int status = 0;
-    if (child < 0) return CHILD_CANNOT;
-    if (!wait_until([&] { return ::waitpid(child, &status, WNOHANG) != 0; }, timeout_ms)) {
-        ::kill(child, SIGKILL);
-        ::waitpid(child, &status, 0);
-        return -1;
-    }
-    return WIFEXITED(status) ? WEXITSTATUS(status) : -1;
+inline std::string frame(const std::string& content) {
+    return frame_with_length(std::ssize(content), content);
 }
 
 }  // namespace loopback

@@ -41,12 +41,10 @@ inline constexpr KeyField key_fields[] = {
     {"auto_action_netsendadd:", RAW, nullptr, &S::auto_action_netsendadd},
     {"warning:", NUMBER, &S::warning, nullptr}};
 
-// Every field to the one value of its type.
 inline void set_fields(std::int32_t number, const std::string& text) {
     for (const KeyField& f : key_fields)
         f.number ? void(state.*f.number = number) : void(state.*f.text = text);
 }
-// Every field's value in table order, each followed by '|'.
 inline std::string fields() {
     std::string all;
     for (const KeyField& f : key_fields)

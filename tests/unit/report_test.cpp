@@ -1,6 +1,4 @@
-// Reports: which field each value lands in and how, how keys are found, what the window then shows; the
-// monitoring-configuration sender against a real loopback peer: which commands go out for which
-// differences, in which order, and how long a wait for the server's confirmation lasts.
+// Reports into fields and window; the monitoring-configuration sender against a loopback peer.
 #include "monitor/report.h"
 
 #include "monitor/config_sender.h"
@@ -110,35 +108,7 @@ TEST_F(ReportTest, AWholeReportAndWhatTheWindowShows) {
 
 constexpr const char* CONFIRMATION = "modification successfully\r\nVYX>";
 
-class ConfigSenderTest : public ConnectedTest {
-   protected:
-    // Settings as the server last reported them, shown in the panel.
-    static void reported(int status) {
-        report_keys::set_fields(1, "pc-5");
-        state.auto_interval = 60, state.auto_bitdn = 7, state.auto_snrdnx = 0, state.auto_status = status;
-        state.auto_switch_bitup = state.auto_action_ipdetect = 0;
-        show_monitoring_settings();
-    }
-
-    // Presses a button as the loop does; returns the lines the server got, "modify auto " shown as "~".
-    // The server confirms each line at once, or only when the next line arrives.
-    std::string press(int button, bool late = false) {
-        loopback::ScriptedServer server(
-            peer_, {.listen_ms = -1,
-                    .answer = [late, owed = false](const std::string& line, loopback::Peer& client) mutable {
-                        const bool confirms = line != "get all";
-                        if (late ? std::exchange(owed, confirms) : confirms) client.send(CONFIRMATION);
-                    }});
-        dispatch_control(button);
-        loopback::wait_until([&] { return !server.lines().empty() && server.lines().back() == "get all"; });
-        server.stop();
-        std::string sent;
-        for (const std::string& line : server.lines())
-            sent +=
-                (sent.empty() ? "" : "|") + (line.starts_with("modify auto ") ? "~" + line.substr(12) : line);
-        return sent;
-    }
-};
+using ConfigSenderTest = ConnectedTest;
 
 TEST_F(ConfigSenderTest, CommandsForTheDifferencesInTheirOrderAndKeptWithoutAConnection) {
     const struct {
@@ -146,7 +116,7 @@ TEST_F(ConfigSenderTest, CommandsForTheDifferencesInTheirOrderAndKeptWithoutACon
         int status;  // as last reported
         const char* edits;
         int button;
-        std::string sent;   // "get all" follows
+        std::string sent;   // "get all" follows; "modify auto " shown as "~"
         bool late = false;  // each line confirmed only when the next one arrives
     } cases[] = {
         {"nothing changed", 1, "", ID_APPLY, "commit"},
@@ -169,11 +139,27 @@ TEST_F(ConfigSenderTest, CommandsForTheDifferencesInTheirOrderAndKeptWithoutACon
     };
     for (const auto& c : cases) {
         SCOPED_TRACE(c.what);
-        reported(c.status);
+        // Settings as the server last reported them, shown in the panel.
+        report_keys::set_fields(1, "pc-5");
+        state.auto_interval = 60, state.auto_bitdn = 7, state.auto_snrdnx = 0, state.auto_status = c.status;
+        state.auto_switch_bitup = state.auto_action_ipdetect = 0;
+        show_monitoring_settings();
         const std::string stored = report_keys::fields();
         type_into(c.edits);
         enable_control(c.button, 1);
-        EXPECT_EQ(press(c.button, c.late), c.sent + "|get all");
+        // Pressed as the loop does; the server confirms each line at once, or only when the next arrives.
+        loopback::ScriptedServer server(
+            peer_, {.answer = [&c, owed = false](const std::string& line, loopback::Peer& client) mutable {
+                const bool confirms = line != "get all";
+                if (c.late ? std::exchange(owed, confirms) : confirms) client.send(CONFIRMATION);
+            }});
+        dispatch_control(c.button);
+        loopback::wait_until([&] { return !server.lines().empty() && server.lines().back() == "get all"; });
+        server.stop();
+        std::string sent;
+        for (const std::string& line : server.lines())
+            sent += (line.starts_with("modify auto ") ? "~" + line.substr(12) : line) + "|";
+        EXPECT_EQ(sent, c.sent + "|get all|");
         if (c.late) {  // each wait took what it read; the confirmation of the last reaches the loop
             ASSERT_TRUE(loopback::wait_until([&] { return bytes_waiting(state.connection) > 0; }));
             EXPECT_EQ(read_available_text(state.connection, 10000), CONFIRMATION);
@@ -215,10 +201,8 @@ TEST_F(ConfigSenderTest, WaitEndsOnTheConfirmationAndConsumesWhatItRead) {
             std::this_thread::sleep_for(std::chrono::milliseconds(40));
             if (!c.later.empty()) peer_.send(c.later);
         });
-        const auto real_start = loopback::Clock::now();
         const long long virtual_start = headless::world().now_ms;
-        wait_modification_confirmed();
-        EXPECT_GE(loopback::ms_since(real_start), c.real_at_least);
+        EXPECT_GE(loopback::ms_taken(wait_modification_confirmed), c.real_at_least);
         EXPECT_LE(headless::world().now_ms - virtual_start, c.virtual_at_most);
         later.join();
         EXPECT_EQ(read_available_text(state.connection, 10000), c.left_over);

@@ -1,5 +1,4 @@
-// The status table in the window and in the tray, the one-shot refresh notice, the enabling; every way
-// into the tray, what the tray icon's clicks and the popup items do there, and the popup's server commands.
+// The status table in the window and in the tray, the enabling; the tray's ways in, clicks and popup.
 #include "ui/status.h"
 
 #include "app/tray.h"
@@ -10,7 +9,6 @@ namespace {
 
 using StatusTest = StartedTest;
 
-// Ids of the enabled edit fields, buttons and check boxes, in id order.
 std::string enabled() {
     std::string ids;
     for (const auto& [id, c] : headless::world().controls)
@@ -45,7 +43,6 @@ const struct Row {
     {"20000", {}, 0, nullptr},           {"01000", {12}, 17, &REFRESH}, {"00010", {14}, 19, &FAILED},
     {"10010", {14}, 19, &DATA}};
 
-// Every row in the window, then again in the tray under a prefix typed meanwhile.
 TEST_F(StatusTest, EachRowInTheWindowAndInTheTray) {
     state.md_bitdn = 8000, state.md_bitup = 1024, state.md_snrdn = "6.5";
     std::string prefix = "DSL-Modem 1";
@@ -156,7 +153,7 @@ TEST_F(StatusTest, PopupCommandsReachTheServer) {
         SCOPED_TRACE(what);
         const bool reached = server_up && !pending;
         loopback::ScriptedServer server(
-            {.script = {{0, loopback::GREETING}}, .listen_ms = -1, .accept_ms = reached ? 5000 : 100});
+            {.script = {{0, loopback::GREETING}}, .accept_ms = reached ? 5000 : 100});
         type_into("28=localhost|31=" +
                   std::to_string(server_up ? server.port() : loopback::Listener().port()));
         if (connected) connect_server();

@@ -6,6 +6,8 @@
 
 namespace {
 
+constexpr const char* PROMPT = "\r\nVYX>";
+
 // Each framed transfer in text: "whole", "short" (announces more than came) or "negative".
 std::string transfers(const std::string& text) {
     std::string found;
@@ -51,8 +53,13 @@ TEST(VyxSimTest, EachFaultMisbehavesItsOwnWay) {
     for (const auto& row : rows) {
         SCOPED_TRACE(row.args);
         simproc::Sim sim(row.args);
-        loopback::Peer p = row.command ? sim.greeted() : sim.connect();
-        if (row.command) p.send(std::string(row.command) + "\r\n");
+        loopback::Peer p(::socket(AF_INET, SOCK_STREAM | SOCK_CLOEXEC, 0));
+        const sockaddr_in to = loopback::loopback_port(sim.port());
+        ASSERT_EQ(::connect(p.fd(), reinterpret_cast<const sockaddr*>(&to), sizeof to), 0);
+        if (row.command) {
+            EXPECT_EQ(p.read(3000, PROMPT), loopback::GREETING);
+            p.send(std::string(row.command) + "\r\n");
+        }
         const std::string got = p.read(row.listen_ms);
         if (row.exactly) {
             EXPECT_EQ(got, row.exactly);
@@ -66,7 +73,7 @@ TEST(VyxSimTest, EachFaultMisbehavesItsOwnWay) {
         EXPECT_EQ(p.closed(), row.after == CLOSES);
         if (row.after == ANSWERS) {
             p.send("get warning\r\n");
-            EXPECT_TRUE(p.read(3000, simproc::PROMPT).ends_with("warning:0\r\nVYX>"));
+            EXPECT_TRUE(p.read(3000, PROMPT).ends_with("warning:0\r\nVYX>"));
             EXPECT_EQ(p.read(300), "") << "nothing of the fault follows";
         }
     }
