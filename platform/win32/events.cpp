@@ -206,6 +206,7 @@ using namespace win32;
 int wait_next_event() {
     while (g_count == 0) {
         settle_panels();
+        settle_tooltips();
         MSG msg;
         const BOOL got = GetMessageA(&msg, nullptr, 0, 0);
         if (got == -1) {

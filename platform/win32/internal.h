@@ -41,8 +41,9 @@ struct Control {
     // and a brush holding the page's own background for controls on it.
     POINT page{};
     HBRUSH page_brush = nullptr;
-    bool hot = false;  // links only: the mouse is over it
-    bool has_tooltip = false;
+    bool hot = false;                   // links only: the mouse is over it
+    bool has_tooltip = false;           // registered with the window's tooltip window
+    bool tooltip_pending = false;       // to be registered when the loop next waits
     std::string tooltip;                // kept so a renewed control gets it again
     COLORREF background = CLR_INVALID;  // rich edits only: as set, for the same reason
 };
@@ -73,6 +74,7 @@ HBRUSH static_colours(HDC dc, HWND child);
 // tooltips.cpp
 void forget_tooltip(Control& control);
 void forget_tooltip_window(int window);
+void settle_tooltips();
 
 // fonts.cpp / pictures.cpp
 HFONT font_handle(int font);  // nullptr for unknown handles

@@ -9,6 +9,7 @@ namespace win32 {
 namespace {
 
 HWND g_tooltips[WINDOW_COUNT] = {};
+bool g_pending = false;
 
 HWND tooltip_for(int window) {
     HWND& tip = g_tooltips[window];
@@ -32,6 +33,7 @@ TOOLINFOA tool_for(const Control& c, const char* text) {
 }  // namespace
 
 void forget_tooltip(Control& c) {
+    c.tooltip_pending = false;
     if (!c.has_tooltip) return;
     c.has_tooltip = false;
     HWND tip = g_tooltips[c.window];
@@ -42,6 +44,19 @@ void forget_tooltip(Control& c) {
 
 void forget_tooltip_window(int window) { g_tooltips[window] = nullptr; }
 
+void settle_tooltips() {
+    if (!g_pending) return;
+    g_pending = false;
+    for (Control& c : controls()) {
+        if (!c.tooltip_pending) continue;
+        c.tooltip_pending = false;
+        HWND tip = tooltip_for(c.window);
+        if (!tip) continue;
+        TOOLINFOA ti = tool_for(c, c.tooltip.c_str());
+        c.has_tooltip = SendMessageA(tip, TTM_ADDTOOLA, 0, reinterpret_cast<LPARAM>(&ti)) != 0;
+    }
+}
+
 }  // namespace win32
 
 using namespace win32;
@@ -51,9 +66,8 @@ void set_control_tooltip(int id, const std::string& text) {
     if (!c) return;
     forget_tooltip(*c);
     c->tooltip = text;
-    if (text.empty()) return;
-    HWND tip = tooltip_for(c->window);
-    if (!tip) return;
-    TOOLINFOA ti = tool_for(*c, text.c_str());
-    c->has_tooltip = SendMessageA(tip, TTM_ADDTOOLA, 0, reinterpret_cast<LPARAM>(&ti)) != 0;
+    // A tip can only show once the loop waits for the user, so it is
+    // registered then: start-up need not pay for twenty before it connects.
+    c->tooltip_pending = !text.empty();
+    g_pending = g_pending || c->tooltip_pending;
 }

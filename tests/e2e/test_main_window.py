@@ -7,7 +7,7 @@ from __future__ import annotations
 from collections import Counter
 
 from checks import Check
-from harness import WINDOW_TITLE
+from harness import WINDOW_TITLE, ids
 
 # In the window's tab order. Children of a panel (53, 54) give their place on the panel's page.
 # id kind panel x y w h font limit enabled-at-start style |text|
@@ -99,6 +99,9 @@ def rows():
         yield int(id_), kind, panel, (int(x), int(y), int(w), int(h)), font, int(limit), on == "1", style, text
 
 
+TIPS = {ids.ID_MINIMIZE: "hide/minimize program window and show Icon in SysTray"}
+
+
 def test_main_window_appears_with_its_size(t: Check) -> None:
     c = t.client()
     want = {"title": WINDOW_TITLE, "visible": "1", "iconic": "0", "client": "690,421"}
@@ -124,6 +127,7 @@ def test_every_control_as_laid_out(t: Check) -> None:
              f"control {id_}: class, rect, text, enabled")
         t.eq((int(got.style, 16) & mask, got.limit), (value, limit), f"control {id_}: style bits, typing limit")
         t.eq(c.font(id_), FONTS[font], f"control {id_}: font")
+        t.eq(c.ask(f"tip {id_}"), TIPS.get(id_, ""), f"control {id_}: tooltip")
 
     t.each(rows(), check)
 

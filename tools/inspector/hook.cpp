@@ -3,6 +3,8 @@
 // outside its own process anyway.
 #include "tools/inspector/hook.h"
 
+#include <commctrl.h>
+
 #include <cstdio>
 
 namespace {
@@ -31,6 +33,26 @@ void answer(HWND hwnd, Question question, InsideReply* r) {
             r->italic = lf.lfItalic;
             lstrcpynA(r->face, lf.lfFaceName, LF_FACESIZE);
         }
+    } else if (question == kAskTip) {
+        // The tip lives in a tooltip window owned by the control's top-level window.
+        struct Find {
+            HWND owner, tip;
+        } f{GetAncestor(hwnd, GA_ROOT), nullptr};
+        auto each = [](HWND w, LPARAM p) -> BOOL {
+            auto* f = reinterpret_cast<Find*>(p);
+            char cls[32];
+            if (GetClassNameA(w, cls, sizeof cls) && lstrcmpiA(cls, TOOLTIPS_CLASSA) == 0 &&
+                GetWindow(w, GW_OWNER) == f->owner)
+                f->tip = w;
+            return f->tip == nullptr;
+        };
+        EnumThreadWindows(GetCurrentThreadId(), each, reinterpret_cast<LPARAM>(&f));
+        TOOLINFOA ti{};
+        ti.cbSize = sizeof ti;
+        ti.hwnd = GetParent(hwnd);
+        ti.uId = reinterpret_cast<UINT_PTR>(hwnd);
+        ti.lpszText = r->tip;
+        if (f.tip) SendMessageA(f.tip, TTM_GETTEXTA, sizeof r->tip, reinterpret_cast<LPARAM>(&ti));
     } else if (question == kAskGdiObjects) {
         r->gdi_objects = count_gdi_objects();
     }

@@ -4,13 +4,14 @@
 
 #include <windows.h>
 
-enum Question : LPARAM { kAskFont = 1, kAskGdiObjects = 2, kSync = 3 };
+enum Question : LPARAM { kAskFont = 1, kAskGdiObjects = 2, kSync = 3, kAskTip = 4 };
 
 struct InsideReply {
     volatile LONG done;
     LONG has_font, height, weight, italic;
     char face[LF_FACESIZE];
     LONG gdi_objects;
+    char tip[256];
 };
 
 // Posted to the window asked about: wParam the inspector's process id, lParam the Question.

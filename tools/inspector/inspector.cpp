@@ -23,6 +23,7 @@
 //                             id=ID class=CLASS rect=X,Y,W,H enabled=0|1 style=0xS limit=N text=TEXT
 //                             (rect in the current window's client area; limit of edits only)
 //   text|enabled|checked ID
+//   tip ID                    the control's tooltip, empty for none
 //   font ID                   "height=H weight=W italic=0|1 face=NAME", or "system" for no WM_SETFONT
 //   click ID | command ID     post BM_CLICK (posted: the handler may open a modal box) | post
 //                             WM_COMMAND with BN_CLICKED for ID (menu items too)
@@ -441,6 +442,11 @@ std::string handle(const std::string& line, bool& quit) {
         return state < 0 ? "error no answer to BM_GETCHECK" : "ok " + std::to_string(state);
     }
     if (cmd == "font") return font_line(ctl);
+    if (cmd == "tip") {
+        InsideReply r;
+        std::string err = ask_inside(ctl, kAskTip, r);
+        return err.empty() ? "ok " + escape(std::string(r.tip, strnlen(r.tip, sizeof r.tip))) : err;
+    }
     if (cmd == "click") return post(ctl, BM_CLICK, 0, 0);
     if (cmd == "settext") {
         // The text is everything after the id, inner spaces kept.
