@@ -7,7 +7,8 @@ against the probe (tools/probe/probe.cpp) doing the bare minimum of the same job
     python3 tools/probe/measure.py push [MiB]         peak memory over three unasked transfers
     python3 tools/probe/measure.py all                all three, with the defaults
 
-VYX_CLIENT_EXE names another client executable to measure (an older build, say).
+VYX_CLIENT_EXE names another client executable to measure; VYX_BEFORE_EXE adds an older build to the
+start-up runs, alternating with the rest.
 Needs the windows preset built (vyx_client.exe, vyx_inspect.exe, probe.exe), build/linux/vyx_sim
 and the Wine prefix from scripts/setup."""
 
@@ -104,6 +105,8 @@ def startup(session: Session, runs: int = 10) -> None:
     commands = {"client": ["wine", str(session.exe)],
                 "window": ["wine", str(PROBE), "window", str(watcher.port)],
                 "connect": ["wine", str(PROBE), "connect", str(watcher.port)]}
+    if before := os.environ.get("VYX_BEFORE_EXE"):  # an older build, in the same alternation
+        commands["before"] = ["wine", before]
     times: dict[str, list[float]] = {k: [] for k in commands}
     for _ in range(runs):  # alternating, so all see the same machine
         for k, command in commands.items():
@@ -112,8 +115,9 @@ def startup(session: Session, runs: int = 10) -> None:
     print(f"start-up to \"get all\" on the wire, median of {runs} alternating runs each:")
     for k, v in times.items():
         print(f"  {k:7} {1000 * med[k]:7.0f} ms   (min {1000 * min(v):.0f}, max {1000 * max(v):.0f})")
-    paired = statistics.median(c / w for c, w in zip(times["client"], times["window"]))
-    print(f"  ratio client / window: {ratio(med['client'], med['window'])} (paired runs: {paired:.2f})")
+    for k in ("client", "before") if before else ("client",):
+        paired = statistics.median(c / w for c, w in zip(times[k], times["window"]))
+        print(f"  ratio {k} / window: {ratio(med[k], med['window'])} (paired runs: {paired:.2f})")
     print(f"  ratio client / connect: {ratio(med['client'], med['connect'])}")
 
 
