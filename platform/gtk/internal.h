@@ -1,0 +1,61 @@
+// What the GTK files share: the two top-level windows, the control records,
+// the event queue and the text conversion at the boundary.
+// The core speaks 8-bit text and numbers; GTK speaks UTF-8 and widgets. Every
+// string that enters a widget goes through to_utf8, every widget lives in a
+// Control record found by id, and every signal becomes one queued event.
+#pragma once
+
+#include <gtk/gtk.h>
+
+#include <string>
+#include <vector>
+
+#include "platform/platform.h"
+
+namespace gtkp {
+
+constexpr int WINDOW_COUNT = 2;
+
+// Plain window-system messages, numbered as on Windows: network activity
+// arrives as the null message, a window's size or state change as WM_SIZE.
+constexpr int MESSAGE_NULL = 0;
+constexpr int MESSAGE_SIZE = 5;
+
+GtkWidget* window_widget(int window);  // the GtkWindow, nullptr when it does not exist
+GtkWidget* window_fixed(int window);   // the fixed container its controls sit on
+int window_number(GtkWidget* widget);  // top-level window of a widget, or WINDOW_NONE
+
+struct Control {
+    int id = 0;
+    int window = 0;
+    ControlKind kind = KIND_LABEL;
+    GtkWidget* outer = nullptr;  // what sits on the fixed container (positioned, sized)
+    GtkWidget* inner = nullptr;  // what holds the text or state (entry, label, text view...)
+    GtkWidget* page = nullptr;   // panels only: the fixed container of the tab page
+    bool hot = false;            // links only: the mouse is over it
+};
+
+Control* find_control(int id);
+
+// events.cpp: the queue every signal handler feeds.
+void push_event(int code, int window, int param);
+void stop_window_timers(int window);
+void release_timers();
+
+// text.cpp: core text to UTF-8; bytes that are not UTF-8 are read as Windows-1252.
+std::string to_utf8(const std::string& text);
+
+// styles.cpp: the theme tightened to the layout's sizes, and the fonts as classes.
+void install_styles();
+void apply_font(GtkWidget* widget, int font);  // 0: the default GUI font
+void release_fonts();
+
+// pictures.cpp
+GdkPixbuf* picture_pixbuf(int picture);  // nullptr for unknown handles; not a new reference
+void release_pictures();
+
+// menus.cpp
+bool enter_shortcut(int window, int* item);
+void release_menus();
+
+}  // namespace gtkp
