@@ -7,10 +7,16 @@ against the probe (tools/probe/probe.cpp) doing the bare minimum of the same job
     python3 tools/probe/measure.py push [MiB]         peak memory over three unasked transfers
     python3 tools/probe/measure.py all                all three, with the defaults
 
+The native GTK program against tools/probe/gtk_probe.cpp, on a private Xvfb with a tray host:
+
+    python3 tools/probe/measure.py native-startup [runs]   start to "get all"; resident memory
+    python3 tools/probe/measure.py native-idle [seconds]   CPU time sitting connected in the tray
+
 VYX_CLIENT_EXE names another client executable to measure; VYX_BEFORE_EXE adds an older build to the
-start-up runs, alternating with the rest.
+start-up runs, alternating with the rest; VYX_NATIVE_EXE another native client.
 Needs the windows preset built (vyx_client.exe, vyx_inspect.exe, probe.exe), build/linux/vyx_sim
-and the Wine prefix from scripts/setup."""
+and the Wine prefix from scripts/setup; the native figures need the gtk preset built instead
+(vyx_client, gtk_probe, vyx_sim) and trayer."""
 
 from __future__ import annotations
 
@@ -24,11 +30,13 @@ import tempfile
 import threading
 import time
 from pathlib import Path
+from typing import Callable, Optional
 
 REPO = Path(__file__).resolve().parents[2]
 sys.path.insert(0, str(REPO / "tests" / "e2e"))
-from harness import (DEFAULT_SETTINGS, SETTINGS_NAME, Session, Simulator,  # noqa: E402
-                     memory_kib as memory, wait_for, wine_pid, write_settings)
+import harness  # noqa: E402
+from harness import (DEFAULT_SETTINGS, SETTINGS_NAME, WINDOW_TITLE, Session, Simulator,  # noqa: E402
+                     memory_kib as memory, start_xvfb, stop_process, wait_for, wine_pid, write_settings)
 
 BUILD = REPO / "build" / "windows"
 PROBE = BUILD / "probe.exe"
@@ -82,7 +90,9 @@ class GetAllWatcher:
                     self.when = time.monotonic()
                     self.arrived.set()
 
-    def time_to_get_all(self, command: list[str], cwd: Path, env: dict[str, str]) -> float:
+    def time_to_get_all(self, command: list[str], cwd: Path, env: dict[str, str],
+                        then: Optional[Callable[[int], object]] = None) -> float:
+        """then(pid), when given, runs once "get all" has arrived, before the program is ended."""
         self.arrived.clear()
         start = time.monotonic()
         proc = subprocess.Popen(command, cwd=cwd, env=env, stdin=subprocess.DEVNULL, stdout=subprocess.DEVNULL,
@@ -90,6 +100,8 @@ class GetAllWatcher:
         try:
             if not self.arrived.wait(60):
                 raise RuntimeError(f"no get all from {command}")
+            if then:
+                then(proc.pid)
             return self.when - start
         finally:
             kill_group(proc)
@@ -249,9 +261,175 @@ def push(session: Session, mib: int = 16) -> None:
     print(f"  memory {rss // 1024} MiB before, peak {peak // 1024} MiB, growth {(peak - rss) // 1024} MiB")
 
 
+# --- the native program -----------------------------------------------------------------------
+
+GTK_BUILD = REPO / "build" / "gtk"
+GTK_PROBE = GTK_BUILD / "gtk_probe"
+TRAYER = ["trayer", "--edge", "bottom", "--align", "right", "--widthtype", "request", "--height", "32"]
+
+
+class NativeDisplay:
+    """A private Xvfb with a tray host on it, for the native client and the GTK probe;
+    `with NativeDisplay() as env:` gives the environment to run them in."""
+
+    def __enter__(self) -> dict[str, str]:
+        self.tmp = Path(tempfile.mkdtemp(prefix="vyx-native."))
+        self.xvfb, display = start_xvfb(self.tmp / "xvfb.log")
+        self.env = {**os.environ, "DISPLAY": display}
+        self.env.pop("WAYLAND_DISPLAY", None)
+        self.env.pop("DBUS_SESSION_BUS_ADDRESS", None)  # no desktop session's services
+        self.tray = subprocess.Popen(TRAYER, env=self.env, stdin=subprocess.DEVNULL, stdout=subprocess.DEVNULL,
+                                     stderr=subprocess.DEVNULL, start_new_session=True)
+        wait_for(lambda: tray_width(self.env) > 0, 15, "the tray host's panel")
+        time.sleep(0.5)  # the panel shows before the tray selection is taken
+        return self.env
+
+    def __exit__(self, *exc: object) -> None:
+        stop_process(self.tray)
+        stop_process(self.xvfb)
+        subprocess.run(["rm", "-rf", str(self.tmp)], check=False)
+
+
+def tray_width(env: dict[str, str]) -> int:
+    """The width of the tray host's panel: it grows by each icon it takes (0: no panel yet)."""
+    out = subprocess.run(["xwininfo", "-name", "panel"], env=env, capture_output=True, text=True).stdout
+    return next((int(line.split(":")[1]) for line in out.splitlines() if line.strip().startswith("Width:")), 0)
+
+
+def visible_windows(env: dict[str, str], name: str) -> int:
+    out = subprocess.run(["xdotool", "search", "--onlyvisible", "--name", f"^{name}$"], env=env,
+                         capture_output=True, text=True).stdout
+    return len(out.split())
+
+
+def connected_to(pid: int, port: int) -> bool:
+    """Whether the process holds an established TCP connection to the loopback port."""
+    inodes = set()
+    for fd in Path(f"/proc/{pid}/fd").iterdir():
+        try:
+            if (target := os.readlink(fd)).startswith("socket:["):
+                inodes.add(target[8:-1])
+        except OSError:
+            continue
+    for line in Path("/proc/net/tcp").read_text().splitlines()[1:]:
+        fields = line.split()
+        if int(fields[2].split(":")[1], 16) == port and fields[3] == "01" and fields[9] in inodes:
+            return True
+    return False
+
+
+def cpu_and_wakeups(pid: int) -> tuple[int, int]:
+    """CPU time in ns (the scheduler's count, finer than the clock ticks) and times the process went
+    to sleep, summed over its threads."""
+    ns = waits = 0
+    for task in Path(f"/proc/{pid}/task").iterdir():
+        try:
+            ns += int((task / "schedstat").read_text().split()[0])
+            waits += int((task / "status").read_text().split("voluntary_ctxt_switches:")[1].split()[0])
+        except (OSError, IndexError):
+            continue
+    return ns, waits
+
+
+def native_exe() -> Path:
+    exe = Path(os.environ.get("VYX_NATIVE_EXE", GTK_BUILD / "vyx_client"))
+    harness.SIMULATOR = GTK_BUILD / "vyx_sim"  # the gtk preset's own, for Simulator
+    for path in (exe, GTK_PROBE, harness.SIMULATOR):
+        if not path.is_file():
+            raise SystemExit(f"missing: {path} (cmake --preset gtk && cmake --build build/gtk -j2)")
+    return exe
+
+
+def native_startup(runs: int = 10) -> None:
+    """The native client against a GTK window of its size that connects, on the same display."""
+    exe = native_exe()
+    watcher = GetAllWatcher()
+    work = Path(tempfile.mkdtemp(prefix="vyx-native-startup."))
+    write_settings(work / SETTINGS_NAME, {**DEFAULT_SETTINGS, "Port": str(watcher.port), "AutoConnect": "1"})
+    commands = {"client": [str(exe)], "probe": [str(GTK_PROBE), "window", "localhost", str(watcher.port)]}
+    times: dict[str, list[float]] = {k: [] for k in commands}
+    rss: dict[str, list[int]] = {k: [] for k in commands}
+
+    def settled_rss(k: str) -> Callable[[int], None]:
+        def read(pid: int) -> None:
+            time.sleep(1)  # what the start-up still does after sending
+            rss[k].append(memory(pid)["VmRSS"])
+        return read
+
+    with NativeDisplay() as env:
+        for _ in range(runs):  # alternating, so both see the same machine
+            for k, command in commands.items():
+                times[k].append(watcher.time_to_get_all(command, work, env, settled_rss(k)))
+        # Resident memory once the server's report is in and shown.
+        with Simulator("--quiet") as sim:
+            write_settings(work / SETTINGS_NAME, {**DEFAULT_SETTINGS, "Port": str(sim.port), "AutoConnect": "1"})
+            proc = subprocess.Popen([str(exe)], cwd=work, env=env, stdin=subprocess.DEVNULL,
+                                    stdout=subprocess.DEVNULL, stderr=subprocess.DEVNULL, start_new_session=True)
+            try:
+                wait_for(lambda: connected_to(proc.pid, sim.port), 15, "client connected")
+                time.sleep(3)
+                with_report = memory(proc.pid)
+            finally:
+                kill_group(proc)
+    subprocess.run(["rm", "-rf", str(work)], check=False)
+    med = {k: statistics.median(v) for k, v in times.items()}
+    print(f"native start-up to \"get all\" on the wire, median of {runs} alternating runs each:")
+    for k, v in times.items():
+        print(f"  {k:7} {1000 * med[k]:7.1f} ms   (min {1000 * min(v):.1f}, max {1000 * max(v):.1f})")
+    paired = statistics.median(c / p for c, p in zip(times["client"], times["probe"]))
+    print(f"  ratio client / probe: {ratio(med['client'], med['probe'])} (paired runs: {paired:.2f})")
+    print("resident memory (VmRSS) 1 s after \"get all\", median:")
+    for k, v in rss.items():
+        print(f"  {k:7} {statistics.median(v) / 1024:7.1f} MiB   (min {min(v) / 1024:.1f}, max {max(v) / 1024:.1f})")
+    print(f"  ratio client / probe: {ratio(statistics.median(rss['client']), statistics.median(rss['probe']))}")
+    print(f"  client connected to vyx_sim, 3 s later: VmRSS {with_report['VmRSS'] / 1024:.1f} MiB, "
+          f"peak {with_report['VmHWM'] / 1024:.1f} MiB")
+
+
+def native_idle(seconds: float = 60.0) -> None:
+    exe = native_exe()
+    work = Path(tempfile.mkdtemp(prefix="vyx-native-idle."))
+    with NativeDisplay() as env, Simulator("--quiet") as sim:
+        write_settings(work / SETTINGS_NAME,
+                       {**DEFAULT_SETTINGS, "Port": str(sim.port), "AutoConnect": "1", "startVYXCiconic": "1"})
+        empty_tray = tray_width(env)
+        procs = {}
+        try:
+            procs["client"] = subprocess.Popen([str(exe)], cwd=work, env=env, stdin=subprocess.DEVNULL,
+                                               stdout=subprocess.DEVNULL, stderr=subprocess.DEVNULL,
+                                               start_new_session=True)
+            wait_for(lambda: connected_to(procs["client"].pid, sim.port), 15, "client connected")
+            wait_for(lambda: tray_width(env) > empty_tray, 15, "the client's icon in the tray")
+            procs["probe"] = subprocess.Popen([str(GTK_PROBE), "idle"], env=env, stdin=subprocess.DEVNULL,
+                                              stdout=subprocess.DEVNULL, stderr=subprocess.DEVNULL,
+                                              start_new_session=True)
+            time.sleep(3)  # let both settle
+            shown = visible_windows(env, WINDOW_TITLE)
+            before = {n: (cpu_ticks(p.pid), *cpu_and_wakeups(p.pid)) for n, p in procs.items()}
+            time.sleep(seconds)
+            after = {n: (cpu_ticks(p.pid), *cpu_and_wakeups(p.pid)) for n, p in procs.items()}
+            used = {n: [(a - b) for a, b in zip(after[n], before[n])] for n in procs}
+            print(f"native, CPU time over {seconds:g} s, the client connected in the tray (a report a minute):")
+            for n, (ticks, ns, waits) in used.items():
+                print(f"  {n:7} {ticks / TICKS:.2f} s ({100 * ticks / TICKS / seconds:.3f} %); scheduler's count "
+                      f"{ns / 1e6:.1f} ms; {waits / seconds:.2f} wake-ups a second")
+            print(f"  ratio client / probe: {ratio(used['client'][0], used['probe'][0])} "
+                  f"(scheduler's count: {ratio(used['client'][1], used['probe'][1])}, "
+                  f"wake-ups: {ratio(used['client'][2], used['probe'][2])})")
+            print(f"  client windows shown: {shown}; still connected: {connected_to(procs['client'].pid, sim.port)}")
+        finally:
+            for p in procs.values():
+                kill_group(p)
+            subprocess.run(["rm", "-rf", str(work)], check=False)
+
+
 def main() -> None:
     what = sys.argv[1] if len(sys.argv) > 1 else "all"
     arg = [float(a) for a in sys.argv[2:3]]
+    if what == "native-startup":
+        return native_startup(*(int(a) for a in arg))
+    if what == "native-idle":
+        return native_idle(*arg)
     exe = Path(os.environ.get("VYX_CLIENT_EXE", BUILD / "vyx_client.exe"))
     session = Session(exe, BUILD / "vyx_inspect.exe", REPO / "build" / "wineprefix")
     try:
