@@ -269,15 +269,20 @@ TRAYER = ["trayer", "--edge", "bottom", "--align", "right", "--widthtype", "requ
 
 
 class NativeDisplay:
-    """A private Xvfb with a tray host on it, for the native client and the GTK probe;
-    `with NativeDisplay() as env:` gives the environment to run them in."""
+    """A private Xvfb with a session bus and a tray host, as a desktop has, for the native client and
+    the GTK probe; `with NativeDisplay() as env:` gives the environment to run them in. Without a
+    bus of its own, GTK would start one per display that outlives the run."""
 
     def __enter__(self) -> dict[str, str]:
         self.tmp = Path(tempfile.mkdtemp(prefix="vyx-native."))
         self.xvfb, display = start_xvfb(self.tmp / "xvfb.log")
         self.env = {**os.environ, "DISPLAY": display}
         self.env.pop("WAYLAND_DISPLAY", None)
-        self.env.pop("DBUS_SESSION_BUS_ADDRESS", None)  # no desktop session's services
+        # In a session of its own, so the services the bus starts (accessibility) end with it.
+        self.bus = subprocess.Popen(["dbus-daemon", "--session", "--nofork", "--print-address=1"], env=self.env,
+                                    stdin=subprocess.DEVNULL, stdout=subprocess.PIPE, stderr=subprocess.DEVNULL,
+                                    start_new_session=True)
+        self.env["DBUS_SESSION_BUS_ADDRESS"] = self.bus.stdout.readline().decode().strip()
         self.tray = subprocess.Popen(TRAYER, env=self.env, stdin=subprocess.DEVNULL, stdout=subprocess.DEVNULL,
                                      stderr=subprocess.DEVNULL, start_new_session=True)
         wait_for(lambda: tray_width(self.env) > 0, 15, "the tray host's panel")
@@ -286,6 +291,7 @@ class NativeDisplay:
 
     def __exit__(self, *exc: object) -> None:
         stop_process(self.tray)
+        kill_group(self.bus)
         stop_process(self.xvfb)
         subprocess.run(["rm", "-rf", str(self.tmp)], check=False)
 
@@ -357,6 +363,10 @@ def native_startup(runs: int = 10) -> None:
         return read
 
     with NativeDisplay() as env:
+        # Not counted: the first GTK program on the new bus starts its accessibility services,
+        # which a desktop session has running already.
+        for command in commands.values():
+            watcher.time_to_get_all(command, work, env)
         for _ in range(runs):  # alternating, so both see the same machine
             for k, command in commands.items():
                 times[k].append(watcher.time_to_get_all(command, work, env, settled_rss(k)))
