@@ -36,6 +36,7 @@ struct Control {
 };
 
 Control* find_control(int id);
+void forget_window_controls(int window);  // the window is going, and its controls with it
 
 // events.cpp: the queue every signal handler feeds.
 void push_event(int code, int window, int param);
