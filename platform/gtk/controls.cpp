@@ -165,6 +165,8 @@ bool build(Control& c, const ControlArgs& a, const std::string& text) {
             gtk_scrolled_window_set_policy(GTK_SCROLLED_WINDOW(c.outer), GTK_POLICY_ALWAYS,
                                            GTK_POLICY_ALWAYS);
             gtk_scrolled_window_set_shadow_type(GTK_SCROLLED_WINDOW(c.outer), GTK_SHADOW_IN);
+            // Bars that stay, as the rich edit's do, rather than ones that show on hover.
+            gtk_scrolled_window_set_overlay_scrolling(GTK_SCROLLED_WINDOW(c.outer), FALSE);
             c.inner = gtk_text_view_new();
             gtk_text_view_set_wrap_mode(GTK_TEXT_VIEW(c.inner), GTK_WRAP_NONE);
             gtk_text_buffer_set_text(gtk_text_view_get_buffer(GTK_TEXT_VIEW(c.inner)), text.c_str(), -1);
