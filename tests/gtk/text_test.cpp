@@ -11,14 +11,8 @@ TEST(ToUtf8, ValidTextStaysAndEveryOtherByteIsReadAsWindows1252) {
     const std::pair<std::string, std::string> cases[] = {
         {"DSL-Modem 1", "DSL-Modem 1"},
         {"", ""},
-        {"M\xC3\xBC"
-         "ller",
-         "M\xC3\xBC"
-         "ller"},  // UTF-8 already
-        {"M\xFC"
-         "ller",
-         "M\xC3\xBC"
-         "ller"},                                              // the same name from an 8-bit file
+        {"M\xC3\xBCller", "M\xC3\xBCller"},                    // UTF-8 already
+        {"M\xFCller", "M\xC3\xBCller"},                        // the same name from an 8-bit file
         {"\x80 \x9F \xA0", "\xE2\x82\xAC \xC5\xB8 \xC2\xA0"},  // euro, the table's end, Latin-1
         {"\x81\x8D\x8F\x90\x9D", "\xC2\x81\xC2\x8D\xC2\x8F\xC2\x90\xC2\x9D"},  // the holes
         {"\xE2\x82", "\xC3\xA2\xE2\x80\x9A"},                                  // a sequence cut at the end
