@@ -212,8 +212,10 @@ int create_control(const ControlArgs& a) {
     c.id = a.id;
     c.window = a.window;
     c.kind = a.kind;
+    c.bytes = a.text ? a.text : "";
+    c.shown = to_utf8(c.bytes);
     const Programmatic quiet;
-    if (!build(c, a, to_utf8(a.text ? a.text : ""))) return 0;
+    if (!build(c, a, c.shown)) return 0;
 
     apply_font(c.outer, a.font);
     gtk_widget_set_size_request(c.outer, a.w > 0 ? a.w : 1, a.h > 0 ? a.h : 1);
@@ -243,7 +245,9 @@ int control_exists(int id) { return find_control(id) ? 1 : 0; }
 void set_control_text(int id, const std::string& text) {
     Control* c = find_control(id);
     if (!c) return;
-    const std::string utf8 = to_utf8(text);
+    c->bytes = text;
+    c->shown = to_utf8(text);
+    const std::string& utf8 = c->shown;
     const Programmatic quiet;
     switch (c->kind) {
         case KIND_FRAME:
@@ -271,9 +275,9 @@ void set_control_text(int id, const std::string& text) {
     }
 }
 
-std::string get_control_text(int id) {
-    const Control* c = find_control(id);
-    if (!c) return {};
+namespace {
+
+std::string widget_text(const Control* c) {
     const char* text = nullptr;
     switch (c->kind) {
         case KIND_FRAME:
@@ -294,7 +298,7 @@ std::string get_control_text(int id) {
             text = gtk_notebook_get_tab_label_text(GTK_NOTEBOOK(c->inner), c->page);
             break;
         case KIND_RICHEDIT: {
-            GtkTextBuffer* buffer = buffer_of(id);
+            GtkTextBuffer* buffer = gtk_text_view_get_buffer(GTK_TEXT_VIEW(c->inner));
             GtkTextIter start, end;
             gtk_text_buffer_get_bounds(buffer, &start, &end);
             gchar* all = gtk_text_buffer_get_text(buffer, &start, &end, TRUE);
@@ -306,6 +310,15 @@ std::string get_control_text(int id) {
             break;
     }
     return text ? std::string(text) : std::string();
+}
+
+}  // namespace
+
+std::string get_control_text(int id) {
+    const Control* c = find_control(id);
+    if (!c) return {};
+    std::string text = widget_text(c);
+    return text == c->shown ? c->bytes : text;
 }
 
 int get_control_text_length(int id) {

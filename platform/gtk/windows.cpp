@@ -89,6 +89,9 @@ using namespace gtkp;
 int platform_init() {
     if (g_ready) return 1;
     // The core's texts are bytes; a missing display is reported by the core's own message.
+    // Named as the desktop entry and the accessibility bus know the program.
+    g_set_prgname("vyx_client");
+    g_set_application_name("VYX Client");
     if (!gtk_init_check(nullptr, nullptr)) return 0;
     install_styles();
     set_default_icon();
