@@ -331,8 +331,9 @@ def cpu_and_wakeups(pid: int) -> tuple[int, int]:
     for task in Path(f"/proc/{pid}/task").iterdir():
         try:
             ns += int((task / "schedstat").read_text().split()[0])
-            waits += int((task / "status").read_text().split("voluntary_ctxt_switches:")[1].split()[0])
-        except (OSError, IndexError):
+            status = dict(line.split(":", 1) for line in (task / "status").read_text().splitlines())
+            waits += int(status["voluntary_ctxt_switches"])
+        except (OSError, KeyError, ValueError):
             continue
     return ns, waits
 
