@@ -4,6 +4,8 @@
 // reads numbers: no range check, so 300 is 44 and -1 is 255, and a part
 // that is no number is 0. A text of four labels that are names therefore
 // becomes 0.0.0.0, which does not answer, and no connection is tried.
+// Where the system will not send an echo at all nothing is known, and the
+// connection is tried.
 #include "link/reachability.h"
 
 #include <string_view>
@@ -25,5 +27,8 @@ std::uint32_t parse_dotted_address(const std::string& text) {
 
 int test_reachability(const std::string& host) {
     const std::uint32_t address = parse_dotted_address(host);
-    return icmp_echo(address, ECHO_DATA, ECHO_DATA_SIZE, ECHO_REPLY_SIZE, ECHO_TIMEOUT_MS) == 1 ? 1 : 0;
+    const int echo = icmp_echo(address, ECHO_DATA, ECHO_DATA_SIZE, ECHO_REPLY_SIZE, ECHO_TIMEOUT_MS);
+    // Where the system lets nobody but the privileged ping, the gate is left
+    // open: the connect itself then says whether the host is there.
+    return echo == 1 || echo == ECHO_REFUSED ? 1 : 0;
 }

@@ -9,7 +9,8 @@
 // byte (so it goes first on the wire); 0 when there are fewer than three
 // dots. Each part is read as a number and contributes its low 8 bits.
 std::uint32_t parse_dotted_address(const std::string& text);
-// 1 when the address in host answered the echo in time, else 0.
+// 1 when the address in host answered the echo in time, or when the system
+// lets this user send no echo at all; else 0.
 int test_reachability(const std::string& host);
 
 inline constexpr char ECHO_DATA[] = "TestPing";

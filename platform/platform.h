@@ -185,7 +185,10 @@ int net_send(int handle, const char* data, int size);
 int net_ended(int handle);
 void net_close(int handle);
 
-// One ICMP echo to an IPv4 address (host byte order). 1 when answered in time.
+// One ICMP echo to an IPv4 address (host byte order). 1 when answered in time,
+// 0 when not, ECHO_REFUSED when the system does not let this user send echoes
+// at all (Linux allows unprivileged ones only to the groups it names).
+enum : int { ECHO_REFUSED = -1 };
 int icmp_echo(std::uint32_t address, const char* data, int size, int reply_size, int timeout_ms);
 
 // ---- Files, clock, process ------------------------------------------------

@@ -7,6 +7,8 @@
 // so only an echo reply from the target carrying our identifier, sequence
 // and data counts, as a successful echo is all that counts on Windows too.
 // The time-out is one real deadline over every wait and every stray packet.
+// When the system refuses both kinds, or refuses to send the request, that
+// is said as such: it tells nothing about the host.
 #include <netinet/in.h>
 #include <netinet/ip.h>
 #include <netinet/ip_icmp.h>
@@ -78,7 +80,7 @@ int icmp_echo(std::uint32_t address, const char* data, int size, int reply_size,
     const auto deadline = clock::now() + std::chrono::milliseconds(timeout_ms > 0 ? timeout_ms : 0);
 
     const Probe probe = open_probe();
-    if (probe.fd < 0) return 0;
+    if (probe.fd < 0) return ECHO_REFUSED;
 
     static std::atomic<std::uint16_t> next_sequence{1};
     const std::uint16_t id = static_cast<std::uint16_t>(::getpid());
@@ -99,8 +101,10 @@ int icmp_echo(std::uint32_t address, const char* data, int size, int reply_size,
     to.sin_family = AF_INET;
     to.sin_addr.s_addr = htonl(address);
     int answered = 0;
-    if (::sendto(probe.fd, request.data(), request.size(), 0, reinterpret_cast<const sockaddr*>(&to),
-                 sizeof to) == static_cast<ssize_t>(request.size())) {
+    const ssize_t sent = ::sendto(probe.fd, request.data(), request.size(), 0,
+                                  reinterpret_cast<const sockaddr*>(&to), sizeof to);
+    if (sent < 0 && (errno == EPERM || errno == EACCES)) answered = ECHO_REFUSED;  // a firewall, say
+    if (sent == static_cast<ssize_t>(request.size())) {
         std::vector<unsigned char> reply(static_cast<std::size_t>(reply_size));
         while (!answered) {
             const auto left = std::chrono::ceil<std::chrono::milliseconds>(deadline - clock::now()).count();

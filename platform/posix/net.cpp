@@ -236,6 +236,20 @@ bool wait_socket_activity(int max_ms) {
     }
 }
 
+std::vector<int> quiet_watched_fds(bool* others_ready) {
+    std::vector<int> fds;
+    bool ready = false;
+    for (const auto& [handle, s] : g_sockets) {
+        if (!s.watched) continue;
+        if (s.reported_waiting > 0 || s.reported_hangup)
+            ready = true;
+        else
+            fds.push_back(s.fd);
+    }
+    if (others_ready) *others_ready = ready;
+    return fds;
+}
+
 void close_all_sockets() {
     for (auto& [handle, s] : g_sockets) ::close(s.fd);
     g_sockets.clear();

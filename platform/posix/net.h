@@ -3,6 +3,8 @@
 // real program's posted network messages are.
 #pragma once
 
+#include <vector>
+
 namespace posix {
 
 // True while at least one open connection is watched.
@@ -14,6 +16,12 @@ bool sockets_watched();
 // bytes still waiting after a read are reported once more. Bytes that nobody
 // reads are reported only once, however often this is called.
 bool wait_socket_activity(int max_ms);
+
+// For an event loop that polls descriptors itself (GTK): the watched
+// connections with nothing reported standing, which poll() can wait on, and
+// in *others_ready whether any watched connection has unread bytes or a
+// hang-up reported already, which poll() would report at once on every turn.
+std::vector<int> quiet_watched_fds(bool* others_ready);
 
 // Closes every connection (between tests; at program end).
 void close_all_sockets();

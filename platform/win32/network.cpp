@@ -142,7 +142,7 @@ void net_close(int handle) { g_sockets.remove(handle); }
 int icmp_echo(std::uint32_t address, const char* data, int size, int reply_size, int timeout_ms) {
     if (size < 0 || reply_size <= 0 || (size > 0 && !data)) return 0;
     HANDLE icmp = IcmpCreateFile();
-    if (icmp == INVALID_HANDLE_VALUE) return 0;
+    if (icmp == INVALID_HANDLE_VALUE) return ECHO_REFUSED;
     std::vector<char> reply(static_cast<std::size_t>(reply_size));
     const DWORD answers = IcmpSendEcho(icmp, htonl(address), const_cast<char*>(data), static_cast<WORD>(size),
                                        nullptr, reply.data(), static_cast<DWORD>(reply_size),

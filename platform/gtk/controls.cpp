@@ -1,0 +1,429 @@
+// Child controls: one widget (or a small group) per kind, placed on the
+// window's fixed container at the layout's rectangle, and the operations on
+// them by id.
+// The hard parts: Windows reports only what the user did, while GTK signals
+// fire for the program's own changes too (setting a check box "clicks" it),
+// so those changes run with the control's handlers held; and outside tools
+// find a control by its id, so each control's accessible id is its id in
+// decimal, as GetDlgCtrlID gives it on Windows.
+#include <algorithm>
+#include <cstdio>
+#include <cstring>
+#include <string>
+
+#include "platform/gtk/internal.h"
+
+namespace gtkp {
+namespace {
+
+std::vector<Control> g_controls;
+// Set while the program itself changes a control: no event, no typing rules.
+bool g_programmatic = false;
+
+struct Programmatic {
+    Programmatic() { g_programmatic = true; }
+    ~Programmatic() { g_programmatic = false; }
+};
+
+int id_of(gpointer data) { return GPOINTER_TO_INT(data); }
+
+void report(gpointer data) {
+    if (g_programmatic) return;
+    const Control* c = find_control(id_of(data));
+    if (c) push_event(EVENT_CONTROL, c->window, c->id);
+}
+
+void on_clicked(GtkWidget*, gpointer data) { report(data); }
+void on_changed(GtkEditable*, gpointer data) {
+    // An edit reports every change of its text, the program's own too, as EN_CHANGE does.
+    const Control* c = find_control(id_of(data));
+    if (c) push_event(EVENT_CONTROL, c->window, c->id);
+}
+
+gboolean on_release(GtkWidget*, GdkEventButton* event, gpointer data) {
+    if (event->button == 1) report(data);
+    return FALSE;
+}
+
+// Typing rules of an edit: digits only where asked, and the typing limit
+// (which, as on Windows, does not bind the program's own texts).
+void on_insert(GtkEditable* editable, gchar* text, gint length, gint* position, gpointer data) {
+    if (g_programmatic) return;
+    Control* c = find_control(id_of(data));
+    if (!c) return;
+    const int limit = GPOINTER_TO_INT(g_object_get_data(G_OBJECT(editable), "vyx-limit"));
+    const bool digits = g_object_get_data(G_OBJECT(editable), "vyx-digits") != nullptr;
+    const std::string inserted(text, length < 0 ? std::strlen(text) : static_cast<std::size_t>(length));
+    if (digits &&
+        !std::all_of(inserted.begin(), inserted.end(), [](char ch) { return ch >= '0' && ch <= '9'; })) {
+        g_signal_stop_emission_by_name(editable, "insert-text");
+        gtk_widget_error_bell(GTK_WIDGET(editable));
+        return;
+    }
+    if (limit <= 0) return;
+    const long have = g_utf8_strlen(gtk_entry_get_text(GTK_ENTRY(editable)), -1);
+    const long adding = g_utf8_strlen(inserted.c_str(), -1);
+    if (have + adding <= limit) return;
+    g_signal_stop_emission_by_name(editable, "insert-text");
+    gtk_widget_error_bell(GTK_WIDGET(editable));
+    if (have >= limit) return;
+    // What fits goes in, as a paste into a limited edit does on Windows.
+    const char* cut = g_utf8_offset_to_pointer(inserted.c_str(), limit - have);
+    g_signal_handlers_block_by_func(editable, reinterpret_cast<gpointer>(on_insert), data);
+    gtk_editable_insert_text(editable, inserted.c_str(), static_cast<gint>(cut - inserted.c_str()), position);
+    g_signal_handlers_unblock_by_func(editable, reinterpret_cast<gpointer>(on_insert), data);
+}
+
+gboolean on_link_crossing(GtkWidget*, GdkEventCrossing* event, gpointer data) {
+    Control* c = find_control(id_of(data));
+    if (!c) return FALSE;
+    c->hot = event->type == GDK_ENTER_NOTIFY;
+    GtkStyleContext* style = gtk_widget_get_style_context(c->inner);
+    if (c->hot)
+        gtk_style_context_add_class(style, "hot");
+    else
+        gtk_style_context_remove_class(style, "hot");
+    return FALSE;
+}
+
+void on_link_realize(GtkWidget* widget, gpointer) {
+    GdkCursor* hand = gdk_cursor_new_from_name(gtk_widget_get_display(widget), "pointer");
+    gdk_window_set_cursor(gtk_widget_get_window(widget), hand);
+    if (hand) g_object_unref(hand);
+}
+
+float x_align(int flags) { return flags & CTL_ALIGN_RIGHT ? 1.0f : flags & CTL_ALIGN_CENTRE ? 0.5f : 0.0f; }
+
+GtkWidget* make_label(const std::string& text, int flags) {
+    GtkWidget* label = gtk_label_new(text.c_str());
+    gtk_label_set_xalign(GTK_LABEL(label), x_align(flags));
+    gtk_label_set_yalign(GTK_LABEL(label), 0.0f);  // statics draw from the top
+    gtk_label_set_line_wrap(GTK_LABEL(label), TRUE);
+    return label;
+}
+
+// A widget that reports clicks and holds one child (an image or a link's text).
+GtkWidget* make_clickable(GtkWidget* child, gpointer data) {
+    GtkWidget* box = gtk_event_box_new();
+    gtk_container_add(GTK_CONTAINER(box), child);
+    gtk_widget_add_events(box, GDK_BUTTON_RELEASE_MASK | GDK_ENTER_NOTIFY_MASK | GDK_LEAVE_NOTIFY_MASK);
+    g_signal_connect(box, "button-release-event", G_CALLBACK(on_release), data);
+    return box;
+}
+
+// Makes the widgets of one control; outer is what is placed, inner what holds the state.
+bool build(Control& c, const ControlArgs& a, const std::string& text) {
+    const gpointer data = GINT_TO_POINTER(a.id);
+    switch (a.kind) {
+        case KIND_FRAME:
+            c.outer = c.inner = gtk_frame_new(text.c_str());
+            break;
+        case KIND_EDIT: {
+            c.outer = c.inner = gtk_entry_new();
+            GtkEntry* entry = GTK_ENTRY(c.inner);
+            gtk_entry_set_width_chars(entry, 1);
+            gtk_entry_set_alignment(entry, x_align(a.flags));
+            gtk_entry_set_text(entry, text.c_str());
+            if (a.flags & CTL_DIGITS) {
+                g_object_set_data(G_OBJECT(entry), "vyx-digits", GINT_TO_POINTER(1));
+                gtk_entry_set_input_purpose(entry, GTK_INPUT_PURPOSE_DIGITS);
+            }
+            g_signal_connect(entry, "insert-text", G_CALLBACK(on_insert), data);
+            g_signal_connect(entry, "changed", G_CALLBACK(on_changed), data);
+            break;
+        }
+        case KIND_LABEL:
+            c.outer = c.inner = make_label(text, a.flags);
+            break;
+        case KIND_CHECKBOX:
+            c.outer = c.inner = gtk_check_button_new_with_label(text.c_str());
+            g_signal_connect(c.inner, "clicked", G_CALLBACK(on_clicked), data);
+            break;
+        case KIND_BUTTON:
+            c.outer = c.inner = gtk_button_new_with_label(text.c_str());
+            g_signal_connect(c.inner, "clicked", G_CALLBACK(on_clicked), data);
+            break;
+        case KIND_PANEL:
+            c.outer = c.inner = gtk_notebook_new();
+            c.page = gtk_fixed_new();
+            gtk_notebook_append_page(GTK_NOTEBOOK(c.inner), c.page, gtk_label_new(text.c_str()));
+            break;
+        case KIND_IMAGE:
+            c.inner = gtk_image_new();
+            c.outer = make_clickable(c.inner, data);
+            break;
+        case KIND_LINK:
+            c.inner = make_label(text, a.flags);
+            gtk_style_context_add_class(gtk_widget_get_style_context(c.inner), "vyx-link");
+            c.outer = make_clickable(c.inner, data);
+            g_signal_connect(c.outer, "enter-notify-event", G_CALLBACK(on_link_crossing), data);
+            g_signal_connect(c.outer, "leave-notify-event", G_CALLBACK(on_link_crossing), data);
+            g_signal_connect(c.outer, "realize", G_CALLBACK(on_link_realize), nullptr);
+            break;
+        case KIND_RICHEDIT: {
+            c.outer = gtk_scrolled_window_new(nullptr, nullptr);
+            gtk_scrolled_window_set_policy(GTK_SCROLLED_WINDOW(c.outer), GTK_POLICY_ALWAYS,
+                                           GTK_POLICY_ALWAYS);
+            gtk_scrolled_window_set_shadow_type(GTK_SCROLLED_WINDOW(c.outer), GTK_SHADOW_IN);
+            // Bars that stay, as the rich edit's do, rather than ones that show on hover.
+            gtk_scrolled_window_set_overlay_scrolling(GTK_SCROLLED_WINDOW(c.outer), FALSE);
+            c.inner = gtk_text_view_new();
+            gtk_text_view_set_wrap_mode(GTK_TEXT_VIEW(c.inner), GTK_WRAP_NONE);
+            gtk_text_buffer_set_text(gtk_text_view_get_buffer(GTK_TEXT_VIEW(c.inner)), text.c_str(), -1);
+            gtk_container_add(GTK_CONTAINER(c.outer), c.inner);
+            break;
+        }
+        default:
+            return false;
+    }
+    return true;
+}
+
+gboolean scroll_to_cursor(gpointer data) {
+    if (Control* c = find_control(id_of(data)); c && c->kind == KIND_RICHEDIT) {
+        c->scroll_pending = false;
+        GtkTextView* view = GTK_TEXT_VIEW(c->inner);
+        gtk_text_view_scroll_mark_onscreen(view, gtk_text_buffer_get_insert(gtk_text_view_get_buffer(view)));
+    }
+    return G_SOURCE_REMOVE;
+}
+
+GtkTextBuffer* buffer_of(int id) {
+    const Control* c = find_control(id);
+    return c && c->kind == KIND_RICHEDIT ? gtk_text_view_get_buffer(GTK_TEXT_VIEW(c->inner)) : nullptr;
+}
+
+}  // namespace
+
+Control* find_control(int id) {
+    for (auto& c : g_controls)
+        if (c.id == id) return &c;
+    return nullptr;
+}
+
+void forget_window_controls(int window) {
+    std::erase_if(g_controls, [window](const Control& c) { return c.window == window; });
+}
+
+}  // namespace gtkp
+
+using namespace gtkp;
+
+int create_control(const ControlArgs& a) {
+    GtkWidget* parent = window_fixed(a.window);
+    if (!parent || find_control(a.id)) return 0;
+    if (a.panel >= 0) {
+        const Control* panel = find_control(a.panel);
+        if (!panel || panel->kind != KIND_PANEL || panel->window != a.window) return 0;
+        parent = panel->page;
+    }
+    Control c;
+    c.id = a.id;
+    c.window = a.window;
+    c.kind = a.kind;
+    c.bytes = a.text ? a.text : "";
+    c.shown = to_utf8(c.bytes);
+    const Programmatic quiet;
+    if (!build(c, a, c.shown)) return 0;
+
+    apply_font(c.outer, a.font);
+    gtk_widget_set_size_request(c.outer, a.w > 0 ? a.w : 1, a.h > 0 ? a.h : 1);
+    gtk_widget_set_sensitive(c.outer, (a.flags & CTL_DISABLED) ? FALSE : TRUE);
+    const std::string name = std::to_string(a.id);
+    atk_object_set_accessible_id(gtk_widget_get_accessible(c.inner), name.c_str());
+    gtk_fixed_put(GTK_FIXED(parent), c.outer, a.x, a.y);
+    gtk_widget_show_all(c.outer);
+    if (a.kind == KIND_BUTTON && (a.flags & CTL_DEFAULT_BUTTON)) {
+        gtk_widget_set_can_default(c.outer, TRUE);
+        gtk_widget_grab_default(c.outer);
+    }
+    g_controls.push_back(c);
+    return 1;
+}
+
+void destroy_control(int id) {
+    Control* c = find_control(id);
+    if (!c) return;
+    GtkWidget* outer = c->outer;
+    std::erase_if(g_controls, [id](const Control& k) { return k.id == id; });
+    gtk_widget_destroy(outer);
+}
+
+int control_exists(int id) { return find_control(id) ? 1 : 0; }
+
+void set_control_text(int id, const std::string& text) {
+    Control* c = find_control(id);
+    if (!c) return;
+    c->bytes = text;
+    c->shown = to_utf8(text);
+    const std::string& utf8 = c->shown;
+    const Programmatic quiet;
+    switch (c->kind) {
+        case KIND_FRAME:
+            gtk_frame_set_label(GTK_FRAME(c->inner), utf8.c_str());
+            break;
+        case KIND_EDIT:
+            gtk_entry_set_text(GTK_ENTRY(c->inner), utf8.c_str());
+            break;
+        case KIND_LABEL:
+        case KIND_LINK:
+            gtk_label_set_text(GTK_LABEL(c->inner), utf8.c_str());
+            break;
+        case KIND_CHECKBOX:
+        case KIND_BUTTON:
+            gtk_button_set_label(GTK_BUTTON(c->inner), utf8.c_str());
+            break;
+        case KIND_PANEL:
+            gtk_notebook_set_tab_label_text(GTK_NOTEBOOK(c->inner), c->page, utf8.c_str());
+            break;
+        case KIND_RICHEDIT:
+            gtk_text_buffer_set_text(buffer_of(id), utf8.c_str(), static_cast<gint>(utf8.size()));
+            break;
+        default:
+            break;
+    }
+}
+
+namespace {
+
+std::string widget_text(const Control* c) {
+    const char* text = nullptr;
+    switch (c->kind) {
+        case KIND_FRAME:
+            text = gtk_frame_get_label(GTK_FRAME(c->inner));
+            break;
+        case KIND_EDIT:
+            text = gtk_entry_get_text(GTK_ENTRY(c->inner));
+            break;
+        case KIND_LABEL:
+        case KIND_LINK:
+            text = gtk_label_get_text(GTK_LABEL(c->inner));
+            break;
+        case KIND_CHECKBOX:
+        case KIND_BUTTON:
+            text = gtk_button_get_label(GTK_BUTTON(c->inner));
+            break;
+        case KIND_PANEL:
+            text = gtk_notebook_get_tab_label_text(GTK_NOTEBOOK(c->inner), c->page);
+            break;
+        case KIND_RICHEDIT: {
+            GtkTextBuffer* buffer = gtk_text_view_get_buffer(GTK_TEXT_VIEW(c->inner));
+            GtkTextIter start, end;
+            gtk_text_buffer_get_bounds(buffer, &start, &end);
+            gchar* all = gtk_text_buffer_get_text(buffer, &start, &end, TRUE);
+            std::string copy = all ? all : "";
+            g_free(all);
+            return copy;
+        }
+        default:
+            break;
+    }
+    return text ? std::string(text) : std::string();
+}
+
+}  // namespace
+
+std::string get_control_text(int id) {
+    const Control* c = find_control(id);
+    if (!c) return {};
+    std::string text = widget_text(c);
+    return text == c->shown ? c->bytes : text;
+}
+
+int get_control_text_length(int id) {
+    const Control* c = find_control(id);
+    if (!c || c->kind == KIND_PANEL) return 0;
+    if (GtkTextBuffer* buffer = buffer_of(id)) return gtk_text_buffer_get_char_count(buffer);
+    return static_cast<int>(get_control_text(id).size());
+}
+
+void set_text_limit(int id, int max_chars) {
+    const Control* c = find_control(id);
+    if (c && c->kind == KIND_EDIT)
+        g_object_set_data(G_OBJECT(c->inner), "vyx-limit", GINT_TO_POINTER(max_chars > 0 ? max_chars : 0));
+}
+
+void enable_control(int id, int enabled) {
+    if (const Control* c = find_control(id)) gtk_widget_set_sensitive(c->outer, enabled ? TRUE : FALSE);
+}
+
+int control_enabled(int id) {
+    const Control* c = find_control(id);
+    return c && gtk_widget_get_sensitive(c->outer) ? 1 : 0;
+}
+
+void set_checked(int id, int checked) {
+    const Control* c = find_control(id);
+    if (!c || c->kind != KIND_CHECKBOX) return;
+    const Programmatic quiet;
+    gtk_toggle_button_set_active(GTK_TOGGLE_BUTTON(c->inner), checked ? TRUE : FALSE);
+}
+
+int is_checked(int id) {
+    const Control* c = find_control(id);
+    return c && c->kind == KIND_CHECKBOX && gtk_toggle_button_get_active(GTK_TOGGLE_BUTTON(c->inner)) ? 1 : 0;
+}
+
+void set_control_picture(int id, int picture) {
+    const Control* c = find_control(id);
+    if (!c || c->kind != KIND_IMAGE) return;
+    GdkPixbuf* pixbuf = picture ? picture_pixbuf(picture) : nullptr;
+    if (picture && !pixbuf) return;
+    if (pixbuf)
+        gtk_image_set_from_pixbuf(GTK_IMAGE(c->inner), pixbuf);
+    else
+        gtk_image_clear(GTK_IMAGE(c->inner));
+}
+
+void set_control_tooltip(int id, const std::string& text) {
+    if (const Control* c = find_control(id))
+        gtk_widget_set_tooltip_text(c->outer, text.empty() ? nullptr : to_utf8(text).c_str());
+}
+
+void set_control_background(int id, int r, int g, int b) {
+    const Control* c = find_control(id);
+    if (!c || c->kind != KIND_RICHEDIT) return;
+    char css[96];
+    std::snprintf(css, sizeof css, "text { background-color: #%02x%02x%02x; }", r & 0xFF, g & 0xFF, b & 0xFF);
+    GtkCssProvider* provider = gtk_css_provider_new();
+    gtk_css_provider_load_from_data(provider, css, -1, nullptr);
+    gtk_style_context_add_provider(gtk_widget_get_style_context(c->inner), GTK_STYLE_PROVIDER(provider),
+                                   GTK_STYLE_PROVIDER_PRIORITY_APPLICATION + 2);
+    g_object_unref(provider);
+}
+
+void editor_append(int id, const std::string& text) {
+    GtkTextBuffer* buffer = buffer_of(id);
+    if (!buffer) return;
+    const std::string utf8 = to_utf8(text);
+    GtkTextIter end;
+    gtk_text_buffer_get_end_iter(buffer, &end);
+    gtk_text_buffer_insert(buffer, &end, utf8.c_str(), static_cast<gint>(utf8.size()));
+}
+
+int editor_line_count(int id) {
+    GtkTextBuffer* buffer = buffer_of(id);
+    return buffer ? gtk_text_buffer_get_line_count(buffer) : 0;
+}
+
+int editor_line_index(int id, int line) {
+    GtkTextBuffer* buffer = buffer_of(id);
+    if (!buffer) return 0;
+    GtkTextIter at;
+    gtk_text_buffer_get_iter_at_line(buffer, &at, line);
+    return gtk_text_iter_get_offset(&at);
+}
+
+void editor_set_selection(int id, int start, int end) {
+    GtkTextBuffer* buffer = buffer_of(id);
+    if (!buffer) return;
+    GtkTextIter from, to;
+    gtk_text_buffer_get_iter_at_offset(buffer, &from, start);
+    gtk_text_buffer_get_iter_at_offset(buffer, &to, end);
+    gtk_text_buffer_select_range(buffer, &to, &from);
+    // As the rich edit does, the selection's end is brought into view; but
+    // only once the view knows its size and its lines' heights, which the
+    // text view works out in idle time of higher priority than this.
+    Control* c = find_control(id);
+    if (!c->scroll_pending) c->scroll_pending = g_idle_add(scroll_to_cursor, GINT_TO_POINTER(id)) != 0;
+}

@@ -1,0 +1,221 @@
+// Start-up, shut-down and the two top-level windows.
+// The hard parts: the layout places controls in client coordinates, so each
+// window's client area is a fixed container of exactly the asked size and the
+// window is never resizable; and minimising is the window manager's business,
+// reported later or not at all, while the core asks "is it minimised?" right
+// after asking for it, as Windows answers at once. So the state asked for is
+// kept at once and the manager's reports only bring it up to date.
+#include <gdk/gdkx.h>
+
+#include "platform/gtk/internal.h"
+#include "platform/posix/net.h"
+#include "resources/pictures.h"
+
+namespace gtkp {
+namespace {
+
+struct TopWindow {
+    GtkWidget* widget = nullptr;
+    GtkWidget* fixed = nullptr;
+    int client_w = 0, client_h = 0;
+    bool minimize_box = false;
+    bool iconified = false;
+};
+
+TopWindow g_windows[WINDOW_COUNT];
+bool g_ready = false;
+
+bool valid_window(int window) { return window >= 0 && window < WINDOW_COUNT; }
+
+gboolean on_delete(GtkWidget* widget, GdkEvent*, gpointer) {
+    // Closing is the program's decision; the window stays.
+    push_event(EVENT_CLOSE_WINDOW, window_number(widget), 0);
+    return TRUE;
+}
+
+gboolean on_state(GtkWidget* widget, GdkEventWindowState* event, gpointer) {
+    const int window = window_number(widget);
+    if (window == WINDOW_NONE || !(event->changed_mask & GDK_WINDOW_STATE_ICONIFIED)) return FALSE;
+    g_windows[window].iconified = (event->new_window_state & GDK_WINDOW_STATE_ICONIFIED) != 0;
+    push_event(MESSAGE_SIZE, window, 0);
+    return FALSE;
+}
+
+gboolean on_key(GtkWidget* widget, GdkEventKey* event, gpointer) {
+    const bool enter = event->keyval == GDK_KEY_Return || event->keyval == GDK_KEY_KP_Enter;
+    const auto modifiers = event->state & (GDK_CONTROL_MASK | GDK_SHIFT_MASK | GDK_MOD1_MASK);
+    const int window = window_number(widget);
+    int item = 0;
+    if (!enter || modifiers || !enter_shortcut(window, &item)) return FALSE;
+    push_event(EVENT_MENU, window, item);
+    return TRUE;
+}
+
+void on_realize(GtkWidget* widget, gpointer) {
+    // Move and close, plus minimise where the window has the box: what the
+    // Windows caption offers, told to the window manager.
+    const int window = window_number(widget);
+    if (window == WINDOW_NONE) return;
+    auto functions = static_cast<GdkWMFunction>(GDK_FUNC_MOVE | GDK_FUNC_CLOSE);
+    if (g_windows[window].minimize_box) functions = static_cast<GdkWMFunction>(functions | GDK_FUNC_MINIMIZE);
+    gdk_window_set_functions(gtk_widget_get_window(widget), functions);
+}
+
+// The program's own icon (the connected router) for its windows.
+void set_default_icon() {
+    const EmbeddedPicture* p = find_embedded_picture(11);
+    const int picture = p ? load_picture(p->data, p->size, PICTURE_ICON) : 0;
+    if (GdkPixbuf* pixbuf = picture_pixbuf(picture)) gtk_window_set_default_icon(pixbuf);
+    if (picture) free_picture(picture);
+}
+
+}  // namespace
+
+GtkWidget* window_widget(int window) { return valid_window(window) ? g_windows[window].widget : nullptr; }
+
+GtkWidget* window_fixed(int window) { return valid_window(window) ? g_windows[window].fixed : nullptr; }
+
+int window_number(GtkWidget* widget) {
+    GtkWidget* top = widget ? gtk_widget_get_toplevel(widget) : nullptr;
+    for (int i = 0; i < WINDOW_COUNT; ++i)
+        if (top && g_windows[i].widget == top) return i;
+    return WINDOW_NONE;
+}
+
+}  // namespace gtkp
+
+using namespace gtkp;
+
+int platform_init() {
+    if (g_ready) return 1;
+    // Named as the desktop entry and the accessibility bus know the program.
+    g_set_prgname("vyx_client");
+    g_set_application_name("VYX Client");
+    // The tray icon is an X one (XEmbed); under Wayland the program runs through XWayland.
+    gdk_set_allowed_backends("x11");
+    if (!gtk_init_check(nullptr, nullptr)) {
+        // Nothing can be shown, not even a message box: said where X programs say it.
+        const char* display = g_getenv("DISPLAY");
+        g_printerr("vyx_client: cannot open display %s\n", display ? display : "(DISPLAY is not set)");
+        exit_process(1);
+    }
+    install_styles();
+    set_default_icon();
+    g_ready = true;
+    return 1;
+}
+
+void platform_release() {
+    tray_remove_all();
+    release_timers();
+    for (int i = 0; i < WINDOW_COUNT; ++i) destroy_window(i);
+    release_menus();
+    release_fonts();
+    release_pictures();
+    posix::close_all_sockets();
+    // Let the display see the windows go before the process ends.
+    if (g_ready) gdk_display_flush(gdk_display_get_default());
+}
+
+int create_window(const WindowArgs& args) {
+    if (!g_ready || !valid_window(args.window) || g_windows[args.window].widget) return 0;
+    TopWindow& w = g_windows[args.window];
+    w = TopWindow{};
+    w.widget = gtk_window_new(GTK_WINDOW_TOPLEVEL);
+    w.fixed = gtk_fixed_new();
+    w.client_w = args.client_w;
+    w.client_h = args.client_h;
+    w.minimize_box = args.minimize_box;
+    gtk_style_context_add_class(gtk_widget_get_style_context(w.widget), "vyx");
+    gtk_window_set_title(GTK_WINDOW(w.widget), to_utf8(args.title ? args.title : "").c_str());
+    gtk_window_set_resizable(GTK_WINDOW(w.widget), FALSE);
+    gtk_widget_set_size_request(w.fixed, args.client_w, args.client_h);
+    gtk_container_add(GTK_CONTAINER(w.widget), w.fixed);
+    gtk_widget_show(w.fixed);
+    if (args.centred)
+        gtk_window_set_position(GTK_WINDOW(w.widget), GTK_WIN_POS_CENTER);
+    else
+        gtk_window_move(GTK_WINDOW(w.widget), args.x, args.y);
+    g_signal_connect(w.widget, "delete-event", G_CALLBACK(on_delete), nullptr);
+    g_signal_connect(w.widget, "window-state-event", G_CALLBACK(on_state), nullptr);
+    g_signal_connect(w.widget, "key-press-event", G_CALLBACK(on_key), nullptr);
+    g_signal_connect(w.widget, "realize", G_CALLBACK(on_realize), nullptr);
+    return 1;
+}
+
+void destroy_window(int window) {
+    if (!valid_window(window) || !g_windows[window].widget) return;
+    forget_window_controls(window);
+    stop_window_timers(window);
+    GtkWidget* widget = g_windows[window].widget;
+    // Cleared first so nothing the destruction emits is taken for this window.
+    g_windows[window] = TopWindow{};
+    gtk_widget_destroy(widget);
+}
+
+int window_exists(int window) { return window_widget(window) ? 1 : 0; }
+
+void show_window(int window, int mode) {
+    if (!window_widget(window)) return;
+    TopWindow& w = g_windows[window];
+    GtkWindow* gw = GTK_WINDOW(w.widget);
+    switch (mode) {
+        case SHOW_HIDE:
+            gtk_widget_hide(w.widget);
+            break;
+        case SHOW_MINIMIZE:
+            w.iconified = true;
+            gtk_window_iconify(gw);
+            gtk_widget_show(w.widget);
+            break;
+        default:
+            w.iconified = false;
+            gtk_window_deiconify(gw);
+            gtk_widget_show(w.widget);
+            break;
+    }
+}
+
+int window_visible(int window) {
+    GtkWidget* widget = window_widget(window);
+    return widget && gtk_widget_get_visible(widget) ? 1 : 0;
+}
+
+int window_minimized(int window) { return window_widget(window) && g_windows[window].iconified ? 1 : 0; }
+
+// Never resizable, so never maximised.
+int window_maximized(int) { return 0; }
+
+void set_foreground_window(int window) {
+    if (GtkWidget* widget = window_widget(window)) {
+        if (!gtk_widget_get_visible(widget)) return;
+        guint32 time = GDK_CURRENT_TIME;
+        if (GdkWindow* gdk = gtk_widget_get_window(widget))
+            if (GDK_IS_X11_WINDOW(gdk)) time = gdk_x11_get_server_time(gdk);
+        gtk_window_present_with_time(GTK_WINDOW(widget), time);
+    }
+}
+
+void repaint_window(int window) {
+    GtkWidget* widget = window_widget(window);
+    if (!widget || !gtk_widget_get_visible(widget)) return;
+    // What is pending (the changed controls' drawing) runs now; anything it
+    // produces goes to the queue. Bounded, so a flood cannot hold us here.
+    for (int i = 0; i < 50 && gtk_events_pending(); ++i) gtk_main_iteration_do(FALSE);
+    gdk_display_flush(gtk_widget_get_display(widget));
+}
+
+void get_client_size(int window, int* w, int* h) {
+    int width = 0, height = 0;
+    if (GtkWidget* fixed = window_fixed(window)) {
+        if (gtk_widget_get_realized(fixed)) {
+            width = gtk_widget_get_allocated_width(fixed);
+            height = gtk_widget_get_allocated_height(fixed);
+        } else {
+            width = g_windows[window].client_w;
+            height = g_windows[window].client_h;
+        }
+    }
+    if (w) *w = width;
+    if (h) *h = height;
+}
