@@ -13,6 +13,9 @@
 
 #include <cstdio>
 
+// Status icons are deprecated, but they are what XEmbed trays take.
+G_GNUC_BEGIN_IGNORE_DEPRECATIONS
+
 namespace gtkp {
 namespace {
 
@@ -51,21 +54,12 @@ gboolean on_button(GtkStatusIcon*, GdkEventButton* event, gpointer data) {
     return TRUE;
 }
 
-G_GNUC_BEGIN_IGNORE_DEPRECATIONS
-
 GtkStatusIcon* new_icon(int window, GdkPixbuf* pixbuf) {
     GtkStatusIcon* icon = gtk_status_icon_new_from_pixbuf(pixbuf);
     g_signal_connect(icon, "button-press-event", G_CALLBACK(on_button), GINT_TO_POINTER(window));
     g_signal_connect(icon, "button-release-event", G_CALLBACK(on_button), GINT_TO_POINTER(window));
     return icon;
 }
-
-void set_picture(GtkStatusIcon* icon, GdkPixbuf* pixbuf) { gtk_status_icon_set_from_pixbuf(icon, pixbuf); }
-
-// nullptr for no tooltip: an empty text would still pop up an empty tip.
-void set_tip(GtkStatusIcon* icon, const char* text) { gtk_status_icon_set_tooltip_text(icon, text); }
-
-G_GNUC_END_IGNORE_DEPRECATIONS
 
 }  // namespace
 }  // namespace gtkp
@@ -84,16 +78,15 @@ int tray_change(int icon_id, int picture) {
     TrayIcon* t = find_icon(icon_id);
     GdkPixbuf* pixbuf = picture_pixbuf(picture);
     if (!t || !pixbuf) return 0;
-    set_picture(t->icon, pixbuf);
-    set_tip(t->icon, nullptr);
+    gtk_status_icon_set_from_pixbuf(t->icon, pixbuf);
+    gtk_status_icon_set_tooltip_text(t->icon, nullptr);
     return tray_present() ? 1 : 0;
 }
 
 int tray_set_tooltip(int icon_id, const std::string& text) {
     TrayIcon* t = find_icon(icon_id);
     if (!t) return 0;
-    const std::string tip = to_utf8(text.substr(0, 63));
-    set_tip(t->icon, tip.empty() ? nullptr : tip.c_str());
+    gtk_status_icon_set_tooltip_text(t->icon, to_utf8(text.substr(0, 63)).c_str());
     return tray_present() ? 1 : 0;
 }
 
@@ -109,3 +102,5 @@ void tray_remove(int icon_id) {
 void tray_remove_all() {
     while (!g_icons.empty()) tray_remove(g_icons.back().id);
 }
+
+G_GNUC_END_IGNORE_DEPRECATIONS
