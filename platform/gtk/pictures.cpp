@@ -6,7 +6,7 @@
 // into something; and every failure comes back as a GError we drop.
 
 #include "platform/gtk/internal.h"
-#include "platform/win32/handle_table.h"
+#include "platform/handle_table.h"
 
 namespace gtkp {
 namespace {
