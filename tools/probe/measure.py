@@ -302,10 +302,13 @@ def tray_width(env: dict[str, str]) -> int:
     return next((int(line.split(":")[1]) for line in out.splitlines() if line.strip().startswith("Width:")), 0)
 
 
-def visible_windows(env: dict[str, str], name: str) -> int:
-    out = subprocess.run(["xdotool", "search", "--onlyvisible", "--name", f"^{name}$"], env=env,
-                         capture_output=True, text=True).stdout
-    return len(out.split())
+def shown_top_windows(env: dict[str, str], name: str) -> int:
+    """Top-level windows shown under the name; the tray icon, which bears it too, sits in the tray host."""
+    found = subprocess.run(["xdotool", "search", "--onlyvisible", "--name", f"^{name}$"], env=env,
+                           capture_output=True, text=True).stdout.split()
+    return sum("(the root window)" in subprocess.run(["xwininfo", "-tree", "-id", w], env=env, capture_output=True,
+                                                     text=True).stdout.split("Parent window id:")[1].splitlines()[0]
+               for w in found)
 
 
 def connected_to(pid: int, port: int) -> bool:
@@ -415,7 +418,7 @@ def native_idle(seconds: float = 60.0) -> None:
                                               stdout=subprocess.DEVNULL, stderr=subprocess.DEVNULL,
                                               start_new_session=True)
             time.sleep(3)  # let both settle
-            shown = visible_windows(env, WINDOW_TITLE)
+            shown = shown_top_windows(env, WINDOW_TITLE)
             before = {n: (cpu_ticks(p.pid), *cpu_and_wakeups(p.pid)) for n, p in procs.items()}
             time.sleep(seconds)
             after = {n: (cpu_ticks(p.pid), *cpu_and_wakeups(p.pid)) for n, p in procs.items()}
