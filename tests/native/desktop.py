@@ -1,8 +1,7 @@
-"""The native program on a private desktop, read and driven from outside as a person would.
+"""The native program on a private desktop, driven from outside as a person would.
 
-  Desktop  a private Xvfb, a private D-Bus session (whose accessibility bus GTK joins) and
-           a plain X tray host for the whole run (conftest.py runs it all as an unprivileged
-           user when started as root)
+  Desktop  a private Xvfb, a private D-Bus session (whose accessibility bus GTK joins) and a
+           plain X tray host for the whole run (conftest.py runs it all as an ordinary user)
   App      one run of the program in a fresh working folder holding its settings file; its
            widgets read and pressed through AT-SPI, its X windows through xdotool
 """
@@ -18,28 +17,27 @@ import subprocess
 import sys
 import tempfile
 from pathlib import Path
-from typing import Any, Callable, Optional
+from typing import Any, Callable
 
 sys.path.insert(0, str(Path(__file__).resolve().parents[1] / "e2e"))
 from harness import (DEFAULT_SETTINGS, REPO, SETTINGS_NAME, WINDOW_TITLE, E2EError, Simulator,  # noqa: E402,F401
                      start_xvfb, stop_process, wait_for, write_settings)
 
 BUILD = REPO / "build" / "gtk"
-WAIT_S = 10.0
+WAIT_S, START_S = 10.0, 20.0  # a first start also brings up the accessibility bus
 
 
 def seen(get: Callable[[], Any], ok: Callable[[Any], Any], what: str, timeout: float = WAIT_S) -> Any:
-    """Polls get() until ok(value); returns the value. On a time-out E2EError names what
-    was seen last (an exception from get() counts as seen: the object may not be there yet)."""
+    """Polls get() until ok(value) and returns the value; on a time-out E2EError tells the
+    last value seen (an exception counts as one: an accessible may be going or coming)."""
     last: list = [None]
 
     def probe() -> Any:
         try:
             last[0] = get()
-        except Exception as e:  # noqa: BLE001 - an accessible that went away mid-read
+            return ok(last[0])
+        except Exception as e:  # noqa: BLE001
             last[0] = e
-            return False
-        return ok(last[0])
 
     try:
         wait_for(probe, timeout, what)
@@ -48,45 +46,49 @@ def seen(get: Callable[[], Any], ok: Callable[[Any], Any], what: str, timeout: f
     return last[0]
 
 
+def run(*args: str) -> str:
+    return subprocess.run(args, capture_output=True, text=True, timeout=WAIT_S).stdout.strip()
+
+
+def xdo(*args: str) -> str:
+    return run("xdotool", *args)
+
+
 class Desktop:
     def __init__(self, keep: bool = False):
-        self.keep = keep
+        self.keep, self.procs, self.runs = keep, [], 0
         self.tmp = Path(tempfile.mkdtemp(prefix="vyx-native."))
-        self.logs, self.home, self.runtime = self.tmp / "logs", self.tmp / "home", self.tmp / "runtime"
-        for path in (self.logs, self.home, self.runtime):
+        self.logs, home, runtime = self.tmp / "logs", self.tmp / "home", self.tmp / "runtime"
+        for path in (self.logs, home, runtime):
             path.mkdir(mode=0o700)
-        self.procs: list[subprocess.Popen] = []
-        self.runs = 0
-        self.env: dict[str, str] = {}
+        # A clean environment: nothing of ours (GTK_A11Y, NO_AT_BRIDGE) reaches the program.
+        self.env = {"PATH": "/usr/bin:/bin", "HOME": str(home), "XDG_RUNTIME_DIR": str(runtime), "LANG": "C.UTF-8"}
 
-    def spawn(self, args: list[str], log: str, cwd: Optional[Path] = None, **kw: Any) -> subprocess.Popen:
-        """A process of ours in its own process group."""
+    def spawn(self, args: list[str], log: str, **kw: Any) -> subprocess.Popen:
+        """A process of ours in a process group of its own."""
         with open(self.logs / log, "ab") as out:
-            proc = subprocess.Popen(args, cwd=cwd, env=self.env, stdin=subprocess.DEVNULL,
-                                    stdout=kw.pop("stdout", out), stderr=out, start_new_session=True, **kw)
+            proc = subprocess.Popen(args, env=self.env, stdin=subprocess.DEVNULL, stdout=kw.pop("stdout", out),
+                                    stderr=out, start_new_session=True, **kw)
         self.procs.append(proc)
         return proc
 
     def start(self) -> None:
-        xvfb, display = start_xvfb(self.logs / "xvfb.log")
+        xvfb, self.env["DISPLAY"] = start_xvfb(self.logs / "xvfb.log")
         self.procs.append(xvfb)
-        # A clean environment: nothing of ours (GTK_A11Y, NO_AT_BRIDGE) reaches the program.
-        self.env = {"PATH": "/usr/bin:/bin", "HOME": str(self.home), "XDG_RUNTIME_DIR": str(self.runtime),
-                    "DISPLAY": display, "LANG": "C.UTF-8"}
         bus = self.spawn(["dbus-daemon", "--session", "--nofork", "--print-address=1",
-                          f"--address=unix:path={self.runtime}/bus"], "dbus.log", stdout=subprocess.PIPE)
+                          f"--address=unix:path={self.env['XDG_RUNTIME_DIR']}/bus"], "dbus.log", stdout=subprocess.PIPE)
         if not select.select([bus.stdout], [], [], WAIT_S)[0] or not (address := bus.stdout.readline().strip()):
             raise E2EError("dbus-daemon gave no address")
         self.env["DBUS_SESSION_BUS_ADDRESS"] = address.decode()
         self.spawn(["trayer", "--edge", "bottom", "--align", "right", "--widthtype", "request", "--height", "32"],
                    "trayer.log")
-        # Our side of the same buses: the session's starts the accessibility bus on first use.
-        os.environ.update(DISPLAY=display, DBUS_SESSION_BUS_ADDRESS=self.env["DBUS_SESSION_BUS_ADDRESS"])
+        # Our side of the same buses; the session's starts the accessibility bus on first use.
+        os.environ.update({k: self.env[k] for k in ("DISPLAY", "DBUS_SESSION_BUS_ADDRESS")})
         self.tray = seen(lambda: xdo("search", "--name", "^panel$"), bool, "the tray host's panel").split()[0]
 
     def stop(self) -> None:
         for proc in reversed(self.procs):
-            for sig in (15, 9):  # the group: a bus also ends what it started for us
+            for sig in (15, 9):  # to the group: a bus takes what it started along
                 try:
                     os.killpg(proc.pid, sig)
                     proc.wait(5)
@@ -94,7 +96,7 @@ class Desktop:
                 except ProcessLookupError:
                     break
                 except subprocess.TimeoutExpired:
-                    continue
+                    pass
         if self.keep:
             print(f"native: kept {self.tmp}")
         else:
@@ -108,65 +110,48 @@ class Desktop:
                          for p in sorted(self.logs.glob("*.log")) if p.stat().st_size)
 
     def tray_icons(self) -> list[tuple[str, int, int, int, int]]:
-        """X window and screen rectangle of each icon in the tray: the named windows its sockets embed."""
-        tree = subprocess.run(["xwininfo", "-tree", "-id", self.tray], capture_output=True, text=True,
-                              timeout=WAIT_S).stdout
-        found = re.findall(r'(0x\w+) "[^"]*": \(.*\)\s+(\d+)x(\d+)\+-?\d+\+-?\d+\s+\+(-?\d+)\+(-?\d+)', tree)
+        """X window and screen rectangle of each icon in the tray: the named windows its sockets hold."""
+        found = re.findall(r'(0x\w+) "[^"]*": \(.*\)\s+(\d+)x(\d+)\+-?\d+\+-?\d+\s+\+(-?\d+)\+(-?\d+)',
+                           run("xwininfo", "-tree", "-id", self.tray))
         return [(i, int(x), int(y), int(w), int(h)) for i, w, h, x, y in found]
 
-    def icon_description(self, window: str) -> str:
-        """The description of a tray icon's accessible, which holds its tooltip's text: reached
-        as an accessible tray host reaches it, through the path the icon's window names."""
+    def icon_tooltip(self, window: str) -> str:
+        """A tray icon's tooltip text, as an accessible tray host reads it: the description of the
+        icon's accessible, the one child of the accessible its window names."""
         from gi.repository import Gio, GLib
-        prop = subprocess.run(["xprop", "-id", window, "-notype", "_XEMBED_AT_SPI_PATH"], capture_output=True,
-                              text=True, timeout=WAIT_S).stdout
+        prop = run("xprop", "-id", window, "-notype", "_XEMBED_AT_SPI_PATH")
         if "=" not in prop:
-            raise E2EError(f"icon window {window} names no accessible: {prop.strip()}")
+            raise E2EError(f"the icon's window names no accessible: {prop}")
         name, path = bytes(int(v, 16) for v in prop.split("=")[1].split(",")).decode().rsplit(":", 1)
         bus = Gio.DBusConnection.new_for_address_sync(
-            self.xprop_root("AT_SPI_BUS"), Gio.DBusConnectionFlags.AUTHENTICATION_CLIENT
-            | Gio.DBusConnectionFlags.MESSAGE_BUS_CONNECTION, None, None)
-
-        def call(path: str, iface: str, method: str, args: Any) -> Any:
-            return bus.call_sync(name, path, iface, method, args, None, 0, int(WAIT_S * 1000), None).unpack()[0]
-        # The plug's own accessible holds the icon's as its one child.
-        _, icon = call(path, "org.a11y.atspi.Accessible", "GetChildAtIndex", GLib.Variant("(i)", (0,)))
-        return call(icon, "org.freedesktop.DBus.Properties", "Get",
-                    GLib.Variant("(ss)", ("org.a11y.atspi.Accessible", "Description")))
-
-    def xprop_root(self, name: str) -> str:
-        out = subprocess.run(["xprop", "-root", "-notype", name], capture_output=True, text=True, timeout=WAIT_S)
-        return out.stdout.partition('"')[2].rpartition('"')[0]
-
-
-def xdo(*args: str) -> str:
-    return subprocess.run(["xdotool", *args], capture_output=True, text=True, timeout=WAIT_S).stdout.strip()
+            run("xprop", "-root", "-notype", "AT_SPI_BUS").split('"')[1],
+            Gio.DBusConnectionFlags.AUTHENTICATION_CLIENT | Gio.DBusConnectionFlags.MESSAGE_BUS_CONNECTION, None, None)
+        call = lambda path, iface, method, *args: bus.call_sync(  # noqa: E731
+            name, path, iface, method, GLib.Variant(f"({''.join(a[0] for a in args)})", tuple(a[1] for a in args)),
+            None, 0, int(WAIT_S * 1000), None).unpack()[0]
+        _, icon = call(path, "org.a11y.atspi.Accessible", "GetChildAtIndex", ("i", 0))
+        return call(icon, "org.freedesktop.DBus.Properties", "Get", ("s", "org.a11y.atspi.Accessible"),
+                    ("s", "Description"))
 
 
 def close_box(window: int) -> None:
-    """What the close box does: WM_DELETE_WINDOW to the window, as a window manager sends it."""
-    x = ctypes.CDLL("libX11.so.6")
-    x.XOpenDisplay.restype = ctypes.c_void_p
-    x.XInternAtom.restype = ctypes.c_ulong
-    x.XInternAtom.argtypes = [ctypes.c_void_p, ctypes.c_char_p, ctypes.c_int]
-    x.XSendEvent.argtypes = [ctypes.c_void_p, ctypes.c_ulong, ctypes.c_int, ctypes.c_long, ctypes.c_void_p]
+    """What a click on the close box does: WM_DELETE_WINDOW to the window, as a window manager sends it."""
+    x, p = ctypes.CDLL("libX11.so.6"), ctypes.c_void_p
+    x.XOpenDisplay.restype, x.XInternAtom.restype, x.XInternAtom.argtypes = p, ctypes.c_ulong, [p, ctypes.c_char_p, ctypes.c_int]
+    x.XSendEvent.argtypes, x.XCloseDisplay.argtypes = [p, ctypes.c_ulong, ctypes.c_int, ctypes.c_long, p], [p]
     dpy = x.XOpenDisplay(None)
-    # XClientMessageEvent in a 24-long XEvent: type, serial, send_event, display, window, message_type, format, data
-    ev = (ctypes.c_long * 24)(33, 0, 1, dpy, window, x.XInternAtom(dpy, b"WM_PROTOCOLS", 0), 32,
-                              x.XInternAtom(dpy, b"WM_DELETE_WINDOW", 0), 0)
-    x.XSendEvent(dpy, window, 0, 0, ev)
-    x.XCloseDisplay.argtypes = [ctypes.c_void_p]
+    # An XClientMessageEvent in the 24 longs of an XEvent: type, serial, send_event, display, window, type, format, data
+    x.XSendEvent(dpy, window, 0, 0, (ctypes.c_long * 24)(33, 0, 1, dpy, window, x.XInternAtom(dpy, b"WM_PROTOCOLS", 0),
+                                                          32, x.XInternAtom(dpy, b"WM_DELETE_WINDOW", 0), 0))
     x.XCloseDisplay(dpy)
 
 
 class App:
-    """One run of the program; `frame()` is its main window's accessible."""
+    """One run of the program; `main` is its main window's accessible, `app` its application's."""
 
     def __init__(self, desktop: Desktop, settings: dict[str, str], exe: Path):
-        import pyatspi  # here: only once the buses are ours
-        self.at = pyatspi
-        desktop.runs += 1
-        self.desktop = desktop
+        import pyatspi  # only now: it joins the buses of os.environ
+        self.at, desktop.runs = pyatspi, desktop.runs + 1
         self.workdir = desktop.tmp / f"work-{desktop.runs}"
         self.workdir.mkdir()
         self.settings_path = self.workdir / SETTINGS_NAME
@@ -179,30 +164,26 @@ class App:
         def find() -> Any:
             if self.proc.poll() is not None:
                 raise E2EError(f"client exited with code {self.proc.returncode}")
-            for app in self.at.Registry.getDesktop(0):
-                if app and app.get_process_id() == self.proc.pid:
-                    self.app = app
-                    return next((w for w in app if w.name == title and self.showing(w)), None)
+            self.app = next(a for a in self.at.Registry.getDesktop(0) if a and a.get_process_id() == self.proc.pid)
+            return next((w for w in self.app if w.name == title and self.showing(w)), None)
         return seen(find, bool, f"window {title!r} showing", timeout)
 
     def showing(self, acc: Any) -> bool:
         return acc.getState().contains(self.at.STATE_SHOWING)
 
-    def find(self, role: str, name: Optional[str] = None, within: Any = None) -> list[Any]:
-        return self.at.findAllDescendants(within or self.main, lambda a: a.getRoleName() == role
-                                          and (name is None or a.name == name))
-
-    def button(self, name: str, within: Any = None) -> Any:
-        found = self.find("push button", name, within)
-        if len(found) != 1:
-            raise E2EError(f"{len(found)} push buttons named {name!r}")
-        return found[0]
-
     def enabled(self, acc: Any) -> bool:
         return acc.getState().contains(self.at.STATE_SENSITIVE)
 
-    def press(self, name: str, within: Any = None) -> None:
-        b = self.button(name, within)
+    def find(self, role: str, within: Any = None) -> list[Any]:
+        return self.at.findAllDescendants(within or self.main, lambda a: a.getRoleName() == role)
+
+    def button(self, name: str) -> Any:
+        if len(found := [b for b in self.find("push button") if b.name == name]) != 1:
+            raise E2EError(f"{len(found)} push buttons named {name!r}")
+        return found[0]
+
+    def press(self, name: str) -> None:
+        b = self.button(name)
         seen(lambda: self.enabled(b), bool, f"{name!r} enabled")
         b.queryAction().doAction(0)
 
@@ -210,12 +191,14 @@ class App:
     def text(acc: Any) -> str:
         return acc.queryText().getText(0, -1)
 
-    def x_window(self) -> int:
-        return int(seen(lambda: xdo("search", "--onlyvisible", "--pid", str(self.proc.pid), "--name", f"^{WINDOW_TITLE}$"),
-                        bool, "the main window's X window").split()[0])
+    def x_windows(self, name: str = "") -> list[int]:
+        return [int(w) for w in xdo("search", "--onlyvisible", "--pid", str(self.proc.pid), "--name", name).split()]
 
-    def visible_windows(self) -> set[str]:
-        return set(xdo("search", "--onlyvisible", "--pid", str(self.proc.pid), "").split())
+    def main_x(self) -> int:
+        return seen(lambda: self.x_windows(f"^{WINDOW_TITLE}$"), bool, "the main window's X window")[0]
+
+    def x_size(self) -> tuple[int, ...]:
+        return tuple(int(n) for n in re.findall(r"(?:Width|Height): (\d+)", run("xwininfo", "-id", str(self.main_x()))))
 
     def wait_exit(self, timeout: float = WAIT_S) -> int:
         try:
@@ -225,6 +208,3 @@ class App:
 
     def stop(self) -> None:
         stop_process(self.proc)
-
-
-START_S = 20.0  # a cold start on a loaded machine: fonts, the accessibility bus
