@@ -1,22 +1,16 @@
-"""Fixtures of the native program's end-to-end smoke set: one private desktop for the run
-(desktop.py) and `app`, a factory of program runs that ends what is left after each test.
-
-    /usr/bin/python3 -m pytest tests/native          needs build/gtk (cmake --workflow --preset gtk)
-    ... --keep                                       keep working folders and logs
-    ... --user NAME                                  the unprivileged user when run as root
-"""
+"""Fixtures of the native program's smoke set: one private desktop for the run (desktop.py)
+and `app`, which starts the program. Needs build/gtk (cmake --workflow --preset gtk)."""
 
 from __future__ import annotations
 
 import os
 import pwd
-import signal
 import sys
 from pathlib import Path
 
 import pytest
 
-from desktop import BUILD, DEFAULT_SETTINGS, App, Desktop, E2EError
+from desktop import BUILD, DEFAULT_SETTINGS, App, Desktop, E2EError, stop_process
 
 
 def pytest_addoption(parser: pytest.Parser) -> None:
@@ -61,21 +55,10 @@ def pytest_runtest_makereport(item: pytest.Item, call: pytest.CallInfo):
 
 @pytest.fixture
 def app(desktop: Desktop, request: pytest.FixtureRequest):
-    """app(**settings) starts the program with DEFAULT_SETTINGS updated by settings; every
-    run still going at the end is ended. 45 s at most for a test."""
+    """app(**settings) starts the program with DEFAULT_SETTINGS updated by settings; what
+    is still running at the end is ended."""
     runs: list[App] = []
-
-    def start(**settings: str) -> App:
-        runs.append(App(desktop, {**DEFAULT_SETTINGS, **settings}, request.config.option.exe))
-        return runs[-1]
-
-    def on_alarm(signum, frame):
-        raise TimeoutError("test took longer than 45s")
-
-    old = signal.signal(signal.SIGALRM, on_alarm)
-    signal.alarm(45)
-    yield start
-    signal.alarm(0)
-    signal.signal(signal.SIGALRM, old)
+    yield lambda **settings: runs.append(App(desktop, {**DEFAULT_SETTINGS, **settings}, request.config.option.exe)) \
+        or runs[-1]
     for run in runs:
-        run.stop()
+        stop_process(run.proc)

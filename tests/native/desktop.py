@@ -1,10 +1,6 @@
-"""The native program on a private desktop, driven from outside as a person would.
-
-  Desktop  a private Xvfb, a private D-Bus session (whose accessibility bus GTK joins) and a
-           plain X tray host for the whole run (conftest.py runs it all as an ordinary user)
-  App      one run of the program in a fresh working folder holding its settings file; its
-           widgets read and pressed through AT-SPI, its X windows through xdotool
-"""
+"""The native program on a private desktop, driven from outside as a person would. Desktop: a
+private Xvfb, D-Bus session (whose accessibility bus GTK joins) and X tray host for the run;
+App: one run of the program in a fresh working folder, read and pressed through AT-SPI."""
 
 from __future__ import annotations
 
@@ -50,10 +46,6 @@ def run(*args: str) -> str:
     return subprocess.run(args, capture_output=True, text=True, timeout=WAIT_S).stdout.strip()
 
 
-def xdo(*args: str) -> str:
-    return run("xdotool", *args)
-
-
 class Desktop:
     def __init__(self, keep: bool = False):
         self.keep, self.procs, self.runs = keep, [], 0
@@ -75,8 +67,8 @@ class Desktop:
     def start(self) -> None:
         xvfb, self.env["DISPLAY"] = start_xvfb(self.logs / "xvfb.log")
         self.procs.append(xvfb)
-        bus = self.spawn(["dbus-daemon", "--session", "--nofork", "--print-address=1",
-                          f"--address=unix:path={self.env['XDG_RUNTIME_DIR']}/bus"], "dbus.log", stdout=subprocess.PIPE)
+        bus = self.spawn(["dbus-daemon", "--session", "--nofork", "--print-address=1", "--address=unix:path="
+                          + self.env["XDG_RUNTIME_DIR"] + "/bus"], "dbus.log", stdout=subprocess.PIPE)
         if not select.select([bus.stdout], [], [], WAIT_S)[0] or not (address := bus.stdout.readline().strip()):
             raise E2EError("dbus-daemon gave no address")
         self.env["DBUS_SESSION_BUS_ADDRESS"] = address.decode()
@@ -84,7 +76,7 @@ class Desktop:
                    "trayer.log")
         # Our side of the same buses; the session's starts the accessibility bus on first use.
         os.environ.update({k: self.env[k] for k in ("DISPLAY", "DBUS_SESSION_BUS_ADDRESS")})
-        self.tray = seen(lambda: xdo("search", "--name", "^panel$"), bool, "the tray host's panel").split()[0]
+        self.tray = seen(lambda: run("xdotool", "search", "--name", "^panel$"), bool, "the tray's panel").split()[0]
 
     def stop(self) -> None:
         for proc in reversed(self.procs):
@@ -97,10 +89,7 @@ class Desktop:
                     break
                 except subprocess.TimeoutExpired:
                     pass
-        if self.keep:
-            print(f"native: kept {self.tmp}")
-        else:
-            shutil.rmtree(self.tmp, ignore_errors=True)
+        print(f"native: kept {self.tmp}") if self.keep else shutil.rmtree(self.tmp, ignore_errors=True)
 
     def simulator(self, *args: str) -> Simulator:
         return Simulator(*args, log_path=self.logs / "sim.log", exe=BUILD / "vyx_sim")
@@ -125,7 +114,8 @@ class Desktop:
         name, path = bytes(int(v, 16) for v in prop.split("=")[1].split(",")).decode().rsplit(":", 1)
         bus = Gio.DBusConnection.new_for_address_sync(
             run("xprop", "-root", "-notype", "AT_SPI_BUS").split('"')[1],
-            Gio.DBusConnectionFlags.AUTHENTICATION_CLIENT | Gio.DBusConnectionFlags.MESSAGE_BUS_CONNECTION, None, None)
+            Gio.DBusConnectionFlags.AUTHENTICATION_CLIENT | Gio.DBusConnectionFlags.MESSAGE_BUS_CONNECTION,
+            None, None)
         call = lambda path, iface, method, *args: bus.call_sync(  # noqa: E731
             name, path, iface, method, GLib.Variant(f"({''.join(a[0] for a in args)})", tuple(a[1] for a in args)),
             None, 0, int(WAIT_S * 1000), None).unpack()[0]
@@ -137,12 +127,13 @@ class Desktop:
 def close_box(window: int) -> None:
     """What a click on the close box does: WM_DELETE_WINDOW to the window, as a window manager sends it."""
     x, p = ctypes.CDLL("libX11.so.6"), ctypes.c_void_p
-    x.XOpenDisplay.restype, x.XInternAtom.restype, x.XInternAtom.argtypes = p, ctypes.c_ulong, [p, ctypes.c_char_p, ctypes.c_int]
-    x.XSendEvent.argtypes, x.XCloseDisplay.argtypes = [p, ctypes.c_ulong, ctypes.c_int, ctypes.c_long, p], [p]
+    x.XOpenDisplay.restype, x.XInternAtom.restype = p, ctypes.c_ulong
+    x.XInternAtom.argtypes, x.XCloseDisplay.argtypes = [p, ctypes.c_char_p, ctypes.c_int], [p]
+    x.XSendEvent.argtypes = [p, ctypes.c_ulong, ctypes.c_int, ctypes.c_long, p]
     dpy = x.XOpenDisplay(None)
-    # An XClientMessageEvent in the 24 longs of an XEvent: type, serial, send_event, display, window, type, format, data
-    x.XSendEvent(dpy, window, 0, 0, (ctypes.c_long * 24)(33, 0, 1, dpy, window, x.XInternAtom(dpy, b"WM_PROTOCOLS", 0),
-                                                          32, x.XInternAtom(dpy, b"WM_DELETE_WINDOW", 0), 0))
+    protocols, delete = (x.XInternAtom(dpy, name, 0) for name in (b"WM_PROTOCOLS", b"WM_DELETE_WINDOW"))
+    # An XClientMessageEvent in an XEvent's 24 longs: type, serial, send_event, display, window, type, format, data
+    x.XSendEvent(dpy, window, 0, 0, (ctypes.c_long * 24)(33, 0, 1, dpy, window, protocols, 32, delete, 0))
     x.XCloseDisplay(dpy)
 
 
@@ -152,11 +143,11 @@ class App:
     def __init__(self, desktop: Desktop, settings: dict[str, str], exe: Path):
         import pyatspi  # only now: it joins the buses of os.environ
         self.at, desktop.runs = pyatspi, desktop.runs + 1
-        self.workdir = desktop.tmp / f"work-{desktop.runs}"
-        self.workdir.mkdir()
-        self.settings_path = self.workdir / SETTINGS_NAME
+        workdir = desktop.tmp / f"work-{desktop.runs}"
+        workdir.mkdir()
+        self.settings_path = workdir / SETTINGS_NAME
         write_settings(self.settings_path, settings)
-        self.proc = desktop.spawn([str(exe)], f"client-{desktop.runs}.log", cwd=self.workdir)
+        self.proc = desktop.spawn([str(exe)], f"client-{desktop.runs}.log", cwd=workdir)
         self.main = self.window(WINDOW_TITLE, START_S)
 
     def window(self, title: str, timeout: float = WAIT_S) -> Any:
@@ -178,9 +169,8 @@ class App:
         return self.at.findAllDescendants(within or self.main, lambda a: a.getRoleName() == role)
 
     def button(self, name: str) -> Any:
-        if len(found := [b for b in self.find("push button") if b.name == name]) != 1:
-            raise E2EError(f"{len(found)} push buttons named {name!r}")
-        return found[0]
+        (b,) = [b for b in self.find("push button") if b.name == name]  # just one
+        return b
 
     def press(self, name: str) -> None:
         b = self.button(name)
@@ -192,19 +182,9 @@ class App:
         return acc.queryText().getText(0, -1)
 
     def x_windows(self, name: str = "") -> list[int]:
-        return [int(w) for w in xdo("search", "--onlyvisible", "--pid", str(self.proc.pid), "--name", name).split()]
+        found = run("xdotool", "search", "--onlyvisible", "--pid", str(self.proc.pid), "--name", name)
+        return [int(w) for w in found.split()]
 
     def main_x(self) -> int:
         return seen(lambda: self.x_windows(f"^{WINDOW_TITLE}$"), bool, "the main window's X window")[0]
 
-    def x_size(self) -> tuple[int, ...]:
-        return tuple(int(n) for n in re.findall(r"(?:Width|Height): (\d+)", run("xwininfo", "-id", str(self.main_x()))))
-
-    def wait_exit(self, timeout: float = WAIT_S) -> int:
-        try:
-            return self.proc.wait(timeout)
-        except subprocess.TimeoutExpired:
-            raise E2EError(f"client still running {timeout:g}s later") from None
-
-    def stop(self) -> None:
-        stop_process(self.proc)

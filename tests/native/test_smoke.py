@@ -3,7 +3,9 @@ the tray, the log viewer and closing, read and pressed through the accessibility
 
 from __future__ import annotations
 
-from desktop import close_box, seen, xdo
+import re
+
+from desktop import WAIT_S, close_box, run, seen
 
 FIXED = ("--bitdn", "8000", "--bitup", "1024", "--snr", "6.5", "--drift", "0", "--snr-drift", "0")
 
@@ -21,7 +23,8 @@ def line_data(a) -> tuple[str, ...]:
 
 def test_window_shows_with_its_client_area_and_its_buttons(app) -> None:
     a = app()
-    assert a.x_size() == (690, 421), "the main window's X window (no window manager: its client area)"
+    size = re.findall(r"(?:Width|Height): (\d+)", run("xwininfo", "-id", str(a.main_x())))
+    assert size == ["690", "421"], "the main window's X window (no window manager: its client area)"
     extents = a.main.queryComponent().getExtents(0)
     assert (extents.width, extents.height) == (690, 421), "the main window's extents on the accessibility bus"
     names = ("Connect", "Disconnect", "Update/Refresh", "show Logfile", "Minimize")
@@ -47,12 +50,12 @@ def test_minimise_puts_it_in_the_tray_with_its_tooltip_and_a_double_click_brings
         seen(lambda: a.showing(a.main), lambda v: not v, "main window hidden")
         icon, x, y, w, h = seen(desktop.tray_icons, bool, "an icon in the tray")[0]
         shown = set(a.x_windows())
-        xdo("mousemove", str(x + w // 2), str(y + h // 2))
-        xdo("mousemove_relative", "1", "1")  # a tooltip waits for the pointer to move on the icon
+        run("xdotool", "mousemove", str(x + w // 2), str(y + h // 2))
+        run("xdotool", "mousemove_relative", "1", "1")  # a tooltip waits for the pointer to move on the icon
         seen(lambda: set(a.x_windows()) - shown, bool, "a tooltip window on hovering over the icon")
         assert desktop.icon_tooltip(icon).splitlines() == ["Keller", "DN: 8000 kbit/s", "UP: 1024 kbit/s",
                                                            "SNRM: 6.5 dB"], "the icon's tooltip"
-        xdo("click", "--repeat", "2", "--delay", "80", "1")
+        run("xdotool", "click", "--repeat", "2", "--delay", "80", "1")
         seen(lambda: a.showing(a.main), bool, "main window back after a double click on the icon")
         seen(desktop.tray_icons, lambda v: v == [], "tray icon gone once the window is back")
 
@@ -72,7 +75,7 @@ def test_show_logfile_opens_the_viewer_with_the_servers_log(app, desktop) -> Non
 def test_closing_writes_the_settings_file_and_exits_with_0(app) -> None:
     a = app(SysTrayIconPrefix="Dachboden", TryConnect="1", TryConnectInterval="30", Port="7790")
     close_box(a.main_x())
-    assert a.wait_exit() == 0, "exit code"
+    assert a.proc.wait(WAIT_S) == 0, "exit code"
     assert a.settings_path.read_bytes().decode("cp1252") == (
         "[CLIENT]\r\nIP_or_Hostname = localhost\r\nPort = 7790\r\nAutoConnect = 0\r\nstartVYXCiconic = 0\r\n"
         "SysTrayIconPrefix = Dachboden\r\nTryConnect = 1\r\nTryConnectInterval = 30\r\n"), "the settings file"
