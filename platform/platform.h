@@ -5,8 +5,9 @@
 // numbers (0 main, 1 log viewer), controls are ids unique across both
 // windows, menus are their ids, and every other system object (font,
 // picture, connection, file) is a positive integer handle with 0 for none.
-// The build links exactly one implementation: win32/ for the real program,
-// headless/ (+ posix/) for the Linux build the tests run on.
+// The build links exactly one implementation: win32/ for the Windows program,
+// gtk/ (+ posix/) for the native Linux one, headless/ (+ posix/) for the
+// Linux build the unit tests run on.
 #pragma once
 
 #include <cstddef>

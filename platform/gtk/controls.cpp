@@ -179,6 +179,15 @@ bool build(Control& c, const ControlArgs& a, const std::string& text) {
     return true;
 }
 
+gboolean scroll_to_cursor(gpointer data) {
+    if (Control* c = find_control(id_of(data)); c && c->kind == KIND_RICHEDIT) {
+        c->scroll_pending = false;
+        GtkTextView* view = GTK_TEXT_VIEW(c->inner);
+        gtk_text_view_scroll_mark_onscreen(view, gtk_text_buffer_get_insert(gtk_text_view_get_buffer(view)));
+    }
+    return G_SOURCE_REMOVE;
+}
+
 GtkTextBuffer* buffer_of(int id) {
     const Control* c = find_control(id);
     return c && c->kind == KIND_RICHEDIT ? gtk_text_view_get_buffer(GTK_TEXT_VIEW(c->inner)) : nullptr;
@@ -412,8 +421,9 @@ void editor_set_selection(int id, int start, int end) {
     gtk_text_buffer_get_iter_at_offset(buffer, &from, start);
     gtk_text_buffer_get_iter_at_offset(buffer, &to, end);
     gtk_text_buffer_select_range(buffer, &to, &from);
-    // As the rich edit does, the selection's end is brought into view.
-    const Control* c = find_control(id);
-    gtk_text_view_scroll_to_mark(GTK_TEXT_VIEW(c->inner), gtk_text_buffer_get_insert(buffer), 0.0, FALSE, 0,
-                                 0);
+    // As the rich edit does, the selection's end is brought into view; but
+    // only once the view knows its size and its lines' heights, which the
+    // text view works out in idle time of higher priority than this.
+    Control* c = find_control(id);
+    if (!c->scroll_pending) c->scroll_pending = g_idle_add(scroll_to_cursor, GINT_TO_POINTER(id)) != 0;
 }

@@ -5,6 +5,7 @@
 // bytes on every turn, which would spin the loop. So a GLib source asks the
 // Linux sockets for news (see posix/net.h), watches only the quiet sockets
 // with poll(), and looks at those with unread bytes again every few ms.
+#include <algorithm>
 #include <vector>
 
 #include "platform/gtk/internal.h"
@@ -56,23 +57,38 @@ gboolean on_timer(gpointer data) {
 
 constexpr int READY_RECHECK_MS = 5;
 
-struct NetSource {
-    GSource base;
-    std::vector<gpointer>* tags;
+struct Polled {
+    int fd;
+    gpointer tag;
 };
 
+struct NetSource {
+    GSource base;
+    std::vector<Polled>* polled;
+};
+
+// Changing a source's descriptors wakes the loop, so they change only when
+// the set of quiet sockets does; else every turn would wake the next.
+void poll_only(GSource* source, const std::vector<int>& fds) {
+    auto& polled = *reinterpret_cast<NetSource*>(source)->polled;
+    const bool same =
+        polled.size() == fds.size() && std::equal(fds.begin(), fds.end(), polled.begin(),
+                                                  [](int fd, const Polled& p) { return fd == p.fd; });
+    if (same) return;
+    for (const Polled& p : polled) g_source_remove_unix_fd(source, p.tag);
+    polled.clear();
+    for (int fd : fds)
+        polled.push_back(Polled{
+            fd, g_source_add_unix_fd(source, fd, static_cast<GIOCondition>(G_IO_IN | G_IO_HUP | G_IO_ERR))});
+}
+
 gboolean net_prepare(GSource* source, gint* timeout) {
-    auto* s = reinterpret_cast<NetSource*>(source);
-    for (gpointer tag : *s->tags) g_source_remove_unix_fd(source, tag);
-    s->tags->clear();
     if (posix::wait_socket_activity(0)) {
         *timeout = 0;
         return TRUE;
     }
     bool others_ready = false;
-    for (int fd : posix::quiet_watched_fds(&others_ready))
-        s->tags->push_back(
-            g_source_add_unix_fd(source, fd, static_cast<GIOCondition>(G_IO_IN | G_IO_HUP | G_IO_ERR)));
+    poll_only(source, posix::quiet_watched_fds(&others_ready));
     *timeout = others_ready ? READY_RECHECK_MS : -1;
     return FALSE;
 }
@@ -84,7 +100,7 @@ gboolean net_dispatch(GSource*, GSourceFunc, gpointer) {
     return G_SOURCE_CONTINUE;
 }
 
-void net_finalize(GSource* source) { delete reinterpret_cast<NetSource*>(source)->tags; }
+void net_finalize(GSource* source) { delete reinterpret_cast<NetSource*>(source)->polled; }
 
 GSourceFuncs g_net_funcs = {net_prepare, net_check, net_dispatch, net_finalize, nullptr, nullptr};
 GSource* g_net_source = nullptr;
@@ -92,7 +108,7 @@ GSource* g_net_source = nullptr;
 void attach_net_source() {
     if (g_net_source) return;
     g_net_source = g_source_new(&g_net_funcs, sizeof(NetSource));
-    reinterpret_cast<NetSource*>(g_net_source)->tags = new std::vector<gpointer>;
+    reinterpret_cast<NetSource*>(g_net_source)->polled = new std::vector<Polled>;
     g_source_attach(g_net_source, nullptr);
 }
 

@@ -29,10 +29,11 @@ struct Control {
     int id = 0;
     int window = 0;
     ControlKind kind = KIND_LABEL;
-    GtkWidget* outer = nullptr;  // what sits on the fixed container (positioned, sized)
-    GtkWidget* inner = nullptr;  // what holds the text or state (entry, label, text view...)
-    GtkWidget* page = nullptr;   // panels only: the fixed container of the tab page
-    bool hot = false;            // links only: the mouse is over it
+    GtkWidget* outer = nullptr;   // what sits on the fixed container (positioned, sized)
+    GtkWidget* inner = nullptr;   // what holds the text or state (entry, label, text view...)
+    GtkWidget* page = nullptr;    // panels only: the fixed container of the tab page
+    bool hot = false;             // links only: the mouse is over it
+    bool scroll_pending = false;  // rich edits only: the cursor is to be brought into view
     // The core's last text and what the widget was given for it: while the
     // widget still shows that, reading it gives the core's bytes back, so a
     // text in an 8-bit code page goes back to the server or file unchanged.

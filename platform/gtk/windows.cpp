@@ -88,11 +88,17 @@ using namespace gtkp;
 
 int platform_init() {
     if (g_ready) return 1;
-    // The core's texts are bytes; a missing display is reported by the core's own message.
     // Named as the desktop entry and the accessibility bus know the program.
     g_set_prgname("vyx_client");
     g_set_application_name("VYX Client");
-    if (!gtk_init_check(nullptr, nullptr)) return 0;
+    // The tray icon is an X one (XEmbed); under Wayland the program runs through XWayland.
+    gdk_set_allowed_backends("x11");
+    if (!gtk_init_check(nullptr, nullptr)) {
+        // Nothing can be shown, not even a message box: said where X programs say it.
+        const char* display = g_getenv("DISPLAY");
+        g_printerr("vyx_client: cannot open display %s\n", display ? display : "(DISPLAY is not set)");
+        exit_process(1);
+    }
     install_styles();
     set_default_icon();
     g_ready = true;

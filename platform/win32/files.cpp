@@ -4,7 +4,7 @@
 
 #include "platform/win32/internal.h"
 
-#include "platform/win32/handle_table.h"
+#include "platform/handle_table.h"
 
 namespace win32 {
 namespace {

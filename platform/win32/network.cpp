@@ -11,7 +11,7 @@
 #include <iphlpapi.h>
 #include <icmpapi.h>
 
-#include "platform/win32/handle_table.h"
+#include "platform/handle_table.h"
 
 namespace win32 {
 namespace {

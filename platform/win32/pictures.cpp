@@ -6,7 +6,7 @@
 
 #include <cstring>
 
-#include "platform/win32/handle_table.h"
+#include "platform/handle_table.h"
 
 namespace win32 {
 namespace {

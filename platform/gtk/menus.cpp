@@ -1,0 +1,176 @@
+// Popup menus (the tray menu) and the Enter shortcut.
+// The hard parts: items are addressed by item id alone, without saying which
+// menu holds them, so every change is applied by id to all our menus. The
+// menu is opened from a tray click that has long been queued and handed
+// out, so there is no current event for GTK to take the grab from; we hand
+// it one made for the purpose, on the pointer, at the current time. And a
+// popup chooses asynchronously: the pick is queued while the nested loop
+// runs and arrives once track_popup_menu has returned, like any other event.
+
+#include "platform/gtk/internal.h"
+
+namespace gtkp {
+namespace {
+
+struct Menu {
+    int id;
+    GtkWidget* menu;
+    GtkSizeGroup* pictures;  // every item's picture slot is as wide as the widest picture
+};
+
+struct Item {
+    int menu;
+    int id;
+    GtkWidget* widget;
+    GtkWidget* picture;
+    GtkWidget* label;
+};
+
+std::vector<Menu> g_menus;
+std::vector<Item> g_items;
+int g_popup_window = WINDOW_NONE;  // the window the open popup reports to
+
+struct Shortcut {
+    bool set = false;
+    int item = 0;
+};
+Shortcut g_shortcuts[WINDOW_COUNT];
+
+Menu* find_menu(int menu) {
+    for (Menu& m : g_menus)
+        if (m.id == menu) return &m;
+    return nullptr;
+}
+
+void on_activate(GtkMenuItem*, gpointer item) {
+    push_event(EVENT_MENU, g_popup_window, GPOINTER_TO_INT(item));
+}
+
+void on_deactivate(GtkMenuShell*, gpointer loop) { g_main_loop_quit(static_cast<GMainLoop*>(loop)); }
+
+// The items go with the menu widget; the records go with them.
+void destroy_menu(const Menu& m) {
+    std::erase_if(g_items, [&](const Item& i) { return i.menu == m.id; });
+    gtk_widget_destroy(m.menu);
+    g_object_unref(m.menu);
+    g_object_unref(m.pictures);
+}
+
+// A button release of the pointer at the current time: what GTK grabs the pointer
+// and keyboard with, so that a click elsewhere or Escape closes the menu.
+GdkEvent* trigger_event(GdkDisplay* display) {
+    GdkEvent* event = gdk_event_new(GDK_BUTTON_RELEASE);
+    event->button.window = GDK_WINDOW(g_object_ref(gdk_get_default_root_window()));
+    event->button.time = GDK_CURRENT_TIME;
+    gdk_event_set_device(event, gdk_seat_get_pointer(gdk_display_get_default_seat(display)));
+    return event;
+}
+
+}  // namespace
+
+bool enter_shortcut(int window, int* item) {
+    if (window < 0 || window >= WINDOW_COUNT || !g_shortcuts[window].set) return false;
+    *item = g_shortcuts[window].item;
+    return true;
+}
+
+void release_menus() {
+    for (const Menu& m : g_menus) destroy_menu(m);
+    g_menus.clear();
+}
+
+}  // namespace gtkp
+
+using namespace gtkp;
+
+int create_popup_menu(int menu) {
+    if (find_menu(menu)) return 0;
+    GtkWidget* widget = gtk_menu_new();
+    g_object_ref_sink(widget);
+    g_menus.push_back(Menu{menu, widget, gtk_size_group_new(GTK_SIZE_GROUP_HORIZONTAL)});
+    return 1;
+}
+
+void append_menu_item(int menu, int item, const std::string& text) {
+    Menu* m = find_menu(menu);
+    if (!m) return;
+    GtkWidget* box = gtk_box_new(GTK_ORIENTATION_HORIZONTAL, 6);
+    GtkWidget* picture = gtk_image_new();
+    GtkWidget* label = gtk_label_new(to_utf8(text).c_str());
+    gtk_size_group_add_widget(m->pictures, picture);
+    gtk_box_pack_start(GTK_BOX(box), picture, FALSE, FALSE, 0);
+    gtk_box_pack_start(GTK_BOX(box), label, FALSE, FALSE, 0);
+    GtkWidget* widget = gtk_menu_item_new();
+    gtk_container_add(GTK_CONTAINER(widget), box);
+    g_signal_connect(widget, "activate", G_CALLBACK(on_activate), GINT_TO_POINTER(item));
+    gtk_widget_show_all(widget);
+    gtk_menu_shell_append(GTK_MENU_SHELL(m->menu), widget);
+    g_items.push_back(Item{menu, item, widget, picture, label});
+}
+
+void append_menu_separator(int menu) {
+    Menu* m = find_menu(menu);
+    if (!m) return;
+    GtkWidget* separator = gtk_separator_menu_item_new();
+    gtk_widget_show(separator);
+    gtk_menu_shell_append(GTK_MENU_SHELL(m->menu), separator);
+}
+
+void enable_menu_item(int item, int enabled) {
+    for (const Item& i : g_items)
+        if (i.id == item) gtk_widget_set_sensitive(i.widget, enabled != 0);
+}
+
+void set_menu_item_text(int item, const std::string& text) {
+    const std::string utf8 = to_utf8(text);
+    for (const Item& i : g_items)
+        if (i.id == item) gtk_label_set_text(GTK_LABEL(i.label), utf8.c_str());
+}
+
+void set_menu_item_bitmap(int item, int picture) {
+    GdkPixbuf* pixbuf = picture ? picture_pixbuf(picture) : nullptr;
+    if (picture && !pixbuf) return;
+    for (const Item& i : g_items)
+        if (i.id == item) gtk_image_set_from_pixbuf(GTK_IMAGE(i.picture), pixbuf);
+}
+
+void destroy_popup_menu(int menu) {
+    for (std::size_t i = 0; i < g_menus.size(); ++i)
+        if (g_menus[i].id == menu) {
+            destroy_menu(g_menus[i]);
+            g_menus.erase(g_menus.begin() + static_cast<std::ptrdiff_t>(i));
+            return;
+        }
+}
+
+void get_mouse_position(int* x, int* y) {
+    int px = 0, py = 0;
+    if (GdkDisplay* display = gdk_display_get_default())
+        gdk_device_get_position(gdk_seat_get_pointer(gdk_display_get_default_seat(display)), nullptr, &px,
+                                &py);
+    if (x) *x = px;
+    if (y) *y = py;
+}
+
+void track_popup_menu(int menu, int window, int x, int y) {
+    Menu* m = find_menu(menu);
+    GdkDisplay* display = gdk_display_get_default();
+    if (!m || !window_widget(window) || !display) return;
+    GtkWidget* widget = m->menu;
+    GMainLoop* loop = g_main_loop_new(nullptr, FALSE);
+    const gulong handler = g_signal_connect(widget, "deactivate", G_CALLBACK(on_deactivate), loop);
+    g_popup_window = window;
+    GdkEvent* trigger = trigger_event(display);
+    const GdkRectangle at{x, y, 1, 1};
+    gtk_menu_popup_at_rect(GTK_MENU(widget), gdk_get_default_root_window(), &at, GDK_GRAVITY_NORTH_WEST,
+                           GDK_GRAVITY_NORTH_WEST, trigger);
+    gdk_event_free(trigger);
+    // Without its grab the menu does not open; then there is nothing to wait for.
+    if (gtk_widget_get_visible(widget)) g_main_loop_run(loop);
+    g_signal_handler_disconnect(widget, handler);
+    g_main_loop_unref(loop);
+}
+
+void register_enter_shortcut(int window, int item) {
+    if (window >= 0 && window < WINDOW_COUNT) g_shortcuts[window] = Shortcut{true, item};
+}
