@@ -95,8 +95,10 @@ class Desktop:
         return Simulator(*args, log_path=self.logs / "sim.log", exe=BUILD / "vyx_sim")
 
     def log_tail(self, lines: int = 10) -> str:
-        return "\n".join(f"--- {p.name}\n" + "\n".join(p.read_text(errors="replace").splitlines()[-lines:])
-                         for p in sorted(self.logs.glob("*.log")) if p.stat().st_size)
+        """What our processes said, but Xvfb's notes on the displays it found taken."""
+        said = {p.name: [x for x in p.read_text(errors="replace").splitlines() if "_XSERVTrans" not in x]
+                for p in sorted(self.logs.glob("*.log"))}
+        return "\n".join(f"--- {name}\n" + "\n".join(text[-lines:]) for name, text in said.items() if text)
 
     def tray_icons(self) -> list[tuple[str, int, int, int, int]]:
         """X window and screen rectangle of each icon in the tray: the named windows its sockets hold."""
@@ -169,8 +171,9 @@ class App:
         return self.at.findAllDescendants(within or self.main, lambda a: a.getRoleName() == role)
 
     def button(self, name: str) -> Any:
-        (b,) = [b for b in self.find("push button") if b.name == name]  # just one
-        return b
+        if len(found := [b for b in self.find("push button") if b.name == name]) != 1:
+            raise E2EError(f"{len(found)} push buttons named {name!r}")
+        return found[0]
 
     def press(self, name: str) -> None:
         b = self.button(name)
