@@ -4,11 +4,13 @@ App: one run of the program in a fresh working folder, read and pressed through 
 
 from __future__ import annotations
 
+import contextlib
 import ctypes
 import os
 import re
 import select
 import shutil
+import signal
 import subprocess
 import sys
 import tempfile
@@ -56,8 +58,7 @@ class Desktop:
         # A clean environment: nothing of ours (GTK_A11Y, NO_AT_BRIDGE) reaches the program.
         self.env = {"PATH": "/usr/bin:/bin", "HOME": str(home), "XDG_RUNTIME_DIR": str(runtime), "LANG": "C.UTF-8"}
 
-    def spawn(self, args: list[str], log: str, **kw: Any) -> subprocess.Popen:
-        """A process of ours in a process group of its own."""
+    def spawn(self, args: list[str], log: str, **kw: Any) -> subprocess.Popen:  # in a process group of its own
         with open(self.logs / log, "ab") as out:
             proc = subprocess.Popen(args, env=self.env, stdin=subprocess.DEVNULL, stdout=kw.pop("stdout", out),
                                     stderr=out, start_new_session=True, **kw)
@@ -79,16 +80,12 @@ class Desktop:
         self.tray = seen(lambda: run("xdotool", "search", "--name", "^panel$"), bool, "the tray's panel").split()[0]
 
     def stop(self) -> None:
-        for proc in reversed(self.procs):
-            for sig in (15, 9):  # to the group: a bus takes what it started along
-                try:
-                    os.killpg(proc.pid, sig)
-                    proc.wait(5)
-                    break
-                except ProcessLookupError:
-                    break
-                except subprocess.TimeoutExpired:
-                    pass
+        for proc in reversed(self.procs):  # each to its group: a bus takes what it started along
+            with contextlib.suppress(ProcessLookupError, subprocess.TimeoutExpired):
+                os.killpg(proc.pid, signal.SIGTERM)
+                proc.wait(5)
+            with contextlib.suppress(ProcessLookupError):
+                os.killpg(proc.pid, signal.SIGKILL)
         print(f"native: kept {self.tmp}") if self.keep else shutil.rmtree(self.tmp, ignore_errors=True)
 
     def simulator(self, *args: str) -> Simulator:
