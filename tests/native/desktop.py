@@ -182,7 +182,7 @@ class App:
         return acc.queryText().getText(0, -1)
 
     def x_windows(self, name: str = "") -> list[int]:
-        found = run("xdotool", "search", "--onlyvisible", "--pid", str(self.proc.pid), "--name", name)
+        found = run("xdotool", "search", "--all", "--onlyvisible", "--pid", str(self.proc.pid), "--name", name)
         return [int(w) for w in found.split()]
 
     def main_x(self) -> int:
