@@ -315,12 +315,12 @@ class Simulator:
     """vyx_sim on a free loopback port (or the one given with --port), for one test;
     `with Simulator(...) as sim:`."""
 
-    def __init__(self, *args: str, log_path: Optional[Path] = None):
-        self.args, self.log_path, self.proc, self.port = args, log_path, None, 0
+    def __init__(self, *args: str, log_path: Optional[Path] = None, exe: Path = SIMULATOR):
+        self.args, self.log_path, self.exe, self.proc, self.port = args, log_path, exe, None, 0
 
     def __enter__(self) -> "Simulator":
         with open(self.log_path or os.devnull, "ab") as log:
-            self.proc = subprocess.Popen([str(SIMULATOR), "--port", "0", "--exit-after", "600", *self.args],
+            self.proc = subprocess.Popen([str(self.exe), "--port", "0", "--exit-after", "600", *self.args],
                                          stdout=subprocess.PIPE, stderr=log)
         ready = select.select([self.proc.stdout], [], [], 10)[0]
         line = self.proc.stdout.readline().decode() if ready else ""

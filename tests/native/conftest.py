@@ -1,0 +1,64 @@
+"""Fixtures of the native program's smoke set: one private desktop for the run (desktop.py)
+and `app`, which starts the program. Needs build/gtk (cmake --workflow --preset gtk)."""
+
+from __future__ import annotations
+
+import os
+import pwd
+import sys
+from pathlib import Path
+
+import pytest
+
+from desktop import BUILD, DEFAULT_SETTINGS, App, Desktop, E2EError, stop_process
+
+
+def pytest_addoption(parser: pytest.Parser) -> None:
+    g = parser.getgroup("vyx")
+    g.addoption("--exe", type=Path, default=BUILD / "vyx_client", help="the program to test")
+    g.addoption("--keep", action="store_true", help="keep the temporary folder with working folders and logs")
+    g.addoption("--user", default="nobody", help="who runs the whole set when started as root")
+
+
+def pytest_configure(config: pytest.Config) -> None:
+    config.addinivalue_line("filterwarnings", "ignore::DeprecationWarning:pyatspi")
+    # The program is meant for ordinary users: started as root, the run starts over as one,
+    # its desktop, program and readers of the accessibility bus alike.
+    if os.geteuid() == 0:
+        user = pwd.getpwnam(config.option.user)
+        os.execvp("setpriv", ["setpriv", f"--reuid={user.pw_uid}", f"--regid={user.pw_gid}",
+                              "--init-groups", "--", "env", "HOME=/tmp", "PYTHONDONTWRITEBYTECODE=1",
+                              sys.executable, *sys.orig_argv[1:]])
+
+
+@pytest.fixture(scope="session")
+def desktop(request: pytest.FixtureRequest):
+    o = request.config.option
+    d = Desktop(o.keep)
+    try:
+        if not o.exe.is_file():
+            raise E2EError(f"missing: {o.exe} (cmake --workflow --preset gtk makes it)")
+        d.start()
+    except (E2EError, OSError, KeyError) as e:
+        d.stop()
+        pytest.exit(f"cannot start: {e}\n{d.log_tail()}", returncode=1)
+    yield d
+    d.stop()
+
+
+@pytest.hookimpl(hookwrapper=True)
+def pytest_runtest_makereport(item: pytest.Item, call: pytest.CallInfo):
+    report = (yield).get_result()
+    if report.failed and (d := item.funcargs.get("desktop")):
+        report.sections.append(("what the desktop's processes said", d.log_tail()))
+
+
+@pytest.fixture
+def app(desktop: Desktop, request: pytest.FixtureRequest):
+    """app(**settings) starts the program with DEFAULT_SETTINGS updated by settings; what
+    is still running at the end is ended."""
+    runs: list[App] = []
+    yield lambda **settings: runs.append(App(desktop, {**DEFAULT_SETTINGS, **settings}, request.config.option.exe)) \
+        or runs[-1]
+    for run in runs:
+        stop_process(run.proc)
