@@ -5,12 +5,17 @@ from __future__ import annotations
 
 import os
 import pwd
+import shutil
 import sys
+import tempfile
 from pathlib import Path
 
 import pytest
 
-from desktop import BUILD, DEFAULT_SETTINGS, App, Desktop, E2EError, stop_process
+from desktop import BUILD, DEFAULT_SETTINGS, REPO, App, Desktop, E2EError, stop_process
+
+# What a run reads of the checkout.
+STAGED = ("tests/native", "tests/e2e/harness.py", "app/ids.h", "build/gtk/vyx_client", "build/gtk/vyx_sim")
 
 
 def pytest_addoption(parser: pytest.Parser) -> None:
@@ -23,12 +28,29 @@ def pytest_addoption(parser: pytest.Parser) -> None:
 def pytest_configure(config: pytest.Config) -> None:
     config.addinivalue_line("filterwarnings", "ignore::DeprecationWarning:pyatspi")
     # The program is meant for ordinary users: started as root, the run starts over as one,
-    # its desktop, program and readers of the accessibility bus alike.
+    # its desktop, program and readers of the accessibility bus alike, from a copy of what it
+    # needs that this user can read wherever the checkout lies (root's home, say).
     if os.geteuid() == 0:
         user = pwd.getpwnam(config.option.user)
+        stage = Path(tempfile.mkdtemp(prefix="vyx-native-"))
+        for part in STAGED:
+            if (REPO / part).is_dir():
+                shutil.copytree(REPO / part, stage / part, ignore=shutil.ignore_patterns("__pycache__"))
+            elif (REPO / part).is_file():
+                (stage / part).parent.mkdir(parents=True, exist_ok=True)
+                shutil.copy2(REPO / part, stage / part)
+        for path in [stage, *stage.rglob("*")]:
+            os.chown(path, user.pw_uid, user.pw_gid)
+        os.chdir(stage)
+        args = [a.replace(str(REPO), str(stage)) for a in sys.orig_argv[1:]]
         os.execvp("setpriv", ["setpriv", f"--reuid={user.pw_uid}", f"--regid={user.pw_gid}",
                               "--init-groups", "--", "env", "HOME=/tmp", "PYTHONDONTWRITEBYTECODE=1",
-                              sys.executable, *sys.orig_argv[1:]])
+                              f"VYX_STAGED={stage}", sys.executable, *args])
+
+
+def pytest_unconfigure(config: pytest.Config) -> None:
+    if staged := os.environ.get("VYX_STAGED"):
+        shutil.rmtree(staged, ignore_errors=True)
 
 
 @pytest.fixture(scope="session")
