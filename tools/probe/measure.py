@@ -34,7 +34,6 @@ from typing import Callable, Optional
 
 REPO = Path(__file__).resolve().parents[2]
 sys.path.insert(0, str(REPO / "tests" / "e2e"))
-import harness  # noqa: E402
 from harness import (DEFAULT_SETTINGS, SETTINGS_NAME, WINDOW_TITLE, Session, Simulator,  # noqa: E402
                      memory_kib as memory, start_xvfb, stop_process, wait_for, wine_pid, write_settings)
 
@@ -265,6 +264,7 @@ def push(session: Session, mib: int = 16) -> None:
 
 GTK_BUILD = REPO / "build" / "gtk"
 GTK_PROBE = GTK_BUILD / "gtk_probe"
+GTK_SIM = GTK_BUILD / "vyx_sim"
 TRAYER = ["trayer", "--edge", "bottom", "--align", "right", "--widthtype", "request", "--height", "32"]
 
 
@@ -343,8 +343,7 @@ def cpu_and_wakeups(pid: int) -> tuple[int, int]:
 
 def native_exe() -> Path:
     exe = Path(os.environ.get("VYX_NATIVE_EXE", GTK_BUILD / "vyx_client"))
-    harness.SIMULATOR = GTK_BUILD / "vyx_sim"  # the gtk preset's own, for Simulator
-    for path in (exe, GTK_PROBE, harness.SIMULATOR):
+    for path in (exe, GTK_PROBE, GTK_SIM):
         if not path.is_file():
             raise SystemExit(f"missing: {path} (cmake --preset gtk && cmake --build build/gtk -j2)")
     return exe
@@ -375,7 +374,7 @@ def native_startup(runs: int = 10) -> None:
             for k, command in commands.items():
                 times[k].append(watcher.time_to_get_all(command, work, env, settled_rss(k)))
         # Resident memory once the server's report is in and shown.
-        with Simulator("--quiet") as sim:
+        with Simulator("--quiet", exe=GTK_SIM) as sim:
             write_settings(work / SETTINGS_NAME, {**DEFAULT_SETTINGS, "Port": str(sim.port), "AutoConnect": "1"})
             proc = subprocess.Popen([str(exe)], cwd=work, env=env, stdin=subprocess.DEVNULL,
                                     stdout=subprocess.DEVNULL, stderr=subprocess.DEVNULL, start_new_session=True)
@@ -403,7 +402,7 @@ def native_startup(runs: int = 10) -> None:
 def native_idle(seconds: float = 60.0) -> None:
     exe = native_exe()
     work = Path(tempfile.mkdtemp(prefix="vyx-native-idle."))
-    with NativeDisplay() as env, Simulator("--quiet") as sim:
+    with NativeDisplay() as env, Simulator("--quiet", exe=GTK_SIM) as sim:
         write_settings(work / SETTINGS_NAME,
                        {**DEFAULT_SETTINGS, "Port": str(sim.port), "AutoConnect": "1", "startVYXCiconic": "1"})
         empty_tray = tray_width(env)
