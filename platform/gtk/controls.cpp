@@ -30,14 +30,14 @@ int id_of(gpointer data) { return GPOINTER_TO_INT(data); }
 void report(gpointer data) {
     if (g_programmatic) return;
     const Control* c = find_control(id_of(data));
-    if (c) push_event(EVENT_CONTROL, c->window, c->id);
+    if (c) event_queue::push(EVENT_CONTROL, c->window, c->id);
 }
 
 void on_clicked(GtkWidget*, gpointer data) { report(data); }
 void on_changed(GtkEditable*, gpointer data) {
     // An edit reports every change of its text, the program's own too, as EN_CHANGE does.
     const Control* c = find_control(id_of(data));
-    if (c) push_event(EVENT_CONTROL, c->window, c->id);
+    if (c) event_queue::push(EVENT_CONTROL, c->window, c->id);
 }
 
 gboolean on_release(GtkWidget*, GdkEventButton* event, gpointer data) {

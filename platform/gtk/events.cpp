@@ -14,42 +14,15 @@
 namespace gtkp {
 namespace {
 
-struct Event {
-    int code;
-    int window;
-    int param;
-};
-
-// Far more than a burst of user input can fill; beyond it new events are
-// dropped rather than letting the queue grow without bound.
-constexpr int QUEUE_CAPACITY = 256;
-Event g_queue[QUEUE_CAPACITY];
-int g_head = 0;
-int g_count = 0;
-
-int g_last_window = WINDOW_NONE;
-int g_last_control = 0;
-int g_last_menu = 0;
-int g_last_type = 0;
-int g_last_timer = 0;
-
 struct Timer {
     int window, id;
     guint source;
 };
 std::vector<Timer> g_timers;
 
-bool timer_waiting(int window, int timer_id) {
-    for (int i = 0; i < g_count; ++i) {
-        const Event& e = g_queue[(g_head + i) % QUEUE_CAPACITY];
-        if (e.code == EVENT_TIMER && e.window == window && e.param == timer_id) return true;
-    }
-    return false;
-}
-
 gboolean on_timer(gpointer data) {
     const auto key = GPOINTER_TO_INT(data);
-    push_event(EVENT_TIMER, key & 1, key >> 1);
+    event_queue::push(EVENT_TIMER, key & 1, key >> 1);
     return G_SOURCE_CONTINUE;
 }
 
@@ -96,7 +69,7 @@ gboolean net_prepare(GSource* source, gint* timeout) {
 gboolean net_check(GSource*) { return posix::sockets_watched() && posix::wait_socket_activity(0); }
 
 gboolean net_dispatch(GSource*, GSourceFunc, gpointer) {
-    push_event(MESSAGE_NULL, 0, 0);
+    event_queue::push(MESSAGE_NULL, 0, 0);
     return G_SOURCE_CONTINUE;
 }
 
@@ -112,36 +85,7 @@ void attach_net_source() {
     g_source_attach(g_net_source, nullptr);
 }
 
-int deliver(const Event& e) {
-    g_last_window = e.window;
-    switch (e.code) {
-        case EVENT_CONTROL:
-            g_last_control = e.param;
-            break;
-        case EVENT_MENU:
-            g_last_menu = e.param;
-            break;
-        case EVENT_TRAY:
-            g_last_type = e.param;
-            break;
-        case EVENT_TIMER:
-            g_last_timer = e.param;
-            break;
-        default:
-            break;
-    }
-    return e.code;
-}
-
 }  // namespace
-
-void push_event(int code, int window, int param) {
-    // Timer ticks pile up while a modal loop runs; one waiting tick is enough.
-    if (code == EVENT_TIMER && timer_waiting(window, param)) return;
-    if (g_count == QUEUE_CAPACITY) return;
-    g_queue[(g_head + g_count) % QUEUE_CAPACITY] = Event{code, window, param};
-    ++g_count;
-}
 
 void stop_window_timers(int window) {
     for (const Timer& t : g_timers)
@@ -164,18 +108,9 @@ using namespace gtkp;
 
 int wait_next_event() {
     attach_net_source();
-    while (g_count == 0) g_main_context_iteration(nullptr, TRUE);
-    const Event e = g_queue[g_head];
-    g_head = (g_head + 1) % QUEUE_CAPACITY;
-    --g_count;
-    return deliver(e);
+    while (event_queue::empty()) g_main_context_iteration(nullptr, TRUE);
+    return event_queue::take();
 }
-
-int get_event_window() { return g_last_window; }
-int get_event_control() { return g_last_control; }
-int get_event_menu() { return g_last_menu; }
-int get_event_type() { return g_last_type; }
-int get_event_timer() { return g_last_timer; }
 
 void start_timer(int window, int timer_id, int period_ms) {
     if (!window_widget(window) || timer_id < 0) return;

@@ -10,6 +10,7 @@
 #include <string>
 #include <vector>
 
+#include "platform/event_queue.h"
 #include "platform/platform.h"
 
 namespace gtkp {
@@ -43,8 +44,7 @@ struct Control {
 Control* find_control(int id);
 void forget_window_controls(int window);  // the window is going, and its controls with it
 
-// events.cpp: the queue every signal handler feeds.
-void push_event(int code, int window, int param);
+// events.cpp: timers and the network's source; signal handlers feed event_queue.
 void stop_window_timers(int window);
 void release_timers();
 

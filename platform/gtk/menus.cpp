@@ -43,7 +43,7 @@ Menu* find_menu(int menu) {
 }
 
 void on_activate(GtkMenuItem*, gpointer item) {
-    push_event(EVENT_MENU, g_popup_window, GPOINTER_TO_INT(item));
+    event_queue::push(EVENT_MENU, g_popup_window, GPOINTER_TO_INT(item));
 }
 
 void on_deactivate(GtkMenuShell*, gpointer loop) { g_main_loop_quit(static_cast<GMainLoop*>(loop)); }

@@ -48,9 +48,9 @@ gboolean on_button(GtkStatusIcon*, GdkEventButton* event, gpointer data) {
     const bool left = event->button == GDK_BUTTON_PRIMARY;
     if (!left && event->button != GDK_BUTTON_SECONDARY) return FALSE;
     if (event->type == GDK_BUTTON_RELEASE)
-        push_event(EVENT_TRAY, window, left ? TRAY_LEFT_CLICK : TRAY_RIGHT_CLICK);
+        event_queue::push(EVENT_TRAY, window, left ? TRAY_LEFT_CLICK : TRAY_RIGHT_CLICK);
     else if (event->type == GDK_2BUTTON_PRESS)
-        push_event(EVENT_TRAY, window, left ? TRAY_LEFT_DOUBLE : TRAY_RIGHT_DOUBLE);
+        event_queue::push(EVENT_TRAY, window, left ? TRAY_LEFT_DOUBLE : TRAY_RIGHT_DOUBLE);
     return TRUE;
 }
 

@@ -29,7 +29,7 @@ bool valid_window(int window) { return window >= 0 && window < WINDOW_COUNT; }
 
 gboolean on_delete(GtkWidget* widget, GdkEvent*, gpointer) {
     // Closing is the program's decision; the window stays.
-    push_event(EVENT_CLOSE_WINDOW, window_number(widget), 0);
+    event_queue::push(EVENT_CLOSE_WINDOW, window_number(widget), 0);
     return TRUE;
 }
 
@@ -37,7 +37,7 @@ gboolean on_state(GtkWidget* widget, GdkEventWindowState* event, gpointer) {
     const int window = window_number(widget);
     if (window == WINDOW_NONE || !(event->changed_mask & GDK_WINDOW_STATE_ICONIFIED)) return FALSE;
     g_windows[window].iconified = (event->new_window_state & GDK_WINDOW_STATE_ICONIFIED) != 0;
-    push_event(MESSAGE_SIZE, window, 0);
+    event_queue::push(MESSAGE_SIZE, window, 0);
     return FALSE;
 }
 
@@ -47,7 +47,7 @@ gboolean on_key(GtkWidget* widget, GdkEventKey* event, gpointer) {
     const int window = window_number(widget);
     int item = 0;
     if (!enter || modifiers || !enter_shortcut(window, &item)) return FALSE;
-    push_event(EVENT_MENU, window, item);
+    event_queue::push(EVENT_MENU, window, item);
     return TRUE;
 }
 

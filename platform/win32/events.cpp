@@ -13,61 +13,6 @@
 namespace win32 {
 namespace {
 
-struct Event {
-    int code;
-    int window;
-    int param;
-};
-
-// Far more than a burst of user input can fill; beyond it new events are
-// dropped rather than letting the queue grow without bound.
-constexpr int QUEUE_CAPACITY = 256;
-Event g_queue[QUEUE_CAPACITY];
-int g_head = 0;
-int g_count = 0;
-
-int g_last_window = WINDOW_NONE;
-int g_last_control = 0;
-int g_last_menu = 0;
-int g_last_type = 0;
-int g_last_timer = 0;
-
-bool timer_waiting(int window, int timer_id) {
-    for (int i = 0; i < g_count; ++i) {
-        const Event& e = g_queue[(g_head + i) % QUEUE_CAPACITY];
-        if (e.code == EVENT_TIMER && e.window == window && e.param == timer_id) return true;
-    }
-    return false;
-}
-
-Event pop_event() {
-    Event e = g_queue[g_head];
-    g_head = (g_head + 1) % QUEUE_CAPACITY;
-    --g_count;
-    return e;
-}
-
-int deliver(const Event& e) {
-    g_last_window = e.window;
-    switch (e.code) {
-        case EVENT_CONTROL:
-            g_last_control = e.param;
-            break;
-        case EVENT_MENU:
-            g_last_menu = e.param;
-            break;
-        case EVENT_TRAY:
-            g_last_type = e.param;
-            break;
-        case EVENT_TIMER:
-            g_last_timer = e.param;
-            break;
-        default:
-            break;
-    }
-    return e.code;
-}
-
 // A message we did not translate is reported by its number, so it must
 // never carry the number of one of our own events.
 bool looks_like_event(UINT msg) {
@@ -86,7 +31,7 @@ void translate_command(int window, WPARAM wparam, LPARAM lparam) {
     const int id = LOWORD(wparam);
     const int code = HIWORD(wparam);
     if (lparam == 0) {
-        if (code == 0 || code == 1) push_event(EVENT_MENU, window, id);
+        if (code == 0 || code == 1) event_queue::push(EVENT_MENU, window, id);
         return;
     }
     const Control* c = find_control(reinterpret_cast<HWND>(lparam));
@@ -108,7 +53,7 @@ void translate_command(int window, WPARAM wparam, LPARAM lparam) {
         default:
             break;
     }
-    if (wanted) push_event(EVENT_CONTROL, c->window, c->id);
+    if (wanted) event_queue::push(EVENT_CONTROL, c->window, c->id);
 }
 
 int tray_click_type(LPARAM lparam) {
@@ -132,14 +77,6 @@ HWND g_saved_focus[WINDOW_COUNT] = {};
 
 }  // namespace
 
-void push_event(int code, int window, int param) {
-    // Timer ticks pile up while a modal loop runs; one waiting tick is enough.
-    if (code == EVENT_TIMER && timer_waiting(window, param)) return;
-    if (g_count == QUEUE_CAPACITY) return;
-    g_queue[(g_head + g_count) % QUEUE_CAPACITY] = Event{code, window, param};
-    ++g_count;
-}
-
 LRESULT CALLBACK window_proc(HWND hwnd, UINT msg, WPARAM wparam, LPARAM lparam) {
     const int window = window_number(hwnd);
     if (window == WINDOW_NONE || window_handle(window) != hwnd)
@@ -148,11 +85,11 @@ LRESULT CALLBACK window_proc(HWND hwnd, UINT msg, WPARAM wparam, LPARAM lparam) 
     switch (msg) {
         case WM_TIMER:
             retry_tray_icons();
-            push_event(EVENT_TIMER, window, static_cast<int>(wparam));
+            event_queue::push(EVENT_TIMER, window, static_cast<int>(wparam));
             break;
         case WM_CLOSE:
             // Closing is the program's decision; the window stays.
-            push_event(EVENT_CLOSE_WINDOW, window, 0);
+            event_queue::push(EVENT_CLOSE_WINDOW, window, 0);
             return 0;
         case WM_COMMAND:
             translate_command(window, wparam, lparam);
@@ -163,7 +100,7 @@ LRESULT CALLBACK window_proc(HWND hwnd, UINT msg, WPARAM wparam, LPARAM lparam) 
             return 0;
         case TRAY_REPOSTED: {
             const int type = tray_click_type(lparam);
-            if (type >= 0) push_event(EVENT_TRAY, window, type);
+            if (type >= 0) event_queue::push(EVENT_TRAY, window, type);
             break;
         }
         case WM_CTLCOLORSTATIC:
@@ -204,7 +141,7 @@ LRESULT CALLBACK window_proc(HWND hwnd, UINT msg, WPARAM wparam, LPARAM lparam) 
 using namespace win32;
 
 int wait_next_event() {
-    while (g_count == 0) {
+    while (event_queue::empty()) {
         settle_panels();
         settle_tooltips();
         MSG msg;
@@ -215,7 +152,7 @@ int wait_next_event() {
         }
         const int window = window_number(msg.hwnd);
         if (got == 0) {  // WM_QUIT: nobody posts it, but report it as itself
-            g_last_window = WINDOW_NONE;
+            event_queue::note_plain(WINDOW_NONE);
             return WM_QUIT;
         }
 
@@ -224,7 +161,7 @@ int wait_next_event() {
         int item = 0;
         if (msg.message == WM_KEYDOWN && msg.wParam == VK_RETURN && window != WINDOW_NONE &&
             !modifier_down() && GetActiveWindow() == window_handle(window) && enter_shortcut(window, &item)) {
-            push_event(EVENT_MENU, window, item);
+            event_queue::push(EVENT_MENU, window, item);
             continue;
         }
 
@@ -240,20 +177,14 @@ int wait_next_event() {
             DispatchMessageA(&msg);
         }
 
-        if (g_count == 0) {
+        if (event_queue::empty()) {
             if (looks_like_event(msg.message)) continue;  // e.g. a control's own timer
-            g_last_window = window;
+            event_queue::note_plain(window);
             return static_cast<int>(msg.message);
         }
     }
-    return deliver(pop_event());
+    return event_queue::take();
 }
-
-int get_event_window() { return g_last_window; }
-int get_event_control() { return g_last_control; }
-int get_event_menu() { return g_last_menu; }
-int get_event_type() { return g_last_type; }
-int get_event_timer() { return g_last_timer; }
 
 void start_timer(int window, int timer_id, int period_ms) {
     if (HWND hwnd = window_handle(window))

@@ -12,6 +12,7 @@
 
 #include <vector>
 
+#include "platform/event_queue.h"
 #include "platform/platform.h"
 
 namespace win32 {
@@ -52,8 +53,6 @@ Control* find_control(int id);
 Control* find_control(HWND hwnd);
 std::vector<Control>& controls();
 
-// Event queue, filled by the window procedure.
-void push_event(int code, int window, int param);
 LRESULT CALLBACK window_proc(HWND hwnd, UINT msg, WPARAM wparam, LPARAM lparam);
 
 // panels.cpp

@@ -1,0 +1,79 @@
+#include "platform/event_queue.h"
+
+#include "platform/platform.h"
+
+namespace {
+
+struct Event {
+    int code;
+    int window;
+    int param;
+};
+
+// Far more than a burst of user input can fill; beyond it new events are
+// dropped rather than letting the queue grow without bound.
+constexpr int QUEUE_CAPACITY = 256;
+Event g_queue[QUEUE_CAPACITY];
+int g_head = 0;
+int g_count = 0;
+
+int g_last_window = WINDOW_NONE;
+int g_last_control = 0;
+int g_last_menu = 0;
+int g_last_type = 0;
+int g_last_timer = 0;
+
+bool timer_waiting(int window, int timer_id) {
+    for (int i = 0; i < g_count; ++i) {
+        const Event& e = g_queue[(g_head + i) % QUEUE_CAPACITY];
+        if (e.code == EVENT_TIMER && e.window == window && e.param == timer_id) return true;
+    }
+    return false;
+}
+
+}  // namespace
+
+namespace event_queue {
+
+void push(int code, int window, int param) {
+    if (code == EVENT_TIMER && timer_waiting(window, param)) return;
+    if (g_count == QUEUE_CAPACITY) return;
+    g_queue[(g_head + g_count) % QUEUE_CAPACITY] = Event{code, window, param};
+    ++g_count;
+}
+
+bool empty() { return g_count == 0; }
+
+int take() {
+    const Event e = g_queue[g_head];
+    g_head = (g_head + 1) % QUEUE_CAPACITY;
+    --g_count;
+    g_last_window = e.window;
+    switch (e.code) {
+        case EVENT_CONTROL:
+            g_last_control = e.param;
+            break;
+        case EVENT_MENU:
+            g_last_menu = e.param;
+            break;
+        case EVENT_TRAY:
+            g_last_type = e.param;
+            break;
+        case EVENT_TIMER:
+            g_last_timer = e.param;
+            break;
+        default:
+            break;
+    }
+    return e.code;
+}
+
+void note_plain(int window) { g_last_window = window; }
+
+}  // namespace event_queue
+
+int get_event_window() { return g_last_window; }
+int get_event_control() { return g_last_control; }
+int get_event_menu() { return g_last_menu; }
+int get_event_type() { return g_last_type; }
+int get_event_timer() { return g_last_timer; }

@@ -1,0 +1,18 @@
+// The queue of the program's own events that both real platforms fill from
+// their window system's callbacks and drain one per wait_next_event, and
+// what the get_event_* functions report of the event last handed out.
+// The hard part is that callbacks also run inside modal loops (message
+// boxes, menus, window moves) while the program is not waiting: the queue
+// is bounded, and timer ticks that pile up meanwhile are merged into one.
+#pragma once
+
+namespace event_queue {
+
+void push(int code, int window, int param);
+bool empty();
+// Hands out the oldest event: remembered for get_event_*, its code returned.
+int take();
+// A plain window-system message handed out instead of a queued event.
+void note_plain(int window);
+
+}  // namespace event_queue
