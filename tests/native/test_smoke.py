@@ -80,3 +80,17 @@ def test_closing_writes_the_settings_file_and_exits_with_0(app) -> None:
     assert a.settings_path.read_bytes().decode("cp1252") == (
         "[CLIENT]\r\nIP_or_Hostname = localhost\r\nPort = 7790\r\nAutoConnect = 0\r\nstartVYXCiconic = 0\r\n"
         "SysTrayIconPrefix = Dachboden\r\nTryConnect = 1\r\nTryConnectInterval = 30\r\n"), "the settings file"
+
+
+def test_typing_keeps_to_each_fields_rules(app) -> None:
+    a = app()
+    run("xdotool", "windowfocus", "--sync", str(a.main_x()))
+    for field, typed, kept in (("31", "80a8-0123", "80801"),  # port: digits only, five of them
+                               ("52", "Dachboden-" * 3, ("Dachboden-" * 3)[:25]),  # prefix: 25 characters
+                               ("28", "192.168.1.1", "192.168.1.1")):
+        entry = a.at.findDescendant(a.main, lambda x: x.accessibleId == field)
+        entry.queryComponent().grabFocus()
+        seen(lambda: entry.getState().contains(a.at.STATE_FOCUSED), bool, f"field {field} focused")
+        run("xdotool", "key", "ctrl+a", "BackSpace")
+        run("xdotool", "type", "--delay", "5", typed)
+        seen(lambda: a.text(entry), lambda v: v == kept, f"field {field} after typing {typed!r}")
