@@ -41,14 +41,13 @@ void add_provider(GtkCssProvider* provider, guint priority) {
         gtk_style_context_add_provider_for_screen(screen, GTK_STYLE_PROVIDER(provider), priority);
 }
 
-// Where the Windows face is missing, the nearest that Debian's desktop has:
-// Liberation Sans has Arial's widths (so the layout's texts fit as they do
-// there), DejaVu Sans was drawn after Verdana, and Terminal is fixed-pitch.
+// Where the Windows face is missing, the nearest that Debian's desktop has,
+// chosen so the layout's texts fit their rectangles as they do there:
+// Liberation Sans has Arial's widths, and at Terminal's small sizes its
+// letters are as wide as that raster font's cells (the home-page address
+// and the version measure the same); DejaVu Sans was drawn after Verdana.
 const char* stand_in(const std::string& face) {
-    if (face == "Terminal" || face.find("Courier") != std::string::npos)
-        return "\"Liberation Mono\", monospace";
-    if (face == "Verdana") return "\"DejaVu Sans\", sans-serif";
-    return "\"Liberation Sans\", sans-serif";
+    return face == "Verdana" ? "\"DejaVu Sans\", sans-serif" : "\"Liberation Sans\", sans-serif";
 }
 
 // The fonts' rules, written again whenever a font is made; the layout makes
