@@ -35,6 +35,10 @@ struct Font {
 
 std::vector<Font> g_fonts;  // handle = index + 1
 GtkCssProvider* g_font_css = nullptr;
+// One rule per font made; given to the provider once, when a control first
+// needs them, rather than again for each of the fonts made at start-up.
+std::string g_font_rules;
+bool g_rules_loaded = false;
 
 void add_provider(GtkCssProvider* provider, guint priority) {
     if (GdkScreen* screen = gdk_screen_get_default())
@@ -48,24 +52,6 @@ void add_provider(GtkCssProvider* provider, guint priority) {
 // and the version measure the same); DejaVu Sans was drawn after Verdana.
 const char* stand_in(const std::string& face) {
     return face == "Verdana" ? "\"DejaVu Sans\", sans-serif" : "\"Liberation Sans\", sans-serif";
-}
-
-// The fonts' rules, written again whenever a font is made; the layout makes
-// its seven once, at start-up.
-void load_font_rules() {
-    if (!g_font_css) return;
-    std::string css;
-    for (std::size_t i = 0; i < g_fonts.size(); ++i) {
-        const Font& f = g_fonts[i];
-        if (!f.live) continue;
-        char rule[256];
-        std::snprintf(
-            rule, sizeof rule,
-            ".vyx-f%zu, .vyx-f%zu * { font-family: \"%s\", %s; font-size: %dpx; font-weight: %d; }\n", i + 1,
-            i + 1, f.face.c_str(), stand_in(f.face), f.pixels, f.weight);
-        css += rule;
-    }
-    gtk_css_provider_load_from_data(g_font_css, css.c_str(), -1, nullptr);
 }
 
 // A face as the layout names it, with anything that would end the CSS string taken out.
@@ -89,18 +75,22 @@ void install_styles() {
         g_font_css = gtk_css_provider_new();
         add_provider(g_font_css, GTK_STYLE_PROVIDER_PRIORITY_APPLICATION + 1);
     }
-    load_font_rules();
 }
 
 void apply_font(GtkWidget* widget, int font) {
     if (font <= 0 || font > static_cast<int>(g_fonts.size()) || !g_fonts[font - 1].live) return;
+    if (!g_rules_loaded && g_font_css) {
+        gtk_css_provider_load_from_data(g_font_css, g_font_rules.c_str(), -1, nullptr);
+        g_rules_loaded = true;
+    }
     const std::string name = "vyx-f" + std::to_string(font);
     gtk_style_context_add_class(gtk_widget_get_style_context(widget), name.c_str());
 }
 
 void release_fonts() {
     g_fonts.clear();
-    load_font_rules();
+    g_font_rules.clear();
+    g_rules_loaded = false;
 }
 
 }  // namespace gtkp
@@ -115,7 +105,13 @@ int create_font(const char* face, int height, int weight) {
     int css_weight = weight <= 0 ? 400 : (weight + 50) / 100 * 100;
     css_weight = css_weight < 100 ? 100 : css_weight > 900 ? 900 : css_weight;
     g_fonts.push_back(Font{css_face(face), pixels, css_weight, true});
-    load_font_rules();
+    const Font& f = g_fonts.back();
+    char rule[256];
+    std::snprintf(rule, sizeof rule,
+                  ".vyx-f%zu, .vyx-f%zu * { font-family: \"%s\", %s; font-size: %dpx; font-weight: %d; }\n",
+                  g_fonts.size(), g_fonts.size(), f.face.c_str(), stand_in(f.face), f.pixels, f.weight);
+    g_font_rules += rule;
+    g_rules_loaded = false;
     return static_cast<int>(g_fonts.size());
 }
 
