@@ -4,8 +4,6 @@
 // reads numbers: no range check, so 300 is 44 and -1 is 255, and a part
 // that is no number is 0. A text of four labels that are names therefore
 // becomes 0.0.0.0, which does not answer, and no connection is tried.
-// Where the system will not send an echo at all nothing is known, and the
-// connection is tried.
 #include "link/reachability.h"
 
 #include <string_view>
