@@ -1,5 +1,5 @@
-// What the GTK files share: the two top-level windows, the control records,
-// the event queue and the text conversion at the boundary.
+// What the GTK files share: the top-level windows, the control records, the
+// event queue, the tray's parts and the text conversion at the boundary.
 // The core speaks 8-bit text and numbers; GTK speaks UTF-8 and widgets. Every
 // string that enters a widget goes through to_utf8, every widget lives in a
 // Control record found by id, and every signal becomes one queued event.
@@ -60,8 +60,43 @@ void release_fonts();
 GdkPixbuf* picture_pixbuf(int picture);  // nullptr for unknown handles; not a new reference
 void release_pictures();
 
-// menus.cpp
+// menus.cpp; each menu is also kept as entries, which the tray's D-Bus menu reads.
+struct MenuEntry {
+    int id;             // 0 for a separator
+    std::string label;  // UTF-8
+    bool enabled;
+    int picture;  // 0 for none
+};
 bool enter_shortcut(int window, int* item);
 void release_menus();
+const std::vector<MenuEntry>* popup_menu_entries();  // the tray's menu (the first made); nullptr before
+void set_menu_anchor(int x, int y);                  // the next menu opens there rather than at the pointer
+void clear_menu_anchor();
+
+// dbus_menu.cpp: that menu over D-Bus, while the tray's item is on the bus.
+constexpr char DBUS_MENU_PATH[] = "/MenuBar";
+void dbus_menu_export(GDBusConnection* connection, int window);  // chosen items reported for window
+void dbus_menu_unexport();
+void dbus_menu_release();
+void dbus_menu_item_changed(int item);  // its text, state or picture changed
+void dbus_menu_layout_changed();        // items came or went
+
+// sni.cpp: the tray icon as a StatusNotifierItem. changed() runs when the
+// desktop's watcher comes or goes, or refuses the item.
+void sni_start(void (*changed)());
+void sni_stop();
+bool sni_watcher_present();
+void sni_show(int window);  // on the bus, registered with the watcher whenever there is one
+void sni_hide();
+void sni_set_icon(GdkPixbuf* pixbuf);
+void sni_set_tooltip(const std::string& utf8);
+
+// tray.cpp
+void start_tray();
+bool tray_present();  // some tray shows icons now
+void release_tray();
+
+// windows.cpp: a tray came (windows hidden into it may go) or went (they come back, minimised).
+void windows_tray_changed(bool present);
 
 }  // namespace gtkp

@@ -6,6 +6,10 @@
 // it one made for the purpose, on the pointer, at the current time. And a
 // popup chooses asynchronously: the pick is queued while the nested loop
 // runs and arrives once track_popup_menu has returned, like any other event.
+// Each menu is also kept as a list of entries, which the tray's D-Bus menu
+// reads; changes to it are announced there.
+
+#include <utility>
 
 #include "platform/gtk/internal.h"
 
@@ -25,6 +29,33 @@ struct Item {
     GtkWidget* picture;
     GtkWidget* label;
 };
+
+// What each menu holds, in order, as the D-Bus menu reads it; the first menu is the tray's.
+struct Entries {
+    int menu;
+    std::vector<MenuEntry> entries;
+};
+std::vector<Entries> g_entries;
+
+// Where the next menu opens, when a tray host said so rather than the pointer.
+bool g_anchor_set = false;
+int g_anchor_x = 0, g_anchor_y = 0;
+
+std::vector<MenuEntry>* entries_of(int menu) {
+    for (Entries& e : g_entries)
+        if (e.menu == menu) return &e.entries;
+    return nullptr;
+}
+
+// Applies a change to every entry with the item's id, and tells the D-Bus menu once.
+template <class Change>
+void change_entries(int item, Change change) {
+    bool changed = false;
+    for (Entries& list : g_entries)
+        for (MenuEntry& e : list.entries)
+            if (e.id == item) changed = change(e) || changed;
+    if (changed) dbus_menu_item_changed(item);
+}
 
 std::vector<Menu> g_menus;
 std::vector<Item> g_items;
@@ -77,7 +108,20 @@ bool enter_shortcut(int window, int* item) {
 void release_menus() {
     for (const Menu& m : g_menus) destroy_menu(m);
     g_menus.clear();
+    g_entries.clear();
 }
+
+const std::vector<MenuEntry>* popup_menu_entries() {
+    return g_entries.empty() ? nullptr : &g_entries.front().entries;
+}
+
+void set_menu_anchor(int x, int y) {
+    g_anchor_set = true;
+    g_anchor_x = x;
+    g_anchor_y = y;
+}
+
+void clear_menu_anchor() { g_anchor_set = false; }
 
 }  // namespace gtkp
 
@@ -88,6 +132,7 @@ int create_popup_menu(int menu) {
     GtkWidget* widget = gtk_menu_new();
     g_object_ref_sink(widget);
     g_menus.push_back(Menu{menu, widget, gtk_size_group_new(GTK_SIZE_GROUP_HORIZONTAL)});
+    g_entries.push_back(Entries{menu, {}});
     return 1;
 }
 
@@ -106,6 +151,8 @@ void append_menu_item(int menu, int item, const std::string& text) {
     gtk_widget_show_all(widget);
     gtk_menu_shell_append(GTK_MENU_SHELL(m->menu), widget);
     g_items.push_back(Item{menu, item, widget, picture, label});
+    entries_of(menu)->push_back(MenuEntry{item, to_utf8(text), true, 0});
+    if (entries_of(menu) == popup_menu_entries()) dbus_menu_layout_changed();
 }
 
 void append_menu_separator(int menu) {
@@ -114,17 +161,22 @@ void append_menu_separator(int menu) {
     GtkWidget* separator = gtk_separator_menu_item_new();
     gtk_widget_show(separator);
     gtk_menu_shell_append(GTK_MENU_SHELL(m->menu), separator);
+    entries_of(menu)->push_back(MenuEntry{0, {}, true, 0});
+    if (entries_of(menu) == popup_menu_entries()) dbus_menu_layout_changed();
 }
 
 void enable_menu_item(int item, int enabled) {
     for (const Item& i : g_items)
         if (i.id == item) gtk_widget_set_sensitive(i.widget, enabled != 0);
+    change_entries(item,
+                   [&](MenuEntry& e) { return std::exchange(e.enabled, enabled != 0) != (enabled != 0); });
 }
 
 void set_menu_item_text(int item, const std::string& text) {
     const std::string utf8 = to_utf8(text);
     for (const Item& i : g_items)
         if (i.id == item) gtk_label_set_text(GTK_LABEL(i.label), utf8.c_str());
+    change_entries(item, [&](MenuEntry& e) { return std::exchange(e.label, utf8) != utf8; });
 }
 
 void set_menu_item_bitmap(int item, int picture) {
@@ -132,6 +184,7 @@ void set_menu_item_bitmap(int item, int picture) {
     if (picture && !pixbuf) return;
     for (const Item& i : g_items)
         if (i.id == item) gtk_image_set_from_pixbuf(GTK_IMAGE(i.picture), pixbuf);
+    change_entries(item, [&](MenuEntry& e) { return std::exchange(e.picture, picture) != picture; });
 }
 
 void destroy_popup_menu(int menu) {
@@ -139,12 +192,21 @@ void destroy_popup_menu(int menu) {
         if (g_menus[i].id == menu) {
             destroy_menu(g_menus[i]);
             g_menus.erase(g_menus.begin() + static_cast<std::ptrdiff_t>(i));
+            std::erase_if(g_entries, [menu](const Entries& e) { return e.menu == menu; });
+            dbus_menu_layout_changed();
             return;
         }
 }
 
 void get_mouse_position(int* x, int* y) {
     int px = 0, py = 0;
+    if (g_anchor_set) {
+        // The tray host gave the menu's place with the click; the pointer may be elsewhere (a keyboard).
+        g_anchor_set = false;
+        if (x) *x = g_anchor_x;
+        if (y) *y = g_anchor_y;
+        return;
+    }
     if (GdkDisplay* display = gdk_display_get_default())
         gdk_device_get_position(gdk_seat_get_pointer(gdk_display_get_default_seat(display)), nullptr, &px,
                                 &py);

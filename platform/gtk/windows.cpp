@@ -1,10 +1,14 @@
-// Start-up, shut-down and the two top-level windows.
+// Start-up, shut-down and the top-level windows.
 // The hard parts: the layout places controls in client coordinates, so each
 // window's client area is a fixed container of exactly the asked size and the
 // window is never resizable; and minimising is the window manager's business,
 // reported later or not at all, while the core asks "is it minimised?" right
 // after asking for it, as Windows answers at once. So the state asked for is
 // kept at once and the manager's reports only bring it up to date.
+// A window hidden into the tray must never vanish where no tray shows an
+// icon: it is then kept minimised instead ("parked"), where the taskbar,
+// dock or overview shows it; a tray that comes later takes it, and a restore
+// from the taskbar counts as the restore a tray click asks for.
 #include <gdk/gdkx.h>
 
 #include "platform/gtk/internal.h"
@@ -20,10 +24,17 @@ struct TopWindow {
     int client_w = 0, client_h = 0;
     bool minimize_box = false;
     bool iconified = false;
+    bool in_tray = false;  // hidden by the program, to come back from the tray
+    bool parked = false;   // ... but minimised instead, for want of a tray
+    bool placed = false;   // shown once: where it stands is the user's
+    int x = 0, y = 0;      // where it stood when last hidden
 };
 
 TopWindow g_windows[WINDOW_COUNT];
 bool g_ready = false;
+
+// Painting a frame takes a few ms; a window the compositor never paints must not hold us.
+constexpr gint64 REPAINT_LIMIT_US = 250000;
 
 bool valid_window(int window) { return window >= 0 && window < WINDOW_COUNT; }
 
@@ -33,10 +44,29 @@ gboolean on_delete(GtkWidget* widget, GdkEvent*, gpointer) {
     return TRUE;
 }
 
+// The user brought a parked window back (the taskbar, a dock): as a tray click would.
+void unpark(int window) {
+    TopWindow& w = g_windows[window];
+    w.parked = false;
+    w.iconified = false;
+    event_queue::push(EVENT_TRAY, window, TRAY_LEFT_DOUBLE);
+}
+
 gboolean on_state(GtkWidget* widget, GdkEventWindowState* event, gpointer) {
     const int window = window_number(widget);
-    if (window == WINDOW_NONE || !(event->changed_mask & GDK_WINDOW_STATE_ICONIFIED)) return FALSE;
-    g_windows[window].iconified = (event->new_window_state & GDK_WINDOW_STATE_ICONIFIED) != 0;
+    if (window == WINDOW_NONE) return FALSE;
+    TopWindow& w = g_windows[window];
+    const bool iconified = (event->new_window_state & GDK_WINDOW_STATE_ICONIFIED) != 0;
+    // Wayland never tells a window it was minimised or restored; being made the active one tells the latter.
+    const bool restored = ((event->changed_mask & GDK_WINDOW_STATE_ICONIFIED) && !iconified) ||
+                          ((event->changed_mask & GDK_WINDOW_STATE_FOCUSED) &&
+                           (event->new_window_state & GDK_WINDOW_STATE_FOCUSED));
+    if (w.parked && restored) {
+        unpark(window);
+        return FALSE;
+    }
+    if (!(event->changed_mask & GDK_WINDOW_STATE_ICONIFIED)) return FALSE;
+    w.iconified = iconified;
     event_queue::push(MESSAGE_SIZE, window, 0);
     return FALSE;
 }
@@ -45,10 +75,30 @@ gboolean on_key(GtkWidget* widget, GdkEventKey* event, gpointer) {
     const bool enter = event->keyval == GDK_KEY_Return || event->keyval == GDK_KEY_KP_Enter;
     const auto modifiers = event->state & (GDK_CONTROL_MASK | GDK_SHIFT_MASK | GDK_MOD1_MASK);
     const int window = window_number(widget);
+    if (!enter || modifiers) return FALSE;
     int item = 0;
-    if (!enter || modifiers || !enter_shortcut(window, &item)) return FALSE;
-    event_queue::push(EVENT_MENU, window, item);
-    return TRUE;
+    if (enter_shortcut(window, &item)) {
+        event_queue::push(EVENT_MENU, window, item);
+        return TRUE;
+    }
+    // Enter goes to the focused control as on Windows, where a button does nothing with it
+    // (GTK would press it); a text field still takes its line break.
+    GtkWidget* focus = gtk_window_get_focus(GTK_WINDOW(widget));
+    return focus && GTK_IS_BUTTON(focus);
+}
+
+// Minimised where the window manager shows it, since no tray would show an icon.
+void park(TopWindow& w) {
+    w.parked = true;
+    w.iconified = true;
+    gtk_window_iconify(GTK_WINDOW(w.widget));
+    gtk_widget_show(w.widget);
+}
+
+void remember_place(TopWindow& w) {
+    if (!gtk_widget_get_visible(w.widget) || w.iconified) return;
+    gtk_window_get_position(GTK_WINDOW(w.widget), &w.x, &w.y);
+    w.placed = true;
 }
 
 void on_realize(GtkWidget* widget, gpointer) {
@@ -91,22 +141,27 @@ int platform_init() {
     // Named as the desktop entry and the accessibility bus know the program.
     g_set_prgname("vyx_client");
     g_set_application_name("VYX Client");
-    // The tray icon is an X one (XEmbed); under Wayland the program runs through XWayland.
-    gdk_set_allowed_backends("x11");
+    // A Wayland session gets a Wayland window (the tray is the D-Bus one there), else X.
+    gdk_set_allowed_backends("wayland,x11");
     if (!gtk_init_check(nullptr, nullptr)) {
         // Nothing can be shown, not even a message box: said where X programs say it.
+        const char* wayland = g_getenv("WAYLAND_DISPLAY");
         const char* display = g_getenv("DISPLAY");
-        g_printerr("vyx_client: cannot open display %s\n", display ? display : "(DISPLAY is not set)");
+        g_printerr("vyx_client: cannot open display %s\n",
+                   wayland   ? wayland
+                   : display ? display
+                             : "(neither WAYLAND_DISPLAY nor DISPLAY is set)");
         exit_process(1);
     }
     install_styles();
     set_default_icon();
+    start_tray();
     g_ready = true;
     return 1;
 }
 
 void platform_release() {
-    tray_remove_all();
+    release_tray();
     release_timers();
     for (int i = 0; i < WINDOW_COUNT; ++i) destroy_window(i);
     release_menus();
@@ -161,7 +216,12 @@ void show_window(int window, int mode) {
     GtkWindow* gw = GTK_WINDOW(w.widget);
     switch (mode) {
         case SHOW_HIDE:
-            gtk_widget_hide(w.widget);
+            remember_place(w);
+            w.in_tray = true;
+            if (tray_present())
+                gtk_widget_hide(w.widget);
+            else
+                park(w);
             break;
         case SHOW_MINIMIZE:
             w.iconified = true;
@@ -169,9 +229,12 @@ void show_window(int window, int mode) {
             gtk_widget_show(w.widget);
             break;
         default:
-            w.iconified = false;
+            w.in_tray = w.parked = w.iconified = false;
+            // Back where the user left it, not centred anew.
+            if (w.placed && !gtk_widget_get_visible(w.widget)) gtk_window_move(gw, w.x, w.y);
             gtk_window_deiconify(gw);
             gtk_widget_show(w.widget);
+            gtk_window_set_position(gw, GTK_WIN_POS_NONE);
             break;
     }
 }
@@ -198,12 +261,39 @@ void set_foreground_window(int window) {
 
 void repaint_window(int window) {
     GtkWidget* widget = window_widget(window);
-    if (!widget || !gtk_widget_get_visible(widget)) return;
-    // What is pending (the changed controls' drawing) runs now; anything it
-    // produces goes to the queue. Bounded, so a flood cannot hold us here.
-    for (int i = 0; i < 50 && gtk_events_pending(); ++i) gtk_main_iteration_do(FALSE);
-    gdk_display_flush(gtk_widget_get_display(widget));
+    GdkWindow* gdk = widget ? gtk_widget_get_window(widget) : nullptr;
+    if (!gdk || !gtk_widget_get_visible(widget) || !gdk_window_is_viewable(gdk)) return;
+    // GTK paints on its frame clock, later; a blocking wait is about to
+    // begin, so run the loop until the next frame has been painted. Anything
+    // that arrives meanwhile goes to the queue. Bounded, in case no frame comes.
+    GdkFrameClock* clock = gdk_window_get_frame_clock(gdk);
+    bool painted = false;
+    const gulong handler = g_signal_connect_swapped(clock, "after-paint",
+                                                    G_CALLBACK(+[](bool* done) { *done = true; }), &painted);
+    gtk_widget_queue_draw(widget);
+    const gint64 deadline = g_get_monotonic_time() + REPAINT_LIMIT_US;
+    while (!painted && g_get_monotonic_time() < deadline)
+        if (!g_main_context_iteration(nullptr, FALSE)) g_usleep(1000);
+    g_signal_handler_disconnect(clock, handler);
+    // The drawing has reached the display before the program blocks.
+    gdk_display_sync(gtk_widget_get_display(widget));
 }
+
+namespace gtkp {
+
+void windows_tray_changed(bool present) {
+    for (TopWindow& w : g_windows) {
+        if (!w.widget || !w.in_tray) continue;
+        if (present && w.parked) {
+            w.parked = false;
+            gtk_widget_hide(w.widget);
+        } else if (!present && !w.parked) {
+            park(w);
+        }
+    }
+}
+
+}  // namespace gtkp
 
 void get_client_size(int window, int* w, int* h) {
     int width = 0, height = 0;
