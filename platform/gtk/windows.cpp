@@ -58,9 +58,10 @@ gboolean on_state(GtkWidget* widget, GdkEventWindowState* event, gpointer) {
     TopWindow& w = g_windows[window];
     const bool iconified = (event->new_window_state & GDK_WINDOW_STATE_ICONIFIED) != 0;
     // Wayland never tells a window it was minimised or restored; being made the active one tells the latter.
-    const bool restored = ((event->changed_mask & GDK_WINDOW_STATE_ICONIFIED) && !iconified) ||
-                          ((event->changed_mask & GDK_WINDOW_STATE_FOCUSED) &&
-                           (event->new_window_state & GDK_WINDOW_STATE_FOCUSED));
+    const bool restored = GDK_IS_X11_WINDOW(event->window)
+                              ? (event->changed_mask & GDK_WINDOW_STATE_ICONIFIED) && !iconified
+                              : (event->changed_mask & GDK_WINDOW_STATE_FOCUSED) &&
+                                    (event->new_window_state & GDK_WINDOW_STATE_FOCUSED);
     if (w.parked && restored) {
         unpark(window);
         return FALSE;
