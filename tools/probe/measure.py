@@ -7,16 +7,24 @@ against the probe (tools/probe/probe.cpp) doing the bare minimum of the same job
     python3 tools/probe/measure.py push [MiB]         peak memory over three unasked transfers
     python3 tools/probe/measure.py all                all three, with the defaults
 
-The native GTK program against tools/probe/gtk_probe.cpp, on a private Xvfb with a tray host:
+The native GTK program against tools/probe/gtk_probe.cpp, on a private Xvfb with a session bus and a tray:
 
-    python3 tools/probe/measure.py native-startup [runs]   start to "get all"; resident memory
-    python3 tools/probe/measure.py native-idle [seconds]   CPU time sitting connected in the tray
+    python3 tools/probe/measure.py native-startup [runs]   start to "get all" against gtk_probe window and
+                                                           gtk_probe connect; resident memory
+    python3 tools/probe/measure.py native-wayland [runs]   the same start-up as a Wayland client of a weston
+                                                           nested on the Xvfb against it on X, client and probe
+    python3 tools/probe/measure.py native-idle [seconds]   CPU time and wake-ups sitting connected in the tray
+                                                           (a StatusNotifierItem) against gtk_probe idle
+    python3 tools/probe/measure.py native-hangup [seconds] wake-ups from a second after the server hung up
 
 VYX_CLIENT_EXE names another client executable to measure; VYX_BEFORE_EXE adds an older build to the
-start-up runs, alternating with the rest; VYX_NATIVE_EXE another native client.
+start-up runs, alternating with the rest. Natively: VYX_GTK_BUILD names the build folder of the gtk
+preset to take gtk_probe and vyx_sim (and vyx_client) from; VYX_NATIVE_EXE another native client;
+VYX_NATIVE_BEFORE_EXE an older one, measured beside it (not in native-wayland).
 Needs the windows preset built (vyx_client.exe, vyx_inspect.exe, probe.exe), build/linux/vyx_sim
 and the Wine prefix from scripts/setup; the native figures need the gtk preset built instead
-(vyx_client, gtk_probe, vyx_sim) and trayer."""
+(vyx_client, gtk_probe, vyx_sim), trayer, gdbus, weston and xfce4-panel (its status tray is the
+StatusNotifierWatcher, unless tests/native/sni_host.py is there to be one)."""
 
 from __future__ import annotations
 
@@ -262,38 +270,130 @@ def push(session: Session, mib: int = 16) -> None:
 
 # --- the native program -----------------------------------------------------------------------
 
-GTK_BUILD = REPO / "build" / "gtk"
+GTK_BUILD = Path(os.environ.get("VYX_GTK_BUILD", REPO / "build" / "gtk")).resolve()
 GTK_PROBE = GTK_BUILD / "gtk_probe"
 GTK_SIM = GTK_BUILD / "vyx_sim"
 TRAYER = ["trayer", "--edge", "bottom", "--align", "right", "--widthtype", "request", "--height", "32"]
+WATCHER = "org.kde.StatusNotifierWatcher"
+SNI_HOST = REPO / "tests" / "native" / "sni_host.py"
+WAYLAND_SOCKET = "vyx-measure"
+
+# One panel holding the status tray, which is the desktop's StatusNotifierWatcher (and an X tray).
+XFCE_PANEL_XML = """<?xml version="1.0" encoding="UTF-8"?>
+<channel name="xfce4-panel" version="1.0">
+  <property name="configver" type="int" value="2"/>
+  <property name="panels" type="array">
+    <value type="int" value="1"/>
+    <property name="panel-1" type="empty">
+      <property name="position" type="string" value="p=8;x=0;y=0"/>
+      <property name="length" type="uint" value="100"/>
+      <property name="size" type="uint" value="32"/>
+      <property name="plugin-ids" type="array">
+        <value type="int" value="1"/>
+      </property>
+    </property>
+  </property>
+  <property name="plugins" type="empty">
+    <property name="plugin-1" type="string" value="systray"/>
+  </property>
+</channel>
+"""
 
 
 class NativeDisplay:
-    """A private Xvfb with a session bus and a tray host, as a desktop has, for the native client and
-    the GTK probe; `with NativeDisplay() as env:` gives the environment to run them in. Without a
-    bus of its own, GTK would start one per display that outlives the run."""
+    """A private Xvfb with a session bus and a tray, as a desktop has, for the native client and
+    the GTK probe; `with NativeDisplay() as d:` gives d.env to run them in (d.wayland_env with
+    wayland=True: a weston nested on the Xvfb, and no DISPLAY). tray: "xembed" (trayer, an X tray
+    only), "sni" (a StatusNotifierWatcher: tests/native/sni_host.py where it exists, else
+    xfce4-panel's status tray with a configuration of its own) or None. Without a bus of its own,
+    GTK would start one per display that outlives the run."""
 
-    def __enter__(self) -> dict[str, str]:
+    def __init__(self, tray: Optional[str] = "xembed", wayland: bool = False) -> None:
+        self.tray_kind, self.wayland = tray, wayland
+        self.procs: list[subprocess.Popen] = []
+
+    def spawn(self, args: list[str], env: dict[str, str], **kw: object) -> subprocess.Popen:
+        with open(self.tmp / f"{Path(args[0]).name}.log", "ab") as log:
+            proc = subprocess.Popen(args, env=env, stdin=kw.pop("stdin", subprocess.DEVNULL),
+                                    stdout=kw.pop("stdout", log), stderr=log, start_new_session=True, **kw)
+        self.procs.append(proc)
+        return proc
+
+    def __enter__(self) -> "NativeDisplay":
         self.tmp = Path(tempfile.mkdtemp(prefix="vyx-native."))
-        self.xvfb, display = start_xvfb(self.tmp / "xvfb.log")
-        self.env = {**os.environ, "DISPLAY": display}
-        self.env.pop("WAYLAND_DISPLAY", None)
-        # In a session of its own, so the services the bus starts (accessibility) end with it.
-        self.bus = subprocess.Popen(["dbus-daemon", "--session", "--nofork", "--print-address=1"], env=self.env,
-                                    stdin=subprocess.DEVNULL, stdout=subprocess.PIPE, stderr=subprocess.DEVNULL,
-                                    start_new_session=True)
-        self.env["DBUS_SESSION_BUS_ADDRESS"] = self.bus.stdout.readline().decode().strip()
-        self.tray = subprocess.Popen(TRAYER, env=self.env, stdin=subprocess.DEVNULL, stdout=subprocess.DEVNULL,
-                                     stderr=subprocess.DEVNULL, start_new_session=True)
-        wait_for(lambda: tray_width(self.env) > 0, 15, "the tray host's panel")
-        time.sleep(0.5)  # the panel shows before the tray selection is taken
-        return self.env
+        runtime = self.tmp / "runtime"
+        runtime.mkdir(mode=0o700)
+        try:
+            self.xvfb, display = start_xvfb(self.tmp / "xvfb.log")
+            self.env = {**os.environ, "DISPLAY": display, "XDG_RUNTIME_DIR": str(runtime)}
+            self.env.pop("WAYLAND_DISPLAY", None)
+            bus_env = dict(self.env)
+            self.sni_host = self.tray_kind == "sni" and sni_host_committed()
+            if self.tray_kind == "sni" and not self.sni_host:
+                # The panel's settings daemon is started by the bus, and reads the folder the bus names.
+                config = self.tmp / "config"
+                (config / "xfce4/xfconf/xfce-perchannel-xml").mkdir(parents=True)
+                (config / "xfce4/xfconf/xfce-perchannel-xml/xfce4-panel.xml").write_text(XFCE_PANEL_XML)
+                bus_env["XDG_CONFIG_HOME"] = str(config)
+            # In a session of its own, so the services the bus starts (accessibility) end with it.
+            bus = self.spawn(["dbus-daemon", "--session", "--nofork", "--print-address=1"], bus_env,
+                             stdout=subprocess.PIPE)
+            self.env["DBUS_SESSION_BUS_ADDRESS"] = bus.stdout.readline().decode().strip()
+            bus_env["DBUS_SESSION_BUS_ADDRESS"] = self.env["DBUS_SESSION_BUS_ADDRESS"]
+            if self.tray_kind == "xembed":
+                self.spawn(TRAYER, self.env)
+                wait_for(lambda: tray_width(self.env) > 0, 15, "the tray host's panel")
+                time.sleep(0.5)  # the panel shows before the tray selection is taken
+            elif self.tray_kind == "sni":
+                if self.sni_host:  # it runs while its standard input stays open
+                    self.spawn([sys.executable, str(SNI_HOST)], bus_env, stdin=subprocess.PIPE,
+                               stdout=subprocess.PIPE)
+                else:
+                    self.spawn(["xfce4-panel", "--disable-wm-check"], bus_env)
+                wait_for(lambda: watcher_present(self.env), 30, "a StatusNotifierWatcher on the bus")
+            if self.wayland:
+                self.spawn(["weston", "--backend=x11-backend.so", f"--socket={WAYLAND_SOCKET}", "--width=1024",
+                            "--height=768", "--idle-time=0"], self.env)
+                wait_for(lambda: (runtime / WAYLAND_SOCKET).exists(), 15, "weston's socket")
+                time.sleep(0.5)
+                self.wayland_env = {k: v for k, v in self.env.items() if k != "DISPLAY"}
+                self.wayland_env["WAYLAND_DISPLAY"] = WAYLAND_SOCKET
+        except BaseException:
+            self.__exit__()
+            raise
+        return self
 
     def __exit__(self, *exc: object) -> None:
-        stop_process(self.tray)
-        kill_group(self.bus)
-        stop_process(self.xvfb)
+        for proc in reversed(self.procs):  # each to its group: the bus takes what it started along
+            kill_group(proc)
+        stop_process(getattr(self, "xvfb", None))
         subprocess.run(["rm", "-rf", str(self.tmp)], check=False)
+
+
+def sni_host_committed() -> bool:
+    """The smoke set's D-Bus tray, once it is part of the project (not while it is being written)."""
+    return SNI_HOST.is_file() and bool(subprocess.run(["git", "-C", str(REPO), "ls-files", str(SNI_HOST)],
+                                                      capture_output=True, text=True).stdout.strip())
+
+
+def tray_name(d: "NativeDisplay") -> str:
+    return "tests/native/sni_host.py" if d.sni_host else "xfce4-panel's status tray"
+
+
+def gdbus(env: dict[str, str], dest: str, path: str, method: str, *args: str) -> str:
+    return subprocess.run(["gdbus", "call", "--session", "--dest", dest, "--object-path", path, "--method", method,
+                           *args], env=env, capture_output=True, text=True, timeout=10).stdout
+
+
+def watcher_present(env: dict[str, str]) -> bool:
+    return "true" in gdbus(env, "org.freedesktop.DBus", "/org/freedesktop/DBus", "org.freedesktop.DBus.NameHasOwner",
+                           WATCHER)
+
+
+def registered_items(env: dict[str, str]) -> str:
+    """The watcher's list of the items it shows."""
+    return gdbus(env, WATCHER, "/StatusNotifierWatcher", "org.freedesktop.DBus.Properties.Get", WATCHER,
+                 "RegisteredStatusNotifierItems")
 
 
 def tray_width(env: dict[str, str]) -> int:
@@ -311,8 +411,9 @@ def shown_top_windows(env: dict[str, str], name: str) -> int:
                for w in found)
 
 
-def connected_to(pid: int, port: int) -> bool:
-    """Whether the process holds an established TCP connection to the loopback port."""
+def tcp_states(pid: int, port: int) -> list[str]:
+    """The states of the process's TCP sockets to the loopback port ("01" established, "08" closed by
+    the other side and still held)."""
     inodes = set()
     for fd in Path(f"/proc/{pid}/fd").iterdir():
         try:
@@ -320,63 +421,117 @@ def connected_to(pid: int, port: int) -> bool:
                 inodes.add(target[8:-1])
         except OSError:
             continue
+    states = []
     for line in Path("/proc/net/tcp").read_text().splitlines()[1:]:
         fields = line.split()
-        if int(fields[2].split(":")[1], 16) == port and fields[3] == "01" and fields[9] in inodes:
-            return True
-    return False
+        if int(fields[2].split(":")[1], 16) == port and fields[9] in inodes:
+            states.append(fields[3])
+    return states
 
 
-def cpu_and_wakeups(pid: int) -> tuple[int, int]:
-    """CPU time in ns (the scheduler's count, finer than the clock ticks) and times the process went
-    to sleep, summed over its threads."""
-    ns = waits = 0
-    for task in Path(f"/proc/{pid}/task").iterdir():
-        try:
-            ns += int((task / "schedstat").read_text().split()[0])
-            status = dict(line.split(":", 1) for line in (task / "status").read_text().splitlines())
-            waits += int(status["voluntary_ctxt_switches"])
-        except (OSError, KeyError, ValueError):
-            continue
-    return ns, waits
+def connected_to(pid: int, port: int) -> bool:
+    """Whether the process holds an established TCP connection to the loopback port."""
+    return "01" in tcp_states(pid, port)
 
 
-def native_exe() -> Path:
-    exe = Path(os.environ.get("VYX_NATIVE_EXE", GTK_BUILD / "vyx_client"))
-    for path in (exe, GTK_PROBE, GTK_SIM):
+class Usage:
+    """CPU time and wake-ups of a process: the clock ticks and the scheduler's count (ns) of all its
+    threads, and the times its main thread went to sleep (voluntary context switches)."""
+
+    def __init__(self, pid: int) -> None:
+        self.pid = pid
+        self.ticks = cpu_ticks(pid)
+        self.ns = self.all_waits = 0
+        self.main_waits = 0
+        for task in Path(f"/proc/{pid}/task").iterdir():
+            try:
+                self.ns += int((task / "schedstat").read_text().split()[0])
+                status = dict(line.split(":", 1) for line in (task / "status").read_text().splitlines())
+                waits = int(status["voluntary_ctxt_switches"])
+            except (OSError, KeyError, ValueError):
+                continue
+            self.all_waits += waits
+            if task.name == str(pid):
+                self.main_waits = waits
+        self.when = time.monotonic()
+
+    def since(self, before: "Usage") -> dict[str, float]:
+        seconds = self.when - before.when
+        return {"seconds": seconds, "cpu": (self.ticks - before.ticks) / TICKS, "ns": self.ns - before.ns,
+                "main": (self.main_waits - before.main_waits) / seconds,
+                "all": (self.all_waits - before.all_waits) / seconds}
+
+
+def print_usage(used: dict[str, dict[str, float]]) -> None:
+    for n, u in used.items():
+        print(f"  {n:7} {u['cpu']:.2f} s ({100 * u['cpu'] / u['seconds']:.3f} %); scheduler's count "
+              f"{u['ns'] / 1e6:.1f} ms; main thread {u['main']:.2f} wake-ups a second (all threads {u['all']:.2f})")
+
+
+def native_exes() -> dict[str, Path]:
+    """The clients to measure: "client", and "before" where VYX_NATIVE_BEFORE_EXE names an older build."""
+    exes = {"client": Path(os.environ.get("VYX_NATIVE_EXE", GTK_BUILD / "vyx_client")).resolve()}
+    if before := os.environ.get("VYX_NATIVE_BEFORE_EXE"):
+        exes["before"] = Path(before).resolve()
+    for path in (*exes.values(), GTK_PROBE, GTK_SIM):
         if not path.is_file():
-            raise SystemExit(f"missing: {path} (cmake --preset gtk && cmake --build build/gtk -j2)")
-    return exe
+            raise SystemExit(f"missing: {path} (cmake --preset gtk && cmake --build build/gtk -j2, "
+                             "or VYX_GTK_BUILD naming another build of that preset)")
+    return exes
 
 
-def native_startup(runs: int = 10) -> None:
-    """The native client against a GTK window of its size that connects, on the same display."""
-    exe = native_exe()
-    watcher = GetAllWatcher()
-    work = Path(tempfile.mkdtemp(prefix="vyx-native-startup."))
-    write_settings(work / SETTINGS_NAME, {**DEFAULT_SETTINGS, "Port": str(watcher.port), "AutoConnect": "1"})
-    commands = {"client": [str(exe)], "probe": [str(GTK_PROBE), "window", "localhost", str(watcher.port)]}
-    times: dict[str, list[float]] = {k: [] for k in commands}
-    rss: dict[str, list[int]] = {k: [] for k in commands}
-
+def alternate(watcher: GetAllWatcher, runs: dict[str, tuple[list[str], dict[str, str]]], count: int, work: Path,
+              rss: Optional[dict[str, list[int]]] = None) -> dict[str, list[float]]:
+    """Start to "get all" of each command in turn, count times, after one uncounted start of each (the
+    first GTK program on a new bus starts its accessibility services, which a desktop has running);
+    with rss, also each one's resident memory 1 s after "get all"."""
     def settled_rss(k: str) -> Callable[[int], None]:
         def read(pid: int) -> None:
             time.sleep(1)  # what the start-up still does after sending
             rss[k].append(memory(pid)["VmRSS"])
         return read
 
-    with NativeDisplay() as env:
-        # Not counted: the first GTK program on the new bus starts its accessibility services,
-        # which a desktop session has running already.
-        for command in commands.values():
-            watcher.time_to_get_all(command, work, env)
-        for _ in range(runs):  # alternating, so both see the same machine
-            for k, command in commands.items():
-                times[k].append(watcher.time_to_get_all(command, work, env, settled_rss(k)))
+    for command, env in runs.values():
+        watcher.time_to_get_all(command, work, env)
+    times: dict[str, list[float]] = {k: [] for k in runs}
+    for _ in range(count):  # alternating, so all see the same machine
+        for k, (command, env) in runs.items():
+            times[k].append(watcher.time_to_get_all(command, work, env, settled_rss(k) if rss is not None else None))
+    return times
+
+
+def print_times(times: dict[str, list[float]], count: int) -> dict[str, float]:
+    med = {k: statistics.median(v) for k, v in times.items()}
+    print(f"start-up to \"get all\" on the wire, median of {count} alternating runs each:")
+    for k, v in times.items():
+        print(f"  {k:10} {1000 * med[k]:7.1f} ms   (min {1000 * min(v):.1f}, max {1000 * max(v):.1f})")
+    return med
+
+
+def print_ratio(times: dict[str, list[float]], a: str, b: str) -> None:
+    paired = statistics.median(x / y for x, y in zip(times[a], times[b]))
+    print(f"  ratio {a} / {b}: {ratio(statistics.median(times[a]), statistics.median(times[b]))} "
+          f"(paired runs: {paired:.2f})")
+
+
+def native_startup(runs: int = 15) -> None:
+    """The native client against its floor (gtk_probe window: the client's window from the same data
+    with plain GTK, then connecting) and against an empty window that connects, on one X display."""
+    exes = native_exes()
+    watcher = GetAllWatcher()
+    work = Path(tempfile.mkdtemp(prefix="vyx-native-startup."))
+    write_settings(work / SETTINGS_NAME, {**DEFAULT_SETTINGS, "Port": str(watcher.port), "AutoConnect": "1"})
+    probe = lambda mode: [str(GTK_PROBE), mode, "localhost", str(watcher.port)]  # noqa: E731
+    rss: dict[str, list[int]] = {}
+    with NativeDisplay() as d:
+        commands = {k: ([str(exe)], d.env) for k, exe in exes.items()}
+        commands.update({"window": (probe("window"), d.env), "connect": (probe("connect"), d.env)})
+        rss = {k: [] for k in commands}
+        times = alternate(watcher, commands, runs, work, rss)
         # Resident memory once the server's report is in and shown.
         with Simulator("--quiet", exe=GTK_SIM) as sim:
             write_settings(work / SETTINGS_NAME, {**DEFAULT_SETTINGS, "Port": str(sim.port), "AutoConnect": "1"})
-            proc = subprocess.Popen([str(exe)], cwd=work, env=env, stdin=subprocess.DEVNULL,
+            proc = subprocess.Popen([str(exes["client"])], cwd=work, env=d.env, stdin=subprocess.DEVNULL,
                                     stdout=subprocess.DEVNULL, stderr=subprocess.DEVNULL, start_new_session=True)
             try:
                 wait_for(lambda: connected_to(proc.pid, sim.port), 15, "client connected")
@@ -385,64 +540,136 @@ def native_startup(runs: int = 10) -> None:
             finally:
                 kill_group(proc)
     subprocess.run(["rm", "-rf", str(work)], check=False)
-    med = {k: statistics.median(v) for k, v in times.items()}
-    print(f"native start-up to \"get all\" on the wire, median of {runs} alternating runs each:")
-    for k, v in times.items():
-        print(f"  {k:7} {1000 * med[k]:7.1f} ms   (min {1000 * min(v):.1f}, max {1000 * max(v):.1f})")
-    paired = statistics.median(c / p for c, p in zip(times["client"], times["probe"]))
-    print(f"  ratio client / probe: {ratio(med['client'], med['probe'])} (paired runs: {paired:.2f})")
+    print("native, X11 (Xvfb, trayer):")
+    print_times(times, runs)
+    for k in exes:
+        print_ratio(times, k, "window")
+    print_ratio(times, "client", "connect")
     print("resident memory (VmRSS) 1 s after \"get all\", median:")
     for k, v in rss.items():
-        print(f"  {k:7} {statistics.median(v) / 1024:7.1f} MiB   (min {min(v) / 1024:.1f}, max {max(v) / 1024:.1f})")
-    print(f"  ratio client / probe: {ratio(statistics.median(rss['client']), statistics.median(rss['probe']))}")
+        print(f"  {k:10} {statistics.median(v) / 1024:7.1f} MiB   (min {min(v) / 1024:.1f}, max {max(v) / 1024:.1f})")
+    print(f"  ratio client / window: {ratio(statistics.median(rss['client']), statistics.median(rss['window']))}")
     print(f"  client connected to vyx_sim, 3 s later: VmRSS {with_report['VmRSS'] / 1024:.1f} MiB, "
           f"peak {with_report['VmHWM'] / 1024:.1f} MiB")
 
 
-def native_idle(seconds: float = 60.0) -> None:
-    exe = native_exe()
-    work = Path(tempfile.mkdtemp(prefix="vyx-native-idle."))
-    with NativeDisplay() as env, Simulator("--quiet", exe=GTK_SIM) as sim:
-        write_settings(work / SETTINGS_NAME,
+def native_wayland(runs: int = 15) -> None:
+    """The client and its floor (gtk_probe window) each as a Wayland client of a weston nested on
+    the Xvfb and as an X client of that Xvfb, all four alternating."""
+    exe = native_exes()["client"]
+    watcher = GetAllWatcher()
+    work = Path(tempfile.mkdtemp(prefix="vyx-native-wayland."))
+    write_settings(work / SETTINGS_NAME, {**DEFAULT_SETTINGS, "Port": str(watcher.port), "AutoConnect": "1"})
+    probe = [str(GTK_PROBE), "window", "localhost", str(watcher.port)]
+    with NativeDisplay(wayland=True) as d:
+        commands = {"client-x11": ([str(exe)], d.env), "client-wl": ([str(exe)], d.wayland_env),
+                    "probe-x11": (probe, d.env), "probe-wl": (probe, d.wayland_env)}
+        rss: dict[str, list[int]] = {k: [] for k in commands}
+        times = alternate(watcher, commands, runs, work, rss)
+    subprocess.run(["rm", "-rf", str(work)], check=False)
+    print("native, Wayland (weston nested on the Xvfb) against X11 (the same Xvfb):")
+    print_times(times, runs)
+    for a, b in (("client-wl", "client-x11"), ("probe-wl", "probe-x11"), ("client-x11", "probe-x11"),
+                 ("client-wl", "probe-wl")):
+        print_ratio(times, a, b)
+    print("resident memory (VmRSS) 1 s after \"get all\", median:")
+    for k, v in rss.items():
+        print(f"  {k:10} {statistics.median(v) / 1024:7.1f} MiB")
+
+
+def start_in_tray(d: NativeDisplay, exes: dict[str, Path], sim: Simulator, work: Path) -> dict[str, subprocess.Popen]:
+    """The clients started into the tray, connected to the simulator, and their items taken by the watcher."""
+    procs = {}
+    for k, exe in exes.items():
+        folder = work / k
+        folder.mkdir()
+        write_settings(folder / SETTINGS_NAME,
                        {**DEFAULT_SETTINGS, "Port": str(sim.port), "AutoConnect": "1", "startVYXCiconic": "1"})
-        empty_tray = tray_width(env)
-        procs = {}
-        try:
-            procs["client"] = subprocess.Popen([str(exe)], cwd=work, env=env, stdin=subprocess.DEVNULL,
-                                               stdout=subprocess.DEVNULL, stderr=subprocess.DEVNULL,
-                                               start_new_session=True)
-            wait_for(lambda: connected_to(procs["client"].pid, sim.port), 15, "client connected")
-            wait_for(lambda: tray_width(env) > empty_tray, 15, "the client's icon in the tray")
-            procs["probe"] = subprocess.Popen([str(GTK_PROBE), "idle"], env=env, stdin=subprocess.DEVNULL,
+        procs[k] = subprocess.Popen([str(exe)], cwd=folder, env=d.env, stdin=subprocess.DEVNULL,
+                                    stdout=subprocess.DEVNULL, stderr=subprocess.DEVNULL, start_new_session=True)
+    for k, p in procs.items():
+        wait_for(lambda: connected_to(p.pid, sim.port), 15, f"{k} connected")
+        wait_for(lambda: f"-{p.pid}-" in registered_items(d.env), 15, f"{k}'s item taken by the watcher")
+    return procs
+
+
+def native_idle(seconds: float = 60.0) -> None:
+    """Connected, in the tray as a StatusNotifierItem, nothing arriving, against gtk_probe idle."""
+    exes = native_exes()
+    work = Path(tempfile.mkdtemp(prefix="vyx-native-idle."))
+    procs: dict[str, subprocess.Popen] = {}
+    try:
+        with NativeDisplay(tray="sni") as d, Simulator("--quiet", exe=GTK_SIM) as sim:
+            procs = start_in_tray(d, exes, sim, work)
+            procs["probe"] = subprocess.Popen([str(GTK_PROBE), "idle"], env=d.env, stdin=subprocess.DEVNULL,
                                               stdout=subprocess.DEVNULL, stderr=subprocess.DEVNULL,
                                               start_new_session=True)
-            time.sleep(3)  # let both settle
-            shown = shown_top_windows(env, WINDOW_TITLE)
-            before = {n: (cpu_ticks(p.pid), *cpu_and_wakeups(p.pid)) for n, p in procs.items()}
+            time.sleep(3)  # let all settle
+            shown = shown_top_windows(d.env, WINDOW_TITLE)
+            before = {n: Usage(p.pid) for n, p in procs.items()}
             time.sleep(seconds)
-            after = {n: (cpu_ticks(p.pid), *cpu_and_wakeups(p.pid)) for n, p in procs.items()}
-            used = {n: [(a - b) for a, b in zip(after[n], before[n])] for n in procs}
-            print(f"native, CPU time over {seconds:g} s, the client connected in the tray (a report a minute):")
-            for n, (ticks, ns, waits) in used.items():
-                print(f"  {n:7} {ticks / TICKS:.2f} s ({100 * ticks / TICKS / seconds:.3f} %); scheduler's count "
-                      f"{ns / 1e6:.1f} ms; {waits / seconds:.2f} wake-ups a second")
-            print(f"  ratio client / probe: {ratio(used['client'][0], used['probe'][0])} "
-                  f"(scheduler's count: {ratio(used['client'][1], used['probe'][1])}, "
-                  f"wake-ups: {ratio(used['client'][2], used['probe'][2])})")
-            print(f"  client windows shown: {shown}; still connected: {connected_to(procs['client'].pid, sim.port)}")
-        finally:
-            for p in procs.values():
-                kill_group(p)
-            subprocess.run(["rm", "-rf", str(work)], check=False)
+            used = {n: Usage(p.pid).since(before[n]) for n, p in procs.items()}
+            items = registered_items(d.env)
+            print(f"native, CPU time over {seconds:g} s, connected, in the tray as a StatusNotifierItem "
+                  f"({tray_name(d)}; a report a minute), against gtk_probe idle:")
+            print_usage(used)
+            for k in exes:
+                print(f"  ratio {k} / probe: {ratio(used[k]['cpu'], used['probe']['cpu'])} (scheduler's count: "
+                      f"{ratio(used[k]['ns'], used['probe']['ns'])}, main thread's wake-ups: "
+                      f"{ratio(used[k]['main'], used['probe']['main'])})")
+            print(f"  top-level windows shown: {shown}; items the watcher shows: {items.count('StatusNotifierItem-')} "
+                  f"(the clients': {all(f'-{procs[k].pid}-' in items for k in exes)}); "
+                  f"still connected: {all(connected_to(procs[k].pid, sim.port) for k in exes)}")
+    finally:
+        for p in procs.values():
+            kill_group(p)
+        subprocess.run(["rm", "-rf", str(work)], check=False)
+
+
+def native_hangup(seconds: float = 10.0) -> None:
+    """Connected and idle in the tray, then the server goes (the simulator ends): the client keeps
+    its socket; its wake-ups from a second after the hang-up on, against gtk_probe idle."""
+    exes = native_exes()
+    work = Path(tempfile.mkdtemp(prefix="vyx-native-hangup."))
+    procs: dict[str, subprocess.Popen] = {}
+    try:
+        with NativeDisplay(tray="sni") as d, Simulator("--quiet", exe=GTK_SIM) as sim:
+            procs = start_in_tray(d, exes, sim, work)
+            procs["probe"] = subprocess.Popen([str(GTK_PROBE), "idle"], env=d.env, stdin=subprocess.DEVNULL,
+                                              stdout=subprocess.DEVNULL, stderr=subprocess.DEVNULL,
+                                              start_new_session=True)
+            time.sleep(3)
+            before = {n: Usage(p.pid) for n, p in procs.items()}
+            time.sleep(seconds)
+            connected = {n: Usage(p.pid).since(before[n]) for n, p in procs.items()}
+            stop_process(sim.proc)
+            time.sleep(1)
+            before = {n: Usage(p.pid) for n, p in procs.items()}
+            time.sleep(seconds)
+            after = {n: Usage(p.pid).since(before[n]) for n, p in procs.items()}
+            held = {k: tcp_states(procs[k].pid, sim.port) for k in exes}
+            alive = {k: procs[k].poll() is None for k in exes}
+        print(f"native, {seconds:g} s connected and idle in the tray ({tray_name(d)}):")
+        print_usage(connected)
+        print(f"the same {seconds:g} s from 1 s after the server hung up:")
+        print_usage(after)
+        for k in exes:
+            print(f"  {k}: still running {alive[k]}; its socket to the server "
+                  f"{'held, closed by the server' if '08' in held[k] else 'gone' if not held[k] else held[k]}")
+    finally:
+        for p in procs.values():
+            kill_group(p)
+        subprocess.run(["rm", "-rf", str(work)], check=False)
 
 
 def main() -> None:
     what = sys.argv[1] if len(sys.argv) > 1 else "all"
     arg = [float(a) for a in sys.argv[2:3]]
-    if what == "native-startup":
-        return native_startup(*(int(a) for a in arg))
-    if what == "native-idle":
-        return native_idle(*arg)
+    native = {"native-startup": lambda: native_startup(*(int(a) for a in arg)),
+              "native-wayland": lambda: native_wayland(*(int(a) for a in arg)),
+              "native-idle": lambda: native_idle(*arg), "native-hangup": lambda: native_hangup(*arg)}
+    if what in native:
+        return native[what]()
     exe = Path(os.environ.get("VYX_CLIENT_EXE", BUILD / "vyx_client.exe"))
     session = Session(exe, BUILD / "vyx_inspect.exe", REPO / "build" / "wineprefix")
     try:
