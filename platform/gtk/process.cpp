@@ -1,5 +1,5 @@
-// The process around the core: its entry point, the real clock and sleep,
-// the network stack's start, and the screen's resolution.
+// The process around the core: its entry point with the command line, the
+// real clock and sleep, the network stack's start, and the screen's resolution.
 #include <time.h>
 
 #include <cerrno>
@@ -7,8 +7,12 @@
 
 #include "app/program.h"
 #include "platform/gtk/internal.h"
+#include "platform/gtk/options.h"
 
-int main() { return program_main(); }
+int main(int argc, char** argv) {
+    const int ended = apply_options(argc, argv);
+    return ended == OPTIONS_RUN ? program_main() : ended;
+}
 
 int seconds_clock() {
     // Local wall-clock time counted as if it were UTC, as on Windows.
