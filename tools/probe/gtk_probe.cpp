@@ -1,9 +1,12 @@
 // The bare minimum of the native client's jobs over GTK 3, for the figures
 // in tools/probe/measure.py to be measured against.
-//   gtk_probe window HOST PORT   the client's main window from the client's own
-//                                layout data, fonts, pictures and tray menu, shown
-//                                and painted, then connect, take the greeting and
-//                                send "get all": the floor of the client's start-up
+//   gtk_probe window HOST PORT [settings]
+//       the client's main window from the client's own layout data, fonts,
+//       pictures and tray menu, shown and painted, then connect, take the
+//       greeting and send "get all": the floor of the client's start-up.
+//       With "settings", the window shows what the client's shows when it
+//       connects at start: host and port in their fields, "automatically
+//       connect" checked (GTK draws that check mark from an SVG icon)
 //   gtk_probe connect HOST PORT  the same with an empty window of the client's size
 //   gtk_probe idle               one hidden window and a one-second timer
 // Plain GTK calls straight from the tables: no event queue, no handle tables.
@@ -146,13 +149,15 @@ GtkWidget* make_control(GtkWidget* parent, const ControlSpec& c, GtkWidget** pag
 void paint(GtkWidget* window) {
     GdkFrameClock* clock = gdk_window_get_frame_clock(gtk_widget_get_window(window));
     bool painted = false;
-    g_signal_connect_swapped(clock, "after-paint", G_CALLBACK(+[](bool* done) { *done = true; }), &painted);
+    const gulong handler = g_signal_connect_swapped(clock, "after-paint",
+                                                    G_CALLBACK(+[](bool* done) { *done = true; }), &painted);
     while (!painted) g_main_context_iteration(nullptr, TRUE);
+    g_signal_handler_disconnect(clock, handler);
     gdk_display_flush(gtk_widget_get_display(window));
 }
 
 // What the client builds before it connects: pictures, fonts, the tray menu and the window.
-GtkWidget* make_client_window() {
+GtkWidget* make_client_window(const char* host, const char* port, bool settings) {
     GdkPixbuf* pictures[PICTURE_END] = {};
     for (int i = 0; i < embedded_picture_count; ++i)
         pictures[embedded_pictures[i].id] = decode(embedded_pictures[i]);
@@ -189,7 +194,11 @@ GtkWidget* make_client_window() {
     for (const LayoutPart& part : main_window_layout())
         for (const ControlSpec& c : part.controls) {
             GtkWidget* parent = part.panel < 0 ? fixed : pages[part.panel == ID_DATA_PANEL];
-            make_control(parent, c, &pages[c.id == ID_DATA_PANEL]);
+            GtkWidget* w = make_control(parent, c, &pages[c.id == ID_DATA_PANEL]);
+            if (!settings) continue;
+            if (c.id == ID_HOST || c.id == ID_PORT)
+                gtk_entry_set_text(GTK_ENTRY(w), c.id == ID_HOST ? host : port);
+            if (c.id == ID_AUTO_CONNECT) gtk_toggle_button_set_active(GTK_TOGGLE_BUTTON(w), TRUE);
         }
     const ControlSpec status = {ID_STATUS_PICTURE, KIND_IMAGE, 386, 24, 48, 48, "", 0, 0, 0};
     GtkWidget* image = make_control(fixed, status, nullptr);
@@ -205,8 +214,9 @@ GtkWidget* make_client_window() {
 int main(int argc, char** argv) {
     gtk_init(&argc, &argv);
     GtkWidget* window = nullptr;
-    if (argc == 4 && std::strcmp(argv[1], "window") == 0) {
-        window = make_client_window();
+    const bool settings = argc == 5 && std::strcmp(argv[4], "settings") == 0;
+    if ((argc == 4 || settings) && std::strcmp(argv[1], "window") == 0) {
+        window = make_client_window(argv[2], argv[3], settings);
         connect_and_ask(argv[2], argv[3]);
     } else if (argc == 4 && std::strcmp(argv[1], "connect") == 0) {
         window = gtk_window_new(GTK_WINDOW_TOPLEVEL);
@@ -218,7 +228,8 @@ int main(int argc, char** argv) {
         window = gtk_window_new(GTK_WINDOW_TOPLEVEL);
         g_timeout_add(1000, tick, nullptr);
     } else {
-        g_printerr("usage: gtk_probe window|connect HOST PORT | gtk_probe idle\n");
+        g_printerr(
+            "usage: gtk_probe window HOST PORT [settings] | gtk_probe connect HOST PORT | gtk_probe idle\n");
         return 2;
     }
     g_signal_connect(window, "destroy", G_CALLBACK(gtk_main_quit), nullptr);

@@ -9,8 +9,8 @@ against the probe (tools/probe/probe.cpp) doing the bare minimum of the same job
 
 The native GTK program against tools/probe/gtk_probe.cpp, on a private Xvfb with a session bus and a tray:
 
-    python3 tools/probe/measure.py native-startup [runs]   start to "get all" against gtk_probe window and
-                                                           gtk_probe connect; resident memory
+    python3 tools/probe/measure.py native-startup [runs]   start to "get all" against gtk_probe window (also
+                                                           with the settings shown) and connect; memory
     python3 tools/probe/measure.py native-wayland [runs]   the same start-up as a Wayland client of a weston
                                                            nested on the Xvfb against it on X, client and probe
     python3 tools/probe/measure.py native-idle [seconds]   CPU time and wake-ups sitting connected in the tray
@@ -516,7 +516,8 @@ def print_ratio(times: dict[str, list[float]], a: str, b: str) -> None:
 
 def native_startup(runs: int = 15) -> None:
     """The native client against its floor (gtk_probe window: the client's window from the same data
-    with plain GTK, then connecting) and against an empty window that connects, on one X display."""
+    with plain GTK, then connecting), the same floor showing the client's settings (its one checked
+    box is an SVG icon to GTK) and an empty window that connects, on one X display."""
     exes = native_exes()
     watcher = GetAllWatcher()
     work = Path(tempfile.mkdtemp(prefix="vyx-native-startup."))
@@ -525,7 +526,8 @@ def native_startup(runs: int = 15) -> None:
     rss: dict[str, list[int]] = {}
     with NativeDisplay() as d:
         commands = {k: ([str(exe)], d.env) for k, exe in exes.items()}
-        commands.update({"window": (probe("window"), d.env), "connect": (probe("connect"), d.env)})
+        commands.update({"window": (probe("window"), d.env), "settings": (probe("window") + ["settings"], d.env),
+                         "connect": (probe("connect"), d.env)})
         rss = {k: [] for k in commands}
         times = alternate(watcher, commands, runs, work, rss)
         # Resident memory once the server's report is in and shown.
@@ -544,11 +546,13 @@ def native_startup(runs: int = 15) -> None:
     print_times(times, runs)
     for k in exes:
         print_ratio(times, k, "window")
+    print_ratio(times, "client", "settings")
     print_ratio(times, "client", "connect")
     print("resident memory (VmRSS) 1 s after \"get all\", median:")
     for k, v in rss.items():
         print(f"  {k:10} {statistics.median(v) / 1024:7.1f} MiB   (min {min(v) / 1024:.1f}, max {max(v) / 1024:.1f})")
-    print(f"  ratio client / window: {ratio(statistics.median(rss['client']), statistics.median(rss['window']))}")
+    for floor in ("window", "settings"):
+        print(f"  ratio client / {floor}: {ratio(statistics.median(rss['client']), statistics.median(rss[floor]))}")
     print(f"  client connected to vyx_sim, 3 s later: VmRSS {with_report['VmRSS'] / 1024:.1f} MiB, "
           f"peak {with_report['VmHWM'] / 1024:.1f} MiB")
 
