@@ -10,6 +10,7 @@
 #include <string>
 #include <vector>
 
+#include "platform/enter_shortcut.h"
 #include "platform/event_queue.h"
 #include "platform/platform.h"
 
@@ -67,7 +68,6 @@ struct MenuEntry {
     bool enabled;
     int picture;  // 0 for none
 };
-bool enter_shortcut(int window, int* item);
 void release_menus();
 const std::vector<MenuEntry>* popup_menu_entries();  // the tray's menu (the first made); nullptr before
 void set_menu_anchor(int x, int y);                  // the next menu opens there rather than at the pointer

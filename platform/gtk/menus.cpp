@@ -1,4 +1,4 @@
-// Popup menus (the tray menu) and the Enter shortcut.
+// Popup menus (the tray menu); the Enter shortcut is kept in platform/enter_shortcut.
 // The hard parts: items are addressed by item id alone, without saying which
 // menu holds them, so every change is applied by id to all our menus. The
 // menu is opened from a tray click that has long been queued and handed
@@ -61,12 +61,6 @@ std::vector<Menu> g_menus;
 std::vector<Item> g_items;
 int g_popup_window = WINDOW_NONE;  // the window the open popup reports to
 
-struct Shortcut {
-    bool set = false;
-    int item = 0;
-};
-Shortcut g_shortcuts[WINDOW_COUNT];
-
 Menu* find_menu(int menu) {
     for (Menu& m : g_menus)
         if (m.id == menu) return &m;
@@ -98,12 +92,6 @@ GdkEvent* trigger_event(GdkDisplay* display) {
 }
 
 }  // namespace
-
-bool enter_shortcut(int window, int* item) {
-    if (window < 0 || window >= WINDOW_COUNT || !g_shortcuts[window].set) return false;
-    *item = g_shortcuts[window].item;
-    return true;
-}
 
 void release_menus() {
     for (const Menu& m : g_menus) destroy_menu(m);
@@ -231,8 +219,4 @@ void track_popup_menu(int menu, int window, int x, int y) {
     if (gtk_widget_get_visible(widget)) g_main_loop_run(loop);
     g_signal_handler_disconnect(widget, handler);
     g_main_loop_unref(loop);
-}
-
-void register_enter_shortcut(int window, int item) {
-    if (window >= 0 && window < WINDOW_COUNT) g_shortcuts[window] = Shortcut{true, item};
 }

@@ -13,6 +13,7 @@
 
 #include "platform/gtk/internal.h"
 #include "platform/posix/net.h"
+#include "platform/program_icon.h"
 #include "resources/pictures.h"
 
 namespace gtkp {
@@ -78,7 +79,7 @@ gboolean on_key(GtkWidget* widget, GdkEventKey* event, gpointer) {
     const int window = window_number(widget);
     if (!enter || modifiers) return FALSE;
     int item = 0;
-    if (enter_shortcut(window, &item)) {
+    if (enter_shortcut_item(window, &item)) {
         event_queue::push(EVENT_MENU, window, item);
         return TRUE;
     }
@@ -114,7 +115,7 @@ void on_realize(GtkWidget* widget, gpointer) {
 
 // The program's own icon (the connected router) for its windows.
 void set_default_icon() {
-    const EmbeddedPicture* p = find_embedded_picture(11);
+    const EmbeddedPicture* p = find_embedded_picture(PROGRAM_ICON);
     const int picture = p ? load_picture(p->data, p->size, PICTURE_ICON) : 0;
     if (GdkPixbuf* pixbuf = picture_pixbuf(picture)) gtk_window_set_default_icon(pixbuf);
     if (picture) free_picture(picture);
