@@ -436,30 +436,31 @@ def connected_to(pid: int, port: int) -> bool:
 
 class Usage:
     """CPU time and wake-ups of a process: the clock ticks and the scheduler's count (ns) of all its
-    threads, and the times its main thread went to sleep (voluntary context switches)."""
+    threads, and the times each thread went to sleep (voluntary context switches); the main
+    thread's are the program's own loop, the others GLib's helpers."""
 
     def __init__(self, pid: int) -> None:
         self.pid = pid
         self.ticks = cpu_ticks(pid)
-        self.ns = self.all_waits = 0
-        self.main_waits = 0
+        self.ns: dict[str, int] = {}
+        self.waits: dict[str, int] = {}
         for task in Path(f"/proc/{pid}/task").iterdir():
             try:
-                self.ns += int((task / "schedstat").read_text().split()[0])
+                ns = int((task / "schedstat").read_text().split()[0])
                 status = dict(line.split(":", 1) for line in (task / "status").read_text().splitlines())
-                waits = int(status["voluntary_ctxt_switches"])
+                self.ns[task.name], self.waits[task.name] = ns, int(status["voluntary_ctxt_switches"])
             except (OSError, KeyError, ValueError):
                 continue
-            self.all_waits += waits
-            if task.name == str(pid):
-                self.main_waits = waits
         self.when = time.monotonic()
 
     def since(self, before: "Usage") -> dict[str, float]:
         seconds = self.when - before.when
-        return {"seconds": seconds, "cpu": (self.ticks - before.ticks) / TICKS, "ns": self.ns - before.ns,
-                "main": (self.main_waits - before.main_waits) / seconds,
-                "all": (self.all_waits - before.all_waits) / seconds}
+        main = str(self.pid)
+        # A thread that ended meanwhile is not counted; one that began counts from its start.
+        waits = sum(n - before.waits.get(tid, 0) for tid, n in self.waits.items())
+        ns = sum(n - before.ns.get(tid, 0) for tid, n in self.ns.items())
+        return {"seconds": seconds, "cpu": (self.ticks - before.ticks) / TICKS, "ns": ns,
+                "main": (self.waits.get(main, 0) - before.waits.get(main, 0)) / seconds, "all": waits / seconds}
 
 
 def print_usage(used: dict[str, dict[str, float]]) -> None:
