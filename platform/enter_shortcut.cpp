@@ -1,24 +1,39 @@
 #include "platform/enter_shortcut.h"
 
-#include <map>
+#include <vector>
 
 #include "platform/platform.h"
 
 namespace {
 
-// By window number; a later registration for the window replaces the earlier.
-std::map<int, int> g_shortcuts;
+struct Shortcut {
+    int window, item;
+};
+
+// One per window that has one; a few windows at most, so a plain list.
+std::vector<Shortcut> g_shortcuts;
+
+Shortcut* find(int window) {
+    for (Shortcut& s : g_shortcuts)
+        if (s.window == window) return &s;
+    return nullptr;
+}
 
 }  // namespace
 
+// A later registration for the window replaces the earlier.
 void register_enter_shortcut(int window, int item) {
-    if (window >= 0) g_shortcuts[window] = item;
+    if (window < 0) return;
+    if (Shortcut* s = find(window))
+        s->item = item;
+    else
+        g_shortcuts.push_back(Shortcut{window, item});
 }
 
 bool enter_shortcut_item(int window, int* item) {
-    const auto it = g_shortcuts.find(window);
-    if (it == g_shortcuts.end()) return false;
-    if (item) *item = it->second;
+    const Shortcut* s = find(window);
+    if (!s) return false;
+    if (item) *item = s->item;
     return true;
 }
 

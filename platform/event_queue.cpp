@@ -70,6 +70,12 @@ int take() {
 
 void note_plain(int window) { g_last_window = window; }
 
+void reset() {
+    g_head = g_count = 0;
+    g_last_window = WINDOW_NONE;
+    g_last_control = g_last_menu = g_last_type = g_last_timer = 0;
+}
+
 }  // namespace event_queue
 
 int get_event_window() { return g_last_window; }

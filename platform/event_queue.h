@@ -14,5 +14,7 @@ bool empty();
 int take();
 // A plain window-system message handed out instead of a queued event.
 void note_plain(int window);
+// Empties the queue and forgets the last event, as at start-up (between tests).
+void reset();
 
 }  // namespace event_queue

@@ -1,6 +1,7 @@
-// The headless event source: a queue that tests fill, and window timers on a
-// virtual clock. When the queue is empty the wait jumps the clock to the next
-// timer due, so a one-second tick or a long notice costs no real time.
+// The headless event source: the event queue both real programs ship, which
+// tests fill, and window timers on a virtual clock. When the queue is empty
+// the wait jumps the clock to the next timer due and queues its tick, so a
+// one-second tick or a long notice costs no real time.
 // The hard part is a real peer on a watched connection: its bytes must wake
 // the wait promptly, as the posted network message does on Windows, without
 // letting real time decide anything else. So the wait first gives watched
@@ -12,12 +13,13 @@
 #include <cstdlib>
 #include <thread>
 
+#include "platform/event_queue.h"
 #include "platform/headless/headless.h"
 #include "platform/posix/net.h"
 
 namespace headless {
 
-void push(int code, int window, int param) { world().queue.push_back(Event{code, window, param}); }
+void push(int code, int window, int param) { event_queue::push(code, window, param); }
 
 void push_control(int id) {
     const Control* c = find_control(id);
@@ -72,8 +74,9 @@ bool socket_woke() {
 
 int wait_next_event() {
     World& w = world();
-    if (w.queue.empty() && socket_woke()) w.queue.push_back(Event{0, 0, 0});
-    if (w.queue.empty()) {
+    // Network activity arrives as the null message, as on Windows.
+    if (event_queue::empty() && socket_woke()) event_queue::push(0, 0, 0);
+    if (event_queue::empty()) {
         if (w.timers.empty()) {
             // Nothing could ever arrive: a real program would block for ever.
             std::fprintf(stderr, "headless: event wait with no event and no timer\n");
@@ -84,18 +87,10 @@ int wait_next_event() {
             if (t.due_ms < next->due_ms) next = &t;
         if (next->due_ms > w.now_ms) w.now_ms = next->due_ms;
         next->due_ms = w.now_ms + next->period_ms;
-        w.queue.push_back(Event{EVENT_TIMER, next->window, next->id});
+        event_queue::push(EVENT_TIMER, next->window, next->id);
     }
-    w.last = w.queue.front();
-    w.queue.pop_front();
-    return w.last.code;
+    return event_queue::take();
 }
-
-int get_event_window() { return world().last.window; }
-int get_event_control() { return world().last.code == EVENT_CONTROL ? world().last.param : 0; }
-int get_event_menu() { return world().last.code == EVENT_MENU ? world().last.param : 0; }
-int get_event_type() { return world().last.code == EVENT_TRAY ? world().last.param : 0; }
-int get_event_timer() { return world().last.code == EVENT_TIMER ? world().last.param : 0; }
 
 void start_timer(int window, int timer_id, int period_ms) {
     stop_timer(window, timer_id);

@@ -1,6 +1,8 @@
-// The headless platform's test surface: an in-memory window system, an event
-// queue that tests push into, timers on a virtual clock, and records of every
-// side effect a user could see (tray, menus, message boxes, shell opens).
+// The headless platform's test surface: an in-memory window system, events
+// that tests push into the queue both real programs ship (platform/event_queue),
+// timers on a virtual clock, and records of every side effect a user could see
+// (tray, menus, message boxes, shell opens). The Enter shortcuts are the shared
+// table's (platform/enter_shortcut.h), the pictures' sizes the shared check's.
 #pragma once
 
 #include <deque>
@@ -71,12 +73,6 @@ struct PictureShown {
     long long at_ms;
 };
 
-struct Event {
-    int code = 0;
-    int window = WINDOW_NONE;
-    int param = 0;  // control id, menu item, click type or timer id
-};
-
 struct Timer {
     int window, id, period_ms;
     long long due_ms;
@@ -94,11 +90,8 @@ struct World {
     std::vector<std::string> shell_opens;
     std::vector<int> popup_shown;              // menus shown, in order
     std::vector<PictureShown> pictures_shown;  // what the status picture showed, in order
-    std::deque<Event> queue;
     std::vector<Timer> timers;
-    Event last;
     long long now_ms = 0;
-    int enter_shortcut_window = WINDOW_NONE, enter_shortcut_item = 0;
     int mouse_x = 100, mouse_y = 100;
     bool network_starts = true;
     bool windows_build = true;  // false: every create_window fails
@@ -107,11 +100,13 @@ struct World {
     int created_controls = 0;
 };
 
-// The one world; reset() empties it for the next test.
+// The one world; reset() empties it, the event queue and the Enter shortcuts
+// for the next test.
 World& world();
 void reset();
 
-// Event injection, as the user or the system would cause them.
+// Event injection, as the user or the system would cause them; the events
+// queue up behind any the program's own code queued.
 void push(int code, int window = WINDOW_NONE, int param = 0);
 void push_control(int id);
 void push_menu(int item);

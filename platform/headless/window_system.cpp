@@ -4,7 +4,10 @@
 #include <cstdio>
 #include <cstdlib>
 
+#include "platform/enter_shortcut.h"
+#include "platform/event_queue.h"
 #include "platform/headless/headless.h"
+#include "platform/picture_check.h"
 #include "platform/posix/net.h"
 
 namespace headless {
@@ -16,6 +19,8 @@ World& world() {
 
 void reset() {
     posix::close_all_sockets();  // no stale connection may wake the next test
+    event_queue::reset();
+    clear_enter_shortcuts();
     world() = World{};
 }
 
@@ -36,36 +41,6 @@ using namespace headless;
 namespace {
 
 int new_handle() { return world().next_handle++; }
-
-std::uint32_t le32(const std::uint8_t* p) {
-    return p[0] | (p[1] << 8) | (p[2] << 16) | (static_cast<std::uint32_t>(p[3]) << 24);
-}
-std::uint16_t le16(const std::uint8_t* p) { return static_cast<std::uint16_t>(p[0] | (p[1] << 8)); }
-
-// Reads the image header the way the window system would, refusing anything
-// that does not fit inside the data.
-bool parse_picture(const std::uint8_t* d, std::size_t size, PictureKind kind, Picture& out) {
-    out.kind = kind;
-    if (kind == PICTURE_ICON) {
-        if (size < 6 + 16 || le16(d) != 0 || le16(d + 2) != 1 || le16(d + 4) < 1) return false;
-        const std::uint32_t bytes = le32(d + 6 + 8), offset = le32(d + 6 + 12);
-        if (offset > size || bytes > size - offset || bytes < 40 || le32(d + offset) != 40) return false;
-        const std::uint8_t* h = d + offset;
-        out.width = static_cast<int>(le32(h + 4));
-        out.height = static_cast<int>(le32(h + 8)) / 2;  // colour and mask stacked
-        out.bits = le16(h + 14);
-        const std::size_t row = static_cast<std::size_t>(out.width) * out.bits / 8;
-        return out.width > 0 && out.height > 0 && row * out.height <= bytes - 40;
-    }
-    if (size < 54 || d[0] != 'B' || d[1] != 'M' || le32(d + 14) != 40) return false;
-    const std::uint32_t offset = le32(d + 10);
-    out.width = static_cast<int>(le32(d + 18));
-    out.height = static_cast<int>(le32(d + 22));
-    out.bits = le16(d + 28);
-    if (le32(d + 30) != 0 || out.width <= 0 || out.height <= 0 || offset > size) return false;
-    const std::size_t row = (static_cast<std::size_t>(out.width) * out.bits / 8 + 3) / 4 * 4;
-    return row * out.height <= size - offset;
-}
 
 MenuItem* find_menu_item(int item) {
     for (auto& [id, items] : world().menus)
@@ -286,10 +261,10 @@ int create_font(const char* face, int height, int weight) {
 void free_font(int font) { world().fonts.erase(font); }
 
 int load_picture(const std::uint8_t* data, std::size_t size, PictureKind kind) {
-    Picture p;
-    if (!data || !parse_picture(data, size, kind, p)) return 0;
+    PictureFacts facts;
+    if (!check_picture(data, size, kind, &facts)) return 0;
     const int h = new_handle();
-    world().pictures[h] = p;
+    world().pictures[h] = Picture{kind, facts.width, facts.height, facts.bits};
     return h;
 }
 
@@ -329,11 +304,6 @@ void get_mouse_position(int* x, int* y) {
 }
 
 void track_popup_menu(int menu, int, int, int) { world().popup_shown.push_back(menu); }
-
-void register_enter_shortcut(int window, int item) {
-    world().enter_shortcut_window = window;
-    world().enter_shortcut_item = item;
-}
 
 // ---- Tray -------------------------------------------------------------------
 

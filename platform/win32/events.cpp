@@ -160,7 +160,8 @@ int wait_next_event() {
         // into a default-button press (or an IDOK command that looks like a menu item).
         int item = 0;
         if (msg.message == WM_KEYDOWN && msg.wParam == VK_RETURN && window != WINDOW_NONE &&
-            !modifier_down() && GetActiveWindow() == window_handle(window) && enter_shortcut(window, &item)) {
+            !modifier_down() && GetActiveWindow() == window_handle(window) &&
+            enter_shortcut_item(window, &item)) {
             event_queue::push(EVENT_MENU, window, item);
             continue;
         }

@@ -12,6 +12,7 @@
 
 #include <vector>
 
+#include "platform/enter_shortcut.h"
 #include "platform/event_queue.h"
 #include "platform/platform.h"
 
@@ -83,7 +84,6 @@ void release_fonts();
 void release_pictures();
 
 // menus.cpp
-bool enter_shortcut(int window, int* item);
 void release_menus();
 
 // tray.cpp

@@ -1,4 +1,4 @@
-// Popup menus (the tray menu) and the Enter shortcut.
+// Popup menus (the tray menu); the Enter shortcut is kept in platform/enter_shortcut.
 // The hard part is that items are addressed by command id alone, without
 // saying which menu holds them, so every change is applied by command to
 // all our menus; and that a popup chooses asynchronously: the pick arrives
@@ -16,12 +16,6 @@ struct Menu {
 
 std::vector<Menu> g_menus;
 
-struct Shortcut {
-    bool set = false;
-    int item = 0;
-};
-Shortcut g_shortcuts[WINDOW_COUNT];
-
 HMENU menu_handle(int menu) {
     for (const Menu& m : g_menus)
         if (m.id == menu) return m.handle;
@@ -29,12 +23,6 @@ HMENU menu_handle(int menu) {
 }
 
 }  // namespace
-
-bool enter_shortcut(int window, int* item) {
-    if (window < 0 || window >= WINDOW_COUNT || !g_shortcuts[window].set) return false;
-    *item = g_shortcuts[window].item;
-    return true;
-}
 
 void release_menus() {
     for (const Menu& m : g_menus) DestroyMenu(m.handle);
@@ -106,8 +94,4 @@ void track_popup_menu(int menu, int window, int x, int y) {
     TrackPopupMenu(m, TPM_RIGHTBUTTON, x, y, 0, hwnd, nullptr);
     // Lets the menu close properly when it was opened from the tray.
     PostMessageA(hwnd, WM_NULL, 0, 0);
-}
-
-void register_enter_shortcut(int window, int item) {
-    if (window >= 0 && window < WINDOW_COUNT) g_shortcuts[window] = Shortcut{true, item};
 }

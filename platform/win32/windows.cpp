@@ -5,6 +5,8 @@
 
 #include "platform/win32/internal.h"
 
+#include "platform/program_icon.h"
+
 namespace win32 {
 namespace {
 
@@ -67,8 +69,9 @@ int platform_init() {
         wc.cbSize = sizeof wc;
         wc.lpfnWndProc = window_proc;
         wc.hInstance = g_instance;
-        wc.hIcon = LoadIconA(g_instance, MAKEINTRESOURCEA(1));
-        wc.hIconSm = static_cast<HICON>(LoadImageA(g_instance, MAKEINTRESOURCEA(2), IMAGE_ICON, 16, 16, 0));
+        wc.hIcon = LoadIconA(g_instance, MAKEINTRESOURCEA(PROGRAM_ICON_RESOURCE));
+        wc.hIconSm = static_cast<HICON>(
+            LoadImageA(g_instance, MAKEINTRESOURCEA(PROGRAM_ICON_SMALL_RESOURCE), IMAGE_ICON, 16, 16, 0));
         if (!wc.hIcon) wc.hIcon = LoadIconA(nullptr, reinterpret_cast<LPCSTR>(IDI_APPLICATION));
         wc.hCursor = LoadCursorA(nullptr, reinterpret_cast<LPCSTR>(IDC_ARROW));
         wc.hbrBackground = reinterpret_cast<HBRUSH>(static_cast<INT_PTR>(COLOR_BTNFACE + 1));

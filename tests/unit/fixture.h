@@ -24,6 +24,8 @@
 #include "app/state.h"
 #include "link/connection.h"
 #include "link/transport.h"
+#include "platform/enter_shortcut.h"
+#include "platform/event_queue.h"
 #include "platform/headless/headless.h"
 #include "tests/unit/loopback_peer.h"
 

@@ -140,9 +140,10 @@ TEST_F(StartupTest, WhatAStartSetsUp) {
     EXPECT_EQ(menu, "980off 0 970:65 971:66 972:67 0 984:60 0 986:61 990:62 0 995:63 993:68 0 999:64 ");
 
     ASSERT_EQ(w.timers.size(), 1u);
-    EXPECT_EQ(
-        std::tuple(w.enter_shortcut_window, w.enter_shortcut_item, w.timers[0].id, w.timers[0].period_ms),
-        std::tuple(0, 400, 499, 1000));
+    int item = 0;
+    EXPECT_EQ(std::tuple(enter_shortcut_item(MAIN_WINDOW, &item), item,
+                         enter_shortcut_item(LOG_WINDOW, nullptr), w.timers[0].id, w.timers[0].period_ms),
+              std::tuple(true, 400, false, 499, 1000));
     headless::push_control(707);
     main_loop_turn();
     EXPECT_EQ(w.shell_opens, std::vector<std::string>{get_control_text(707)})
@@ -216,7 +217,7 @@ TEST_F(MainLoopTest, UnlistedEventsDoNothingAndCloseRequestsSayNothingToTheServe
         headless::push(0, WINDOW_NONE);    // the network's null message
         const auto before = headless::world().controls;
         headless::world().pictures_shown.clear();
-        while (!headless::world().queue.empty()) ASSERT_EQ(main_loop_turn(), 1);
+        while (!event_queue::empty()) ASSERT_EQ(main_loop_turn(), 1);
         for (const auto& [id, c] : before) EXPECT_EQ(control_enabled(id), c.enabled) << id;
         EXPECT_TRUE(pictures_seen().empty()) << "no status change";
         EXPECT_TRUE(headless::world().popup_shown.empty());

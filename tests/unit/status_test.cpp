@@ -122,9 +122,9 @@ TEST_F(StatusTest, IntoTheTrayAndWhatEachTrayEventDoesThere) {
         for (int turn = 0; turn < 2 && state.window_shown == 1; ++turn) main_loop_turn();
         const headless::TrayIcon icon = w.tray.size() == 1 ? w.tray.at(1) : headless::TrayIcon{};
         EXPECT_EQ(std::tuple(window_visible(MAIN_WINDOW), icon.picture, icon.tooltip, w.shell_opens.size(),
-                             state.quit_requested, w.queue.size(),
+                             state.quit_requested, event_queue::empty(),
                              std::ranges::count(w.timers, 111, &headless::Timer::id)),
-                  std::tuple(false, state.pictures[15], "Dach\r\nVYX-Client not connected.", 0u, 0, 0u, 0))
+                  std::tuple(false, state.pictures[15], "Dach\r\nVYX-Client not connected.", 0u, 0, true, 0))
             << "in the tray; nothing else run, kept for later or left to fire";
         EXPECT_EQ(settings_file() != settings, into == TITLE_BAR || into == MINIMIZE_BUTTON)
             << "saved by the main loop only";
