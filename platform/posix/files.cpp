@@ -1,11 +1,62 @@
 // Files for the Linux build, over POSIX descriptors.
+// The hard part is the replace a save ends with. rename() asks only for a
+// writable folder, so on its own it would replace a file the user made
+// read-only (and leave it writable) and turn a symbolic link into a plain
+// file. So a replace follows the links to the real file, leaves a read-only
+// one alone as Windows does, keeps the file's permissions, and writes the file
+// in place when it lies on another file system than the new one.
 #include <fcntl.h>
 #include <sys/stat.h>
 #include <unistd.h>
 
+#include <cerrno>
 #include <cstdio>
 
 #include "platform/platform.h"
+
+namespace {
+
+// As many links in a row as the system itself follows.
+constexpr int MOST_LINKS = 40;
+
+// The file a name finally stands for: the name itself, or the end of its
+// chain of symbolic links, which need not exist. Empty for a loop.
+std::string follow_links(std::string name) {
+    for (int hops = 0; hops < MOST_LINKS; ++hops) {
+        struct stat about;
+        if (::lstat(name.c_str(), &about) != 0 || !S_ISLNK(about.st_mode)) return name;
+        std::string target(static_cast<std::size_t>(about.st_size > 0 ? about.st_size : 255) + 1, '\0');
+        const ssize_t n = ::readlink(name.c_str(), target.data(), target.size());
+        if (n <= 0 || static_cast<std::size_t>(n) >= target.size()) return {};
+        target.resize(static_cast<std::size_t>(n));
+        // A relative link counts from the link's own folder.
+        const std::size_t slash = name.rfind('/');
+        name = target[0] == '/' || slash == std::string::npos ? target : name.substr(0, slash + 1) + target;
+    }
+    return {};
+}
+
+// Read-only: no write permission bit at all (which even root, whom access()
+// lets write anything, respects here), or not writable for this user.
+bool read_only(const std::string& name, const struct stat& about) {
+    return (about.st_mode & (S_IWUSR | S_IWGRP | S_IWOTH)) == 0 ||
+           ::faccessat(AT_FDCWD, name.c_str(), W_OK, AT_EACCESS) != 0;
+}
+
+// Copies from over to's own bytes, then removes from: for where rename cannot
+// go. A failure midway leaves the file cut short; there is no better choice.
+bool write_in_place(const std::string& from, const std::string& to) {
+    const int in = file_open(from, FILE_READ), out = file_open(to, FILE_WRITE);
+    bool ok = in && out;
+    char buffer[65536];
+    for (int n; ok && (n = file_read(in, buffer, sizeof buffer)) != 0;)
+        ok = n > 0 && file_write(out, buffer, n) == n;
+    file_close(in);
+    file_close(out);
+    return ok && file_delete(from);
+}
+
+}  // namespace
 
 int file_open(const std::string& name, int mode) {
     const int fd = mode == FILE_WRITE ? ::open(name.c_str(), O_WRONLY | O_CREAT | O_TRUNC | O_CLOEXEC, 0644)
@@ -48,5 +99,16 @@ int file_exists(const std::string& name) {
 int file_delete(const std::string& name) { return ::unlink(name.c_str()) == 0 ? 1 : 0; }
 
 int file_replace(const std::string& from, const std::string& to) {
-    return std::rename(from.c_str(), to.c_str()) == 0 ? 1 : 0;
+    const std::string target = follow_links(to);
+    if (target.empty()) return 0;
+    struct stat about;
+    if (::stat(target.c_str(), &about) == 0) {
+        if (read_only(target, about)) return 0;
+        // The new file gets the old one's permissions, and its owner when root
+        // saves someone else's file (only root may give a file away).
+        if (::chmod(from.c_str(), about.st_mode & 0777) != 0) return 0;
+        if (::geteuid() == 0 && ::chown(from.c_str(), about.st_uid, about.st_gid) != 0) return 0;
+    }
+    if (std::rename(from.c_str(), target.c_str()) == 0) return 1;
+    return errno == EXDEV && write_in_place(from, target) ? 1 : 0;
 }
