@@ -203,8 +203,10 @@ bool wait_socket_activity(int max_ms) {
         ::poll(fds.data(), fds.size(), 0);
 
         // Report what changed; note what cannot be waited for with poll()
-        // because it is ready already (unread bytes, a hang-up).
-        bool activity = false, always_ready = false;
+        // because it is ready already: unread bytes on a live connection, to
+        // which more may come. After a hang-up nothing new can arrive, and
+        // only a read changes what waits (and re-arms the connection).
+        bool activity = false, recheck = false;
         for (std::size_t i = 0; i < fds.size(); ++i) {
             Socket& s = *owners[i];
             const int waiting = waiting_on(s.fd);
@@ -217,21 +219,22 @@ bool wait_socket_activity(int max_ms) {
                 s.reported_waiting = waiting;
                 s.reported_hangup = s.reported_hangup || hangup;
             }
-            if (waiting > 0 || hangup) always_ready = true;
+            if (waiting > 0 && !s.reported_hangup) recheck = true;
         }
         if (activity) return true;
 
         const auto left = std::chrono::ceil<std::chrono::milliseconds>(deadline - clock::now()).count();
         if (left <= 0) return false;
         // Sockets that are ready already would wake poll() at once: watch
-        // only the others, and look at the ready ones again every few ms.
+        // only the others, and look at live ones with unread bytes again
+        // every few ms.
         std::size_t quiet = 0;
         for (std::size_t i = 0; i < fds.size(); ++i) {
             const Socket& s = *owners[i];
             if (s.reported_waiting == 0 && !s.reported_hangup)
                 fds[quiet++] = pollfd{s.fd, POLLIN | POLLRDHUP, 0};
         }
-        const long step = always_ready ? std::min<long>(left, 2) : std::min<long>(left, INT_MAX);
+        const long step = recheck ? std::min<long>(left, 2) : std::min<long>(left, INT_MAX);
         ::poll(fds.data(), quiet, static_cast<int>(step));
     }
 }
@@ -240,8 +243,8 @@ std::vector<int> quiet_watched_fds(bool* others_ready) {
     std::vector<int> fds;
     bool ready = false;
     for (const auto& [handle, s] : g_sockets) {
-        if (!s.watched) continue;
-        if (s.reported_waiting > 0 || s.reported_hangup)
+        if (!s.watched || s.reported_hangup) continue;  // nothing new can arrive there
+        if (s.reported_waiting > 0)
             ready = true;
         else
             fds.push_back(s.fd);

@@ -19,8 +19,10 @@ bool wait_socket_activity(int max_ms);
 
 // For an event loop that polls descriptors itself (GTK): the watched
 // connections with nothing reported standing, which poll() can wait on, and
-// in *others_ready whether any watched connection has unread bytes or a
-// hang-up reported already, which poll() would report at once on every turn.
+// in *others_ready whether any live watched connection has unread bytes
+// reported already, which poll() would report at once on every turn, while
+// more may come: look again soon. A connection whose hang-up was reported is
+// neither: nothing new can arrive there, and a read re-arms it.
 std::vector<int> quiet_watched_fds(bool* others_ready);
 
 // Closes every connection (between tests; at program end).
