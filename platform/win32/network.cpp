@@ -148,10 +148,7 @@ int icmp_echo(std::uint32_t address, const char* data, int size, int reply_size,
                                        nullptr, reply.data(), static_cast<DWORD>(reply_size),
                                        static_cast<DWORD>(timeout_ms > 0 ? timeout_ms : 0));
     IcmpCloseHandle(icmp);
-    // A router's "unreachable" also comes back as a reply, and IcmpSendEcho
-    // counts it; only a successful echo means the host is there.
-    if (answers == 0 || static_cast<std::size_t>(reply_size) < sizeof(ICMP_ECHO_REPLY)) return 0;
-    ICMP_ECHO_REPLY first;
-    CopyMemory(&first, reply.data(), sizeof first);
-    return first.Status == IP_SUCCESS ? 1 : 0;
+    // Any reply counts, whatever its status (a router's "unreachable" or "TTL
+    // expired" too): the reachability test asks whether anything answered.
+    return answers > 0 ? 1 : 0;
 }
