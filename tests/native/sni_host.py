@@ -45,6 +45,10 @@ ITEM_TYPES = {"Category": "s", "Id": "s", "Title": "s", "Status": "s", "WindowId
 ENTRY_TYPES = {"type": "s", "label": "s", "enabled": "b", "visible": "b", "icon-name": "s", "icon-data": "ay",
                "shortcut": "aas", "toggle-type": "s", "toggle-state": "i", "children-display": "s",
                "disposition": "s", "accessible-desc": "s"}
+# What a host reads again on each of an item's signals.
+REREAD = {"NewIcon": ("IconName", "IconPixmap"), "NewToolTip": ("ToolTip",), "NewTitle": ("Title",),
+          "NewAttentionIcon": ("AttentionIconName", "AttentionIconPixmap"),
+          "NewOverlayIcon": ("OverlayIconName", "OverlayIconPixmap")}
 # What each call must answer; GDBus holds the answer to it.
 REPLIES = {"GetAll": "(a{sv})", "Get": "(v)", "GetLayout": "(u(ia{sv}av))", "GetGroupProperties": "(a(ia{sv}))",
            "GetProperty": "(v)", "AboutToShow": "(b)", "AboutToShowGroup": "(aiai)", "Event": "()",
@@ -156,18 +160,25 @@ class SniHost:
 
     # What the host reads of an item.
     def properties(self, item: str) -> dict[str, Any]:
+        """The item's properties read now."""
         return self._ask("properties", item)
 
     def get(self, item: str, name: str) -> Any:
         """One property of the item, as hosts read it after the signal that it changed."""
         return self._ask("property", item, name)
 
+    def shown(self, item: str) -> dict[str, Any]:
+        """The item's properties as the tray shows them: read when the item came, and read again
+        only where one of its signals said they changed, as hosts do."""
+        return self.wait_until(lambda: self._ask("shown", item), what=f"{item} read")
+
     def icon(self, item: str) -> list[tuple[int, int, bytes]]:
-        """The item's pixmaps: width, height and ARGB32 pixels in network byte order."""
-        return [tuple(p) for p in self.get(item, "IconPixmap")]
+        """The pixmaps the tray shows: width, height and ARGB32 pixels in network byte order."""
+        return [tuple(p) for p in self.shown(item)["IconPixmap"]]
 
     def tooltip(self, item: str) -> tuple[str, str]:
-        _, _, title, text = self.get(item, "ToolTip")
+        """The tooltip the tray shows: title and text."""
+        _, _, title, text = self.shown(item)["ToolTip"]
         return title, text
 
     def signals(self, item: str, with_args: bool = False) -> list:
@@ -190,6 +201,16 @@ class SniHost:
 
     def menu(self, item: str) -> list[MenuRow]:
         return menu_rows(self.layout(item)[1])
+
+    def menu_icons(self, item: str) -> dict[int, bytes]:
+        """The pictures of the menu's entries (icon-data: PNG), by entry id."""
+        found, nodes = {}, [self.layout(item)[1]]
+        while nodes:
+            entry_id, props, children = nodes.pop()
+            nodes += children
+            if "icon-data" in props:
+                found[entry_id] = props["icon-data"]
+        return found
 
     def click(self, item: str, entry: int) -> None:
         """Chooses a menu entry, as a host does when it is clicked."""
@@ -297,6 +318,8 @@ class Item:
         self.owner: Optional[str] = None  # the unique name, once the bus confirms one
         self.watch = self.subscription = 0
         self.signals: list[tuple[str, Any]] = []
+        self.shown: Optional[dict[str, Any]] = None  # the properties as the tray shows them, once read
+        self.problems: list[str] = []  # what the tray could not read
 
 
 class Tray:
@@ -362,6 +385,25 @@ class Tray:
                                                       lambda *a: self.on_signal(item, *a))
         self.events.append(("registered", key))
         self.emit("StatusNotifierItemRegistered", key)
+        self.run(None, self.read_all(item))
+
+    # The host: it shows what it read of an item, and reads again what a signal says has changed.
+    def read_all(self, item: Item):
+        try:
+            answer = yield item.name, item.path, PROPERTIES, "GetAll", self.GLib.Variant("(s)", (ITEM,))
+            item.shown = typed(answer.get_child_value(0), ITEM_TYPES, "the item's properties")
+        except HostError as e:
+            item.problems.append(str(e))
+
+    def reread(self, item: Item, names: tuple[str, ...]):
+        for name in names:
+            try:
+                answer = yield item.name, item.path, PROPERTIES, "Get", self.GLib.Variant("(ss)", (ITEM, name))
+                box = self.GLib.Variant("a{sv}", {name: answer.get_child_value(0).get_variant()})
+                if item.shown is not None:
+                    item.shown.update(typed(box, ITEM_TYPES, name))
+            except HostError as e:
+                item.problems.append(str(e))
 
     def item_gone(self, key: str) -> None:
         item = self.items.pop(key)
@@ -385,19 +427,31 @@ class Tray:
                 self.emit("StatusNotifierHostUnregistered")
 
     def on_signal(self, item: Item, bus, sender, path, interface, member, params) -> None:
-        if interface in (ITEM, MENU):
-            try:
-                item.signals.append((member, plain(params)))
-            except HostError as e:  # recorded all the same: it was sent
-                item.signals.append((member, f"unreadable: {e}"))
+        if interface not in (ITEM, MENU):
+            return
+        try:
+            item.signals.append((member, plain(params)))
+        except HostError as e:  # recorded all the same: it was sent
+            item.signals.append((member, f"unreadable: {e}"))
+            item.problems.append(f"{member}: {e}")
+        if interface == ITEM and member == "NewStatus" and item.shown is not None:
+            item.shown["Status"] = params.get_child_value(0).get_string()  # the one signal that says what
+        elif interface == ITEM and member in REREAD:
+            self.run(None, self.reread(item, REREAD[member]))
 
     # Start and end: ready once we own the watcher's name and have registered as its host.
     def on_watcher_name(self, bus, name) -> None:
         self.Gio.bus_own_name_on_connection(self.bus, self.host_name, self.Gio.BusNameOwnerFlags.NONE, None, None)
-        self.run(0, self.register_host())
+        self.run(None, self.register_host())
 
     def register_host(self):
-        yield WATCHER, WATCHER_PATH, WATCHER, "RegisterStatusNotifierHost", self.GLib.Variant("(s)", (self.host_name,))
+        try:
+            name = self.GLib.Variant("(s)", (self.host_name,))
+            yield WATCHER, WATCHER_PATH, WATCHER, "RegisterStatusNotifierHost", name
+        except HostError as e:
+            self.say("error", f"cannot register as a host: {e}")
+            self.loop.quit()
+            return
         self.say("ready", self.bus.get_unique_name())
 
     def on_name_lost(self, bus, name) -> None:
@@ -436,18 +490,21 @@ class Tray:
                 self.say(seq, "ok", result)
         return True
 
-    def run(self, seq: int, steps) -> None:
-        """Runs a command that calls over the bus: each (name, path, interface, method, params)
-        it yields is called asynchronously and the generator resumed with the answer (a
-        GLib.Variant), or with HostError thrown into it."""
+    def run(self, seq: Optional[int], steps) -> None:
+        """Runs steps that call over the bus: each (name, path, interface, method, params) they
+        yield is called asynchronously and the generator resumed with the answer (a
+        GLib.Variant), or with HostError thrown into it. The end answers command seq; the tray's
+        own work (seq None) answers nobody."""
         def step(value=None, error=None) -> None:
             try:
                 call = steps.throw(error) if error else steps.send(value)
             except StopIteration as done:
-                if seq:
+                if seq is not None:
                     self.say(seq, "ok", done.value)
                 return
             except Exception as e:  # noqa: BLE001
+                if seq is None:
+                    raise
                 self.say(seq, "error", f"{type(e).__name__}: {e}")
                 return
             reply = self.GLib.VariantType.new(REPLIES[call[3]]) if call[3] in REPLIES else None
@@ -478,6 +535,14 @@ class Tray:
 
     def cmd_signals(self, key: str) -> list[tuple[str, Any]]:
         return self.item(key).signals
+
+    def cmd_shown(self, key: str) -> dict[str, Any]:
+        item = self.item(key)
+        if item.problems:
+            raise HostError(f"{key}: " + "; ".join(item.problems))
+        if item.shown is None:
+            raise HostError(f"{key} not read yet")
+        return item.shown
 
     def cmd_watcher(self):
         answer = yield WATCHER, WATCHER_PATH, PROPERTIES, "GetAll", self.GLib.Variant("(s)", (WATCHER,))
