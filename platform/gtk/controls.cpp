@@ -3,20 +3,25 @@
 // them by id.
 // The hard parts: Windows reports only what the user did, while GTK signals
 // fire for the program's own changes too (setting a check box "clicks" it),
-// so those changes run with the control's handlers held; and outside tools
+// so those changes run with the control's handlers held; outside tools
 // find a control by its id, so each control's accessible id is its id in
-// decimal, as GetDlgCtrlID gives it on Windows.
+// decimal, as GetDlgCtrlID gives it on Windows; a fixed container gives a
+// child at least the minimum size it asks for, which a theme or a font can
+// make more than the layout's rectangle, so the widgets are of kinds that ask
+// for exactly their rectangle and clip the rest; and GTK orders the Tab key
+// by position, Windows by creation, so each window walks its controls itself.
 #include <algorithm>
 #include <cstdio>
 #include <cstring>
 #include <string>
+#include <utility>
 
 #include "platform/gtk/internal.h"
 
 namespace gtkp {
 namespace {
 
-std::vector<Control> g_controls;
+std::vector<Control> g_controls;  // in creation order, which is the Tab key's order
 // Set while the program itself changes a control: no event, no typing rules.
 bool g_programmatic = false;
 
@@ -24,6 +29,122 @@ struct Programmatic {
     Programmatic() { g_programmatic = true; }
     ~Programmatic() { g_programmatic = false; }
 };
+
+// ---- Widgets held to their rectangles ----
+// Each GTK kind the controls use gets a derived kind that still measures
+// itself as GTK does (so its parts are sized), then asks for exactly its size
+// request, the layout's rectangle; one without a request (the text inside a
+// button, a frame's caption) asks for no width. Each draws nothing
+// outside its allocation: what does not fit is clipped, as on Windows.
+
+GtkWidgetClass* gtk_kind(GtkWidget* widget) {
+    return GTK_WIDGET_CLASS(g_type_class_peek_parent(G_OBJECT_GET_CLASS(widget)));
+}
+
+int requested(GtkWidget* widget, GtkOrientation orientation) {
+    int w = -1, h = -1;
+    gtk_widget_get_size_request(widget, &w, &h);
+    return orientation == GTK_ORIENTATION_HORIZONTAL ? w : h;
+}
+
+void fit(GtkWidget* widget, GtkOrientation orientation, gint* minimum, gint* natural) {
+    if (const int size = requested(widget, orientation); size > 0)
+        *minimum = *natural = size;
+    else if (orientation == GTK_ORIENTATION_HORIZONTAL)
+        *minimum = 0;  // a caption's height still sets its line's, which the control clips
+}
+
+GtkSizeRequestMode sized_mode(GtkWidget* widget) {
+    // With both sizes fixed, no size depends on the other.
+    if (requested(widget, GTK_ORIENTATION_HORIZONTAL) > 0 && requested(widget, GTK_ORIENTATION_VERTICAL) > 0)
+        return GTK_SIZE_REQUEST_CONSTANT_SIZE;
+    return gtk_kind(widget)->get_request_mode(widget);
+}
+
+void sized_width(GtkWidget* widget, gint* minimum, gint* natural) {
+    gtk_kind(widget)->get_preferred_width(widget, minimum, natural);
+    fit(widget, GTK_ORIENTATION_HORIZONTAL, minimum, natural);
+}
+
+void sized_height(GtkWidget* widget, gint* minimum, gint* natural) {
+    gtk_kind(widget)->get_preferred_height(widget, minimum, natural);
+    fit(widget, GTK_ORIENTATION_VERTICAL, minimum, natural);
+}
+
+void sized_width_for_height(GtkWidget* widget, gint height, gint* minimum, gint* natural) {
+    gtk_kind(widget)->get_preferred_width_for_height(widget, height, minimum, natural);
+    fit(widget, GTK_ORIENTATION_HORIZONTAL, minimum, natural);
+}
+
+void sized_height_for_width(GtkWidget* widget, gint width, gint* minimum, gint* natural) {
+    gtk_kind(widget)->get_preferred_height_for_width(widget, width, minimum, natural);
+    fit(widget, GTK_ORIENTATION_VERTICAL, minimum, natural);
+}
+
+void sized_height_and_baseline(GtkWidget* widget, gint width, gint* minimum, gint* natural,
+                               gint* minimum_baseline, gint* natural_baseline) {
+    GtkWidgetClass* kind = gtk_kind(widget);
+    if (kind->get_preferred_height_and_baseline_for_width) {
+        kind->get_preferred_height_and_baseline_for_width(widget, width, minimum, natural, minimum_baseline,
+                                                          natural_baseline);
+    } else {
+        // What GTK asks a kind without baselines.
+        if (width < 0)
+            kind->get_preferred_height(widget, minimum, natural);
+        else
+            kind->get_preferred_height_for_width(widget, width, minimum, natural);
+        if (minimum_baseline) *minimum_baseline = -1;
+        if (natural_baseline) *natural_baseline = -1;
+    }
+    fit(widget, GTK_ORIENTATION_VERTICAL, minimum, natural);
+}
+
+gboolean sized_draw(GtkWidget* widget, cairo_t* cr) {
+    cairo_save(cr);
+    cairo_rectangle(cr, 0, 0, gtk_widget_get_allocated_width(widget),
+                    gtk_widget_get_allocated_height(widget));
+    cairo_clip(cr);
+    GtkWidgetClass* kind = gtk_kind(widget);
+    const gboolean done = kind->draw ? kind->draw(widget, cr) : FALSE;
+    cairo_restore(cr);
+    return done;
+}
+
+void sized_class_init(gpointer klass, gpointer) {
+    GtkWidgetClass* widget = GTK_WIDGET_CLASS(klass);
+    widget->get_request_mode = sized_mode;
+    widget->get_preferred_width = sized_width;
+    widget->get_preferred_height = sized_height;
+    widget->get_preferred_width_for_height = sized_width_for_height;
+    widget->get_preferred_height_for_width = sized_height_for_width;
+    widget->get_preferred_height_and_baseline_for_width = sized_height_and_baseline;
+    widget->draw = sized_draw;
+}
+
+// A new widget of GTK's kind held to its rectangle; the derived kind keeps the
+// CSS name and accessible of GTK's, so themes and screen readers see no difference.
+GtkWidget* sized_new(GType gtk_type) {
+    static std::vector<std::pair<GType, GType>> made;
+    GType type = 0;
+    for (const auto& [from, to] : made)
+        if (from == gtk_type) type = to;
+    if (!type) {
+        GTypeQuery query;
+        g_type_query(gtk_type, &query);
+        const std::string name = std::string("Vyx") + query.type_name;
+        type = g_type_register_static_simple(gtk_type, g_intern_string(name.c_str()), query.class_size,
+                                             sized_class_init, query.instance_size, nullptr,
+                                             static_cast<GTypeFlags>(0));
+        made.emplace_back(gtk_type, type);
+    }
+    return GTK_WIDGET(g_object_new(type, nullptr));
+}
+
+GtkWidget* text_new(const std::string& text) {
+    GtkWidget* label = sized_new(GTK_TYPE_LABEL);
+    gtk_label_set_text(GTK_LABEL(label), text.c_str());
+    return label;
+}
 
 int id_of(gpointer data) { return GPOINTER_TO_INT(data); }
 
@@ -95,7 +216,7 @@ void on_link_realize(GtkWidget* widget, gpointer) {
 float x_align(int flags) { return flags & CTL_ALIGN_RIGHT ? 1.0f : flags & CTL_ALIGN_CENTRE ? 0.5f : 0.0f; }
 
 GtkWidget* make_label(const std::string& text, int flags) {
-    GtkWidget* label = gtk_label_new(text.c_str());
+    GtkWidget* label = text_new(text);
     gtk_label_set_xalign(GTK_LABEL(label), x_align(flags));
     gtk_label_set_yalign(GTK_LABEL(label), 0.0f);  // statics draw from the top
     gtk_label_set_line_wrap(GTK_LABEL(label), TRUE);
@@ -104,11 +225,40 @@ GtkWidget* make_label(const std::string& text, int flags) {
 
 // A widget that reports clicks and holds one child (an image or a link's text).
 GtkWidget* make_clickable(GtkWidget* child, gpointer data) {
-    GtkWidget* box = gtk_event_box_new();
+    GtkWidget* box = sized_new(GTK_TYPE_EVENT_BOX);
     gtk_container_add(GTK_CONTAINER(box), child);
     gtk_widget_add_events(box, GDK_BUTTON_RELEASE_MASK | GDK_ENTER_NOTIFY_MASK | GDK_LEAVE_NOTIFY_MASK);
     g_signal_connect(box, "button-release-event", G_CALLBACK(on_release), data);
     return box;
+}
+
+// A push button or check box with its text, as gtk_button_new_with_label
+// makes one, but with a text that asks for no room.
+GtkWidget* make_button(GType gtk_type, const std::string& text, gpointer data) {
+    GtkWidget* button = sized_new(gtk_type);
+    gtk_container_add(GTK_CONTAINER(button), text_new(text));
+    gtk_style_context_add_class(gtk_widget_get_style_context(button), "text-button");
+    g_signal_connect(button, "clicked", G_CALLBACK(on_clicked), data);
+    return button;
+}
+
+GtkLabel* caption_of(const Control* c) {
+    GtkWidget* label = nullptr;  // ours, or the tab's plain one
+    if (c->kind == KIND_FRAME)
+        label = gtk_frame_get_label_widget(GTK_FRAME(c->inner));
+    else if (c->kind == KIND_CHECKBOX || c->kind == KIND_BUTTON)
+        label = gtk_bin_get_child(GTK_BIN(c->inner));
+    else if (c->kind == KIND_PANEL)
+        label = gtk_notebook_get_tab_label(GTK_NOTEBOOK(c->inner), c->page);
+    return label && GTK_IS_LABEL(label) ? GTK_LABEL(label) : nullptr;
+}
+
+// A notebook that goes takes its page out first, and the page's accessible
+// then asks for the tab of a page the notebook no longer has (a critical
+// once an accessibility client has read the window). Without tabs shown it
+// asks nothing.
+void on_panel_destroy(GtkWidget* notebook, gpointer) {
+    gtk_notebook_set_show_tabs(GTK_NOTEBOOK(notebook), FALSE);
 }
 
 // Makes the widgets of one control; outer is what is placed, inner what holds the state.
@@ -116,10 +266,11 @@ bool build(Control& c, const ControlArgs& a, const std::string& text) {
     const gpointer data = GINT_TO_POINTER(a.id);
     switch (a.kind) {
         case KIND_FRAME:
-            c.outer = c.inner = gtk_frame_new(text.c_str());
+            c.outer = c.inner = sized_new(GTK_TYPE_FRAME);
+            gtk_frame_set_label_widget(GTK_FRAME(c.inner), text_new(text));
             break;
         case KIND_EDIT: {
-            c.outer = c.inner = gtk_entry_new();
+            c.outer = c.inner = sized_new(GTK_TYPE_ENTRY);
             GtkEntry* entry = GTK_ENTRY(c.inner);
             gtk_entry_set_width_chars(entry, 1);
             gtk_entry_set_alignment(entry, x_align(a.flags));
@@ -136,17 +287,17 @@ bool build(Control& c, const ControlArgs& a, const std::string& text) {
             c.outer = c.inner = make_label(text, a.flags);
             break;
         case KIND_CHECKBOX:
-            c.outer = c.inner = gtk_check_button_new_with_label(text.c_str());
-            g_signal_connect(c.inner, "clicked", G_CALLBACK(on_clicked), data);
+            c.outer = c.inner = make_button(GTK_TYPE_CHECK_BUTTON, text, data);
             break;
         case KIND_BUTTON:
-            c.outer = c.inner = gtk_button_new_with_label(text.c_str());
-            g_signal_connect(c.inner, "clicked", G_CALLBACK(on_clicked), data);
+            c.outer = c.inner = make_button(GTK_TYPE_BUTTON, text, data);
             break;
         case KIND_PANEL:
-            c.outer = c.inner = gtk_notebook_new();
+            c.outer = c.inner = sized_new(GTK_TYPE_NOTEBOOK);
             c.page = gtk_fixed_new();
+            // A tab is as wide as its text's minimum: a plain label, which the notebook clips.
             gtk_notebook_append_page(GTK_NOTEBOOK(c.inner), c.page, gtk_label_new(text.c_str()));
+            g_signal_connect(c.inner, "destroy", G_CALLBACK(on_panel_destroy), nullptr);
             break;
         case KIND_IMAGE:
             c.inner = gtk_image_new();
@@ -161,7 +312,7 @@ bool build(Control& c, const ControlArgs& a, const std::string& text) {
             g_signal_connect(c.outer, "realize", G_CALLBACK(on_link_realize), nullptr);
             break;
         case KIND_RICHEDIT: {
-            c.outer = gtk_scrolled_window_new(nullptr, nullptr);
+            c.outer = sized_new(GTK_TYPE_SCROLLED_WINDOW);
             gtk_scrolled_window_set_policy(GTK_SCROLLED_WINDOW(c.outer), GTK_POLICY_ALWAYS,
                                            GTK_POLICY_ALWAYS);
             gtk_scrolled_window_set_shadow_type(GTK_SCROLLED_WINDOW(c.outer), GTK_SHADOW_IN);
@@ -177,6 +328,46 @@ bool build(Control& c, const ControlArgs& a, const std::string& text) {
             return false;
     }
     return true;
+}
+
+// ---- The Tab key ----
+// On Windows, Tab walks a window's controls in creation order, a panel's
+// among them as the siblings they are there, and stops at edits, check
+// boxes, buttons and rich edits (WS_TABSTOP) that are shown and enabled; a
+// tab control is no stop. GTK would walk a fixed container by position and
+// stop at a notebook's tab, so each window's container answers its "focus"
+// signal itself, from the control records, which stay in creation order
+// whatever is destroyed or made again. Arrow keys keep GTK's own moves.
+
+bool tab_stop(ControlKind kind) {
+    return kind == KIND_EDIT || kind == KIND_CHECKBOX || kind == KIND_BUTTON || kind == KIND_RICHEDIT;
+}
+
+gboolean on_window_focus(GtkWidget* fixed, GtkDirectionType direction, gpointer data) {
+    if (direction != GTK_DIR_TAB_FORWARD && direction != GTK_DIR_TAB_BACKWARD) return FALSE;
+    const int window = GPOINTER_TO_INT(data);
+    std::vector<const Control*> order;
+    for (const Control& c : g_controls)
+        if (c.window == window) order.push_back(&c);
+    // Where the focus is: the tab stop holding it, else the panel whose tab has it.
+    GtkWidget* focus = gtk_window_get_focus(GTK_WINDOW(gtk_widget_get_toplevel(fixed)));
+    auto holds = [focus](const Control* c) {
+        return focus && (focus == c->outer || gtk_widget_is_ancestor(focus, c->outer));
+    };
+    const int count = static_cast<int>(order.size());
+    int at = -1;
+    for (int i = 0; i < count && at < 0; ++i)
+        if (tab_stop(order[i]->kind) && holds(order[i])) at = i;
+    for (int i = 0; i < count && at < 0; ++i)
+        if (holds(order[i])) at = i;
+    const int step = direction == GTK_DIR_TAB_FORWARD ? 1 : -1;
+    const int from = at >= 0 ? at + step : step > 0 ? 0 : count - 1;
+    // gtk_widget_child_focus passes over hidden, disabled and unfocusable widgets.
+    for (int i = from; i >= 0 && i < count; i += step)
+        if (tab_stop(order[i]->kind) && gtk_widget_child_focus(order[i]->outer, direction)) return TRUE;
+    // Past the last one: the window takes the focus away and asks again from the start.
+    g_signal_stop_emission_by_name(fixed, "focus");
+    return FALSE;
 }
 
 gboolean scroll_to_cursor(gpointer data) {
@@ -237,6 +428,11 @@ int create_control(const ControlArgs& a) {
         gtk_widget_set_can_default(c.outer, TRUE);
         gtk_widget_grab_default(c.outer);
     }
+    if (!g_object_get_data(G_OBJECT(window_fixed(a.window)), "vyx-tab-order")) {
+        g_object_set_data(G_OBJECT(window_fixed(a.window)), "vyx-tab-order", GINT_TO_POINTER(1));
+        g_signal_connect(window_fixed(a.window), "focus", G_CALLBACK(on_window_focus),
+                         GINT_TO_POINTER(a.window));
+    }
     g_controls.push_back(c);
     return 1;
 }
@@ -260,7 +456,15 @@ void set_control_text(int id, const std::string& text) {
     const Programmatic quiet;
     switch (c->kind) {
         case KIND_FRAME:
-            gtk_frame_set_label(GTK_FRAME(c->inner), utf8.c_str());
+        case KIND_CHECKBOX:
+        case KIND_BUTTON:
+        case KIND_PANEL:
+            // The caption is set on its label: the widget's own setter would put a new one in its place.
+            if (GtkLabel* caption = caption_of(c)) {
+                gtk_label_set_text(caption, utf8.c_str());
+                if (c->kind != KIND_PANEL)  // whose accessible name is the caption, read anew when told
+                    g_object_notify(G_OBJECT(gtk_widget_get_accessible(c->inner)), "accessible-name");
+            }
             break;
         case KIND_EDIT:
             gtk_entry_set_text(GTK_ENTRY(c->inner), utf8.c_str());
@@ -268,13 +472,6 @@ void set_control_text(int id, const std::string& text) {
         case KIND_LABEL:
         case KIND_LINK:
             gtk_label_set_text(GTK_LABEL(c->inner), utf8.c_str());
-            break;
-        case KIND_CHECKBOX:
-        case KIND_BUTTON:
-            gtk_button_set_label(GTK_BUTTON(c->inner), utf8.c_str());
-            break;
-        case KIND_PANEL:
-            gtk_notebook_set_tab_label_text(GTK_NOTEBOOK(c->inner), c->page, utf8.c_str());
             break;
         case KIND_RICHEDIT:
             gtk_text_buffer_set_text(buffer_of(id), utf8.c_str(), static_cast<gint>(utf8.size()));
@@ -290,7 +487,10 @@ std::string widget_text(const Control* c) {
     const char* text = nullptr;
     switch (c->kind) {
         case KIND_FRAME:
-            text = gtk_frame_get_label(GTK_FRAME(c->inner));
+        case KIND_CHECKBOX:
+        case KIND_BUTTON:
+        case KIND_PANEL:
+            if (GtkLabel* caption = caption_of(c)) text = gtk_label_get_text(caption);
             break;
         case KIND_EDIT:
             text = gtk_entry_get_text(GTK_ENTRY(c->inner));
@@ -298,13 +498,6 @@ std::string widget_text(const Control* c) {
         case KIND_LABEL:
         case KIND_LINK:
             text = gtk_label_get_text(GTK_LABEL(c->inner));
-            break;
-        case KIND_CHECKBOX:
-        case KIND_BUTTON:
-            text = gtk_button_get_label(GTK_BUTTON(c->inner));
-            break;
-        case KIND_PANEL:
-            text = gtk_notebook_get_tab_label_text(GTK_NOTEBOOK(c->inner), c->page);
             break;
         case KIND_RICHEDIT: {
             GtkTextBuffer* buffer = gtk_text_view_get_buffer(GTK_TEXT_VIEW(c->inner));
