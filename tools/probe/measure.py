@@ -345,9 +345,8 @@ class NativeDisplay:
                 wait_for(lambda: tray_width(self.env) > 0, 15, "the tray host's panel")
                 time.sleep(0.5)  # the panel shows before the tray selection is taken
             elif self.tray_kind == "sni":
-                if self.sni_host:  # it runs while its standard input stays open
-                    self.spawn([sys.executable, str(SNI_HOST)], bus_env, stdin=subprocess.PIPE,
-                               stdout=subprocess.PIPE)
+                if self.sni_host:  # on Debian's interpreter (GObject's bindings); it runs while its input is open
+                    self.spawn(["/usr/bin/python3", str(SNI_HOST)], bus_env, stdin=subprocess.PIPE)
                 else:
                     self.spawn(["xfce4-panel", "--disable-wm-check"], bus_env)
                 wait_for(lambda: watcher_present(self.env), 30, "a StatusNotifierWatcher on the bus")
@@ -582,52 +581,72 @@ def native_wayland(runs: int = 15) -> None:
         print(f"  {k:10} {statistics.median(v) / 1024:7.1f} MiB")
 
 
-def start_in_tray(d: NativeDisplay, exes: dict[str, Path], sim: Simulator, work: Path) -> dict[str, subprocess.Popen]:
-    """The clients started into the tray, connected to the simulator, and their items taken by the watcher."""
-    procs = {}
-    for k, exe in exes.items():
-        folder = work / k
-        folder.mkdir()
-        write_settings(folder / SETTINGS_NAME,
-                       {**DEFAULT_SETTINGS, "Port": str(sim.port), "AutoConnect": "1", "startVYXCiconic": "1"})
-        procs[k] = subprocess.Popen([str(exe)], cwd=folder, env=d.env, stdin=subprocess.DEVNULL,
-                                    stdout=subprocess.DEVNULL, stderr=subprocess.DEVNULL, start_new_session=True)
-    for k, p in procs.items():
-        wait_for(lambda: connected_to(p.pid, sim.port), 15, f"{k} connected")
-        wait_for(lambda: f"-{p.pid}-" in registered_items(d.env), 15, f"{k}'s item taken by the watcher")
-    return procs
+class InTray:
+    """`with InTray(d, exes, work) as t:` each client started into the tray (a StatusNotifierItem the
+    watcher takes), connected to a simulator of its own (one serves one client at a time), and
+    gtk_probe idle beside them; t.procs by name ("probe" too), t.sims by client."""
+
+    def __init__(self, d: NativeDisplay, exes: dict[str, Path], work: Path) -> None:
+        self.d, self.exes, self.work = d, exes, work
+        self.procs: dict[str, subprocess.Popen] = {}
+        self.sims: dict[str, Simulator] = {}
+
+    def __enter__(self) -> "InTray":
+        try:
+            for k, exe in self.exes.items():
+                sim = self.sims[k] = Simulator("--quiet", exe=GTK_SIM).__enter__()
+                folder = self.work / k
+                folder.mkdir()
+                write_settings(folder / SETTINGS_NAME,
+                               {**DEFAULT_SETTINGS, "Port": str(sim.port), "AutoConnect": "1", "startVYXCiconic": "1"})
+                self.procs[k] = self.start([str(exe)], folder)
+            for k in self.exes:
+                pid, port = self.procs[k].pid, self.sims[k].port
+                wait_for(lambda: connected_to(pid, port), 15, f"{k} connected")
+                wait_for(lambda: f"-{pid}-" in registered_items(self.d.env), 15, f"{k}'s item taken by the watcher")
+            self.procs["probe"] = self.start([str(GTK_PROBE), "idle"], self.work)
+        except BaseException:
+            self.__exit__()
+            raise
+        return self
+
+    def start(self, command: list[str], cwd: Path) -> subprocess.Popen:
+        return subprocess.Popen(command, cwd=cwd, env=self.d.env, stdin=subprocess.DEVNULL, stdout=subprocess.DEVNULL,
+                                stderr=subprocess.DEVNULL, start_new_session=True)
+
+    def usage(self) -> dict[str, Usage]:
+        return {n: Usage(p.pid) for n, p in self.procs.items()}
+
+    def __exit__(self, *exc: object) -> None:
+        for p in self.procs.values():
+            kill_group(p)
+        for sim in self.sims.values():
+            sim.__exit__()
 
 
 def native_idle(seconds: float = 60.0) -> None:
     """Connected, in the tray as a StatusNotifierItem, nothing arriving, against gtk_probe idle."""
     exes = native_exes()
     work = Path(tempfile.mkdtemp(prefix="vyx-native-idle."))
-    procs: dict[str, subprocess.Popen] = {}
     try:
-        with NativeDisplay(tray="sni") as d, Simulator("--quiet", exe=GTK_SIM) as sim:
-            procs = start_in_tray(d, exes, sim, work)
-            procs["probe"] = subprocess.Popen([str(GTK_PROBE), "idle"], env=d.env, stdin=subprocess.DEVNULL,
-                                              stdout=subprocess.DEVNULL, stderr=subprocess.DEVNULL,
-                                              start_new_session=True)
+        with NativeDisplay(tray="sni") as d, InTray(d, exes, work) as t:
             time.sleep(3)  # let all settle
             shown = shown_top_windows(d.env, WINDOW_TITLE)
-            before = {n: Usage(p.pid) for n, p in procs.items()}
+            before = t.usage()
             time.sleep(seconds)
-            used = {n: Usage(p.pid).since(before[n]) for n, p in procs.items()}
+            used = {n: u.since(before[n]) for n, u in t.usage().items()}
             items = registered_items(d.env)
-            print(f"native, CPU time over {seconds:g} s, connected, in the tray as a StatusNotifierItem "
-                  f"({tray_name(d)}; a report a minute), against gtk_probe idle:")
-            print_usage(used)
-            for k in exes:
-                print(f"  ratio {k} / probe: {ratio(used[k]['cpu'], used['probe']['cpu'])} (scheduler's count: "
-                      f"{ratio(used[k]['ns'], used['probe']['ns'])}, main thread's wake-ups: "
-                      f"{ratio(used[k]['main'], used['probe']['main'])})")
-            print(f"  top-level windows shown: {shown}; items the watcher shows: {items.count('StatusNotifierItem-')} "
-                  f"(the clients': {all(f'-{procs[k].pid}-' in items for k in exes)}); "
-                  f"still connected: {all(connected_to(procs[k].pid, sim.port) for k in exes)}")
+            connected = all(connected_to(t.procs[k].pid, t.sims[k].port) for k in exes)
+        print(f"native, CPU time over {seconds:g} s, connected, in the tray as a StatusNotifierItem "
+              f"({tray_name(d)}; a report a minute), against gtk_probe idle:")
+        print_usage(used)
+        for k in exes:
+            print(f"  ratio {k} / probe: {ratio(used[k]['cpu'], used['probe']['cpu'])} (scheduler's count: "
+                  f"{ratio(used[k]['ns'], used['probe']['ns'])}, main thread's wake-ups: "
+                  f"{ratio(used[k]['main'], used['probe']['main'])})")
+        print(f"  top-level windows shown: {shown}; items the watcher shows: {items.count('StatusNotifierItem-')} "
+              f"(the clients': {all(f'-{t.procs[k].pid}-' in items for k in exes)}); still connected: {connected}")
     finally:
-        for p in procs.values():
-            kill_group(p)
         subprocess.run(["rm", "-rf", str(work)], check=False)
 
 
@@ -636,24 +655,20 @@ def native_hangup(seconds: float = 10.0) -> None:
     its socket; its wake-ups from a second after the hang-up on, against gtk_probe idle."""
     exes = native_exes()
     work = Path(tempfile.mkdtemp(prefix="vyx-native-hangup."))
-    procs: dict[str, subprocess.Popen] = {}
     try:
-        with NativeDisplay(tray="sni") as d, Simulator("--quiet", exe=GTK_SIM) as sim:
-            procs = start_in_tray(d, exes, sim, work)
-            procs["probe"] = subprocess.Popen([str(GTK_PROBE), "idle"], env=d.env, stdin=subprocess.DEVNULL,
-                                              stdout=subprocess.DEVNULL, stderr=subprocess.DEVNULL,
-                                              start_new_session=True)
+        with NativeDisplay(tray="sni") as d, InTray(d, exes, work) as t:
             time.sleep(3)
-            before = {n: Usage(p.pid) for n, p in procs.items()}
+            before = t.usage()
             time.sleep(seconds)
-            connected = {n: Usage(p.pid).since(before[n]) for n, p in procs.items()}
-            stop_process(sim.proc)
+            connected = {n: u.since(before[n]) for n, u in t.usage().items()}
+            for sim in t.sims.values():
+                stop_process(sim.proc)
             time.sleep(1)
-            before = {n: Usage(p.pid) for n, p in procs.items()}
+            before = t.usage()
             time.sleep(seconds)
-            after = {n: Usage(p.pid).since(before[n]) for n, p in procs.items()}
-            held = {k: tcp_states(procs[k].pid, sim.port) for k in exes}
-            alive = {k: procs[k].poll() is None for k in exes}
+            after = {n: u.since(before[n]) for n, u in t.usage().items()}
+            held = {k: tcp_states(t.procs[k].pid, t.sims[k].port) for k in exes}
+            alive = {k: t.procs[k].poll() is None for k in exes}
         print(f"native, {seconds:g} s connected and idle in the tray ({tray_name(d)}):")
         print_usage(connected)
         print(f"the same {seconds:g} s from 1 s after the server hung up:")
@@ -662,8 +677,6 @@ def native_hangup(seconds: float = 10.0) -> None:
             print(f"  {k}: still running {alive[k]}; its socket to the server "
                   f"{'held, closed by the server' if '08' in held[k] else 'gone' if not held[k] else held[k]}")
     finally:
-        for p in procs.values():
-            kill_group(p)
         subprocess.run(["rm", "-rf", str(work)], check=False)
 
 
