@@ -72,7 +72,6 @@ int main() {
     const Row rows[] = {
         {"an echo reply", true, 1, IP_SUCCESS, 1},
         {"destination host unreachable", true, 1, IP_DEST_HOST_UNREACHABLE, 1},
-        {"destination net unreachable", true, 1, IP_DEST_NET_UNREACHABLE, 1},
         {"TTL expired on the way", true, 1, IP_TTL_EXPIRED_TRANSIT, 1},
         {"two replies", true, 2, IP_SUCCESS, 1},
         {"no reply in time", true, 0, IP_REQ_TIMED_OUT, 0},
