@@ -34,8 +34,7 @@ CALL_MS = 5000  # the longest the tray waits for an item's answer
 WAIT_S, START_S = 10.0, 15.0
 # What the test may call on an item, and how the arguments travel.
 ITEM_METHODS = {"Activate": "(ii)", "SecondaryActivate": "(ii)", "ContextMenu": "(ii)", "Scroll": "(is)"}
-MENU_METHODS = {"GetLayout": "(iias)", "GetGroupProperties": "(aias)", "GetProperty": "(is)",
-                "AboutToShow": "(i)", "AboutToShowGroup": "(ai)"}
+MENU_METHODS = {"GetLayout": "(iias)", "GetProperty": "(is)", "AboutToShow": "(i)", "AboutToShowGroup": "(ai)"}
 PNG = b"\x89PNG\r\n\x1a\n"
 # The types hosts read properties as: one of another type is misread or dropped by them.
 ITEM_TYPES = {"Category": "s", "Id": "s", "Title": "s", "Status": "s", "WindowId": ("i", "u"), "IconName": "s",
@@ -50,9 +49,9 @@ REREAD = {"NewIcon": ("IconName", "IconPixmap"), "NewToolTip": ("ToolTip",), "Ne
           "NewAttentionIcon": ("AttentionIconName", "AttentionIconPixmap"),
           "NewOverlayIcon": ("OverlayIconName", "OverlayIconPixmap")}
 # What each call must answer; GDBus holds the answer to it.
-REPLIES = {"GetAll": "(a{sv})", "Get": "(v)", "GetLayout": "(u(ia{sv}av))", "GetGroupProperties": "(a(ia{sv}))",
-           "GetProperty": "(v)", "AboutToShow": "(b)", "AboutToShowGroup": "(aiai)", "Event": "()",
-           "RegisterStatusNotifierHost": "()", **{method: "()" for method in ITEM_METHODS}}
+REPLIES = {"GetAll": "(a{sv})", "Get": "(v)", "GetLayout": "(u(ia{sv}av))", "GetProperty": "(v)",
+           "AboutToShow": "(b)", "AboutToShowGroup": "(aiai)", "Event": "()", "RegisterStatusNotifierHost": "()",
+           **{method: "()" for method in ITEM_METHODS}}
 
 
 class HostError(Exception):
@@ -154,18 +153,10 @@ class SniHost:
         ("host registered" | "host unregistered", bus name)."""
         return self._ask("events")
 
-    def watcher(self) -> dict[str, Any]:
-        """The watcher's properties, read over the bus as any host reads them."""
-        return self._ask("watcher")
-
     # What the host reads of an item.
     def properties(self, item: str) -> dict[str, Any]:
         """The item's properties read now."""
         return self._ask("properties", item)
-
-    def get(self, item: str, name: str) -> Any:
-        """One property of the item, as hosts read it after the signal that it changed."""
-        return self._ask("property", item, name)
 
     def shown(self, item: str) -> dict[str, Any]:
         """The item's properties as the tray shows them: read when the item came, and read again
@@ -230,13 +221,6 @@ class SniHost:
             if time.monotonic() >= deadline:
                 raise HostError(f"timed out after {timeout:g}s waiting for {what or 'the tray'}; last seen: {last!r}")
             time.sleep(0.05)
-
-    def wait_item(self, timeout: float = WAIT_S) -> str:
-        """The one registered item, once there is one."""
-        found = self.wait_until(self.items, what="an item registered", timeout=timeout)
-        if len(found) != 1:
-            raise HostError(f"items registered: {found}")
-        return found[0]
 
     def wait_gone(self, item: str, timeout: float = WAIT_S) -> None:
         self.wait_until(self.items, lambda v: item not in v, f"{item} gone", timeout)
@@ -544,20 +528,10 @@ class Tray:
             raise HostError(f"{key} not read yet")
         return item.shown
 
-    def cmd_watcher(self):
-        answer = yield WATCHER, WATCHER_PATH, PROPERTIES, "GetAll", self.GLib.Variant("(s)", (WATCHER,))
-        return plain(answer)[0]
-
     def cmd_properties(self, key: str):
         item = self.item(key)
         answer = yield item.name, item.path, PROPERTIES, "GetAll", self.GLib.Variant("(s)", (ITEM,))
         return typed(answer.get_child_value(0), ITEM_TYPES, key)
-
-    def cmd_property(self, key: str, name: str):
-        item = self.item(key)
-        answer = yield item.name, item.path, PROPERTIES, "Get", self.GLib.Variant("(ss)", (ITEM, name))
-        box = self.GLib.Variant("a{sv}", {name: answer.get_child_value(0).get_variant()})
-        return typed(box, ITEM_TYPES, key)[name]
 
     def cmd_call(self, key: str, method: str, args: tuple):
         item = self.item(key)
@@ -575,11 +549,6 @@ class Tray:
         answer = yield item.name, path, MENU, method, self.GLib.Variant(MENU_METHODS[method], args)
         if method == "GetLayout":
             return answer.get_child_value(0).get_uint32(), entry(answer.get_child_value(1))
-        if method == "GetGroupProperties":
-            found = answer.get_child_value(0)
-            return [(found.get_child_value(i).get_child_value(0).get_int32(),
-                     typed(found.get_child_value(i).get_child_value(1), ENTRY_TYPES, "menu entry"))
-                    for i in range(found.n_children())]
         answer = plain(answer)
         return answer[0] if len(answer) == 1 else answer
 
