@@ -294,7 +294,10 @@ bool build(Control& c, const ControlArgs& a, const std::string& text) {
             break;
         case KIND_PANEL:
             c.outer = c.inner = sized_new(GTK_TYPE_NOTEBOOK);
-            c.page = gtk_fixed_new();
+            // The page takes what the tab leaves and asks for no room, so that no
+            // theme's tab leaves too little; its controls stand where the layout says.
+            c.page = sized_new(GTK_TYPE_FIXED);
+            gtk_widget_set_size_request(c.page, 1, 1);
             // A tab is as wide as its text's minimum: a plain label, which the notebook clips.
             gtk_notebook_append_page(GTK_NOTEBOOK(c.inner), c.page, gtk_label_new(text.c_str()));
             g_signal_connect(c.inner, "destroy", G_CALLBACK(on_panel_destroy), nullptr);

@@ -2,9 +2,11 @@
 // the program's fonts as style classes.
 // The hard part is size. The layout places every control at a Windows
 // rectangle (an edit box 15 pixels high, a check box 15), while the theme's
-// widgets ask for more (padding, minimum heights) and a fixed container gives
-// a child at least what it asks for. So the padding and minimum sizes of the
-// widgets the layout uses are taken down to what such a rectangle holds.
+// widgets ask for more (padding, minimum heights). Each control keeps to its
+// rectangle whatever it asks (controls.cpp clips what does not fit), so the
+// padding and minimum sizes of the widgets the layout uses are taken down to
+// what such a rectangle holds, lest their insides be clipped; and a check
+// box's focus ring, drawn round it, is drawn just inside instead.
 #include <cstdio>
 #include <string>
 #include <vector>
@@ -17,7 +19,7 @@ const char BASE_CSS[] =
     ".vyx { font-family: \"MS Shell Dlg\", \"Liberation Sans\", sans-serif; font-size: 11px; }\n"
     ".vyx entry { min-height: 0; min-width: 0; padding: 0 2px; border-radius: 0; }\n"
     ".vyx button { min-height: 0; min-width: 0; padding: 0 2px; }\n"
-    ".vyx checkbutton { min-height: 0; padding: 0; }\n"
+    ".vyx checkbutton { min-height: 0; padding: 0; outline-offset: -1px; }\n"
     ".vyx checkbutton check { min-width: 11px; min-height: 11px; margin: 0 4px 0 0; padding: 0; }\n"
     ".vyx notebook > header > tabs > tab { min-height: 0; min-width: 0; padding: 2px 8px; }\n"
     ".vyx notebook > header { padding: 0; }\n"

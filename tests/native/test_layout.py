@@ -73,9 +73,10 @@ def box(acc) -> tuple[int, int, int, int]:
     return e.x, e.y, e.width, e.height
 
 
-def misplaced(a, window, controls: list[Control]) -> dict[int, tuple]:
-    """Each control whose rectangle on the screen is not its layout's, by id: (seen, layout).
-    Rectangles are client-relative, or relative to the panel's page for a control on a panel."""
+def misplaced(a, window, controls: list[Control]) -> tuple[dict[int, tuple], dict[int, tuple[int, int]]]:
+    """Each control whose rectangle on the screen is not its layout's, by id: (seen, layout);
+    and where each panel's page begins. Rectangles are client-relative, or relative to the
+    panel's page for a control on a panel."""
     found = accessibles(a, window)
     wx, wy, _, _ = box(window)
     origin = {None: (0, 0)}
@@ -94,25 +95,46 @@ def misplaced(a, window, controls: list[Control]) -> dict[int, tuple]:
         seen_at = (x - wx - origin[c.panel][0], y - wy - origin[c.panel][1], w, h)
         if seen_at != (c.x, c.y, c.w, c.h):
             wrong[c.id] = (seen_at, (c.x, c.y, c.w, c.h))
-    return wrong
+    return wrong, {panel: at for panel, at in origin.items() if panel is not None}
 
 
-@pytest.fixture
-def strict(desktop, monkeypatch):
-    """The program's runs end at their first GTK warning or critical."""
+# A theme that asks more room of everything than the layout gives, and larger text.
+ROOMY = """@import url("resource:///org/gtk/libgtk/theme/Adwaita/gtk-contained.css");
+* { font-size: 20px; }
+label { min-height: 30px; min-width: 60px; }
+button, entry, checkbutton, notebook, frame, scrolledwindow { min-height: 40px; min-width: 150px; }
+check { min-width: 24px; min-height: 24px; }
+notebook > header > tabs > tab { min-height: 40px; min-width: 100px; }
+"""
+
+
+@pytest.fixture(params=["default theme", "roomy theme"])
+def theme(request, desktop, monkeypatch, tmp_path) -> str:
+    """The program's runs end at their first GTK warning or critical, under the desktop's
+    theme or one that asks for more room (in the program's own data folder)."""
     monkeypatch.setitem(desktop.env, "G_DEBUG", "fatal-warnings")
+    if request.param == "roomy theme":
+        (tmp_path / "themes" / "Roomy" / "gtk-3.0").mkdir(parents=True)
+        (tmp_path / "themes" / "Roomy" / "gtk-3.0" / "gtk.css").write_text(ROOMY)
+        monkeypatch.setitem(desktop.env, "XDG_DATA_HOME", str(tmp_path))
+        monkeypatch.setitem(desktop.env, "GTK_THEME", "Roomy")
+    return request.param
 
 
-def test_every_control_stands_at_its_layout_rectangle(app, desktop, strict) -> None:
+def test_every_control_stands_at_its_layout_rectangle(app, desktop, theme) -> None:
     with desktop.simulator(*FIXED) as sim:
         a = app(Port=str(sim.port), AutoConnect="1")
         seen(lambda: a.enabled(a.button("show Logfile")), bool, "connected")
-        assert misplaced(a, a.main, main_window()) == {}, "main window: id -> (seen, layout)"
+        wrong, pages = misplaced(a, a.main, main_window())
+        assert wrong == {}, "main window: id -> (seen, layout)"
+        if theme == "roomy theme":  # in effect: its tabs' larger text puts the pages lower
+            panel = next(c for c in main_window() if c.id == ids.ID_MONITORING_PANEL)
+            assert pages[panel.id][1] - panel.y > 20, pages
         a.press("show Logfile")
         viewer = a.window("VYXlog.txt")
         seen(lambda: "".join(a.text(t) for t in a.find("text", viewer)), lambda v: "check 40: " in v,
              "the log in the viewer")
-        assert misplaced(a, viewer, log_viewer()) == {}, "log viewer: id -> (seen, layout)"
+        assert misplaced(a, viewer, log_viewer())[0] == {}, "log viewer: id -> (seen, layout)"
         assert a.proc.poll() is None, "still running"
 
 
