@@ -170,6 +170,27 @@ def test_tab_walks_the_enabled_controls_in_creation_order(app, desktop, key, ste
         assert walked[1:] == [order[(start + step * n) % len(order)] for n in range(len(order) + 1)]
 
 
+def test_tab_in_the_log_viewer_goes_round_its_buttons_to_the_text(app, desktop) -> None:
+    """From its first button on in creation order, then into the text, which keeps Tab as
+    Windows' rich edit does."""
+    with desktop.simulator(*FIXED) as sim:
+        a = app(Port=str(sim.port), AutoConnect="1")
+        a.press("show Logfile")
+        viewer = a.window("VYXlog.txt")
+        found = accessibles(a, viewer)
+        order = [str(c.id) for c in log_viewer() if c.kind in TAB_STOPS]
+        assert [c.kind for c in log_viewer()][:1] == ["RICHEDIT"]
+        for i in order:
+            seen(lambda: a.enabled(found[i]), bool, f"control {i} enabled once the log is in")
+        run("xdotool", "windowfocus", "--sync", str(seen(lambda: a.x_windows("^VYXlog.txt$"), bool, "its X window")[0]))
+        found[order[1]].queryComponent().grabFocus()
+        walked = [seen(lambda: focused(a, found), lambda f: f == order[1], "the first button focused")]
+        for _ in order[1:]:
+            run("xdotool", "key", "Tab")
+            walked.append(moved_on(a, found, walked[-1]))
+        assert walked == order[1:] + order[:1]
+
+
 @pytest.mark.parametrize("viewer", [False, True], ids=["main window", "with the log viewer"])
 def test_closing_after_a_reader_read_the_windows_says_nothing(app, desktop, viewer) -> None:
     """GTK complains on standard error; a run whose windows an accessibility client has read
