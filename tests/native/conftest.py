@@ -22,8 +22,8 @@ from desktop import BUILD, DEFAULT_SETTINGS, REPO, App, Desktop, E2EError, stop_
 from sni_host import SniHost
 
 # What a run reads of the checkout.
-STAGED = ("tests/native", "tests/e2e/harness.py", "app/ids.h", "resources", "build/gtk/vyx_client",
-          "build/gtk/vyx_sim")
+STAGED = ("tests/native", "tests/e2e/harness.py", "app/ids.h", "resources", "ui/layout.cpp", "ui/status.cpp",
+          "monitor/log_viewer.cpp", "build/gtk/vyx_client", "build/gtk/vyx_sim")
 
 
 def pytest_addoption(parser: pytest.Parser) -> None:
