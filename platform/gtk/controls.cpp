@@ -51,7 +51,7 @@ void fit(GtkWidget* widget, GtkOrientation orientation, gint* minimum, gint* nat
     if (const int size = requested(widget, orientation); size > 0)
         *minimum = *natural = size;
     else if (orientation == GTK_ORIENTATION_HORIZONTAL)
-        *minimum = 0;  // a caption's height still sets its line's, which the control clips
+        *minimum = 0;  // a caption keeps its height: a frame or button lays its line out by it
 }
 
 GtkSizeRequestMode sized_mode(GtkWidget* widget) {
@@ -233,7 +233,7 @@ GtkWidget* make_clickable(GtkWidget* child, gpointer data) {
 }
 
 // A push button or check box with its text, as gtk_button_new_with_label
-// makes one, but with a text that asks for no room.
+// makes one, but with a text that asks for no width.
 GtkWidget* make_button(GType gtk_type, const std::string& text, gpointer data) {
     GtkWidget* button = sized_new(gtk_type);
     gtk_container_add(GTK_CONTAINER(button), text_new(text));
