@@ -52,13 +52,11 @@ const char ITEM_XML[] =
     "</interface></node>";
 
 struct Item {
-    bool wanted = false;  // the program shows an icon
     int window = WINDOW_NONE;
     GVariant* pixmaps = nullptr;  // a(iiay), floating reference sunk
     std::string title, text;      // the tooltip: its first line, and the rest
     std::string name;             // the bus name owned while shown
     guint owner_id = 0, object_id = 0;
-    bool registered = false;  // the watcher took it
 };
 
 struct Bus {
@@ -66,6 +64,7 @@ struct Bus {
     GDBusNodeInfo* info = nullptr;
     guint watch_id = 0;
     bool watcher = false;  // someone owns the watcher's name
+    bool refused = false;  // ... and it refused our item
     Item item;
     void (*changed)() = nullptr;
 };
@@ -139,11 +138,11 @@ void on_registered(GObject* source, GAsyncResult* result, gpointer) {
     GError* error = nullptr;
     GVariant* reply = g_dbus_connection_call_finish(G_DBUS_CONNECTION(source), result, &error);
     if (reply) g_variant_unref(reply);
-    // A watcher that refuses the item is no tray for it: the program then behaves as without one.
-    const bool ok = reply != nullptr;
     if (error) g_error_free(error);
-    if (ok == g_bus.item.registered || !g_bus.item.object_id) return;
-    g_bus.item.registered = ok;
+    // A watcher that refuses the item is no tray for it: the program then behaves as without one.
+    const bool refused = reply == nullptr;
+    if (refused == g_bus.refused) return;
+    g_bus.refused = refused;
     if (g_bus.changed) g_bus.changed();
 }
 
@@ -177,14 +176,13 @@ void hide_item() {
     g_dbus_connection_unregister_object(g_bus.connection, item.object_id);
     dbus_menu_unexport();
     item.owner_id = item.object_id = 0;
-    item.registered = false;
     item.name.clear();
 }
 
 void on_watcher(bool present) {
     if (present == g_bus.watcher) return;
     g_bus.watcher = present;
-    g_bus.item.registered = false;
+    g_bus.refused = false;
     if (present && g_bus.item.object_id) register_item();
     if (g_bus.changed) g_bus.changed();
 }
@@ -233,20 +231,14 @@ void sni_stop() {
     g_bus = Bus{};
 }
 
-bool sni_watcher_present() { return g_bus.connection && g_bus.watcher; }
-
-bool sni_shown() { return g_bus.item.object_id && g_bus.watcher; }
+bool sni_watcher_present() { return g_bus.connection && g_bus.watcher && !g_bus.refused; }
 
 void sni_show(int window) {
-    g_bus.item.wanted = true;
     g_bus.item.window = window;
     show_item();
 }
 
-void sni_hide() {
-    g_bus.item.wanted = false;
-    hide_item();
-}
+void sni_hide() { hide_item(); }
 
 void sni_set_icon(GdkPixbuf* pixbuf) {
     if (g_bus.item.pixmaps) g_variant_unref(g_bus.item.pixmaps);
