@@ -115,10 +115,16 @@ void on_realize(GtkWidget* widget, gpointer) {
 
 // The program's own icon (the connected router) for its windows.
 void set_default_icon() {
-    const EmbeddedPicture* p = find_embedded_picture(PROGRAM_ICON);
-    const int picture = p ? load_picture(p->data, p->size, PICTURE_ICON) : 0;
-    if (GdkPixbuf* pixbuf = picture_pixbuf(picture)) gtk_window_set_default_icon(pixbuf);
-    if (picture) free_picture(picture);
+    // Both sizes, so the window manager and taskbar need not scale one.
+    GList* icons = nullptr;
+    for (int id : {PROGRAM_ICON, PROGRAM_ICON_SMALL}) {
+        const EmbeddedPicture* p = find_embedded_picture(id);
+        const int picture = p ? load_picture(p->data, p->size, PICTURE_ICON) : 0;
+        if (GdkPixbuf* pixbuf = picture_pixbuf(picture)) icons = g_list_append(icons, g_object_ref(pixbuf));
+        if (picture) free_picture(picture);
+    }
+    gtk_window_set_default_icon_list(icons);
+    g_list_free_full(icons, g_object_unref);
 }
 
 }  // namespace
