@@ -143,9 +143,11 @@ def focused(a, controls: dict[str, object]) -> str | None:
 
 
 def moved_on(a, controls: dict[str, object], before: str | None) -> str | None:
-    """The control the focus moves to from before (before itself if it stays)."""
+    """The control the focus moves to from before (before itself if it stays; None if it goes
+    where no control is). In between, for a moment, no control may say it has the focus."""
     try:
-        return seen(lambda: focused(a, controls), lambda f: f != before, f"focus moved on from {before}", 2.0)
+        return seen(lambda: focused(a, controls), lambda f: f not in (None, before), f"focus moved on from {before}",
+                    2.0)
     except E2EError:
         return focused(a, controls)
 
