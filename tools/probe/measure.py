@@ -23,8 +23,9 @@ preset to take gtk_probe and vyx_sim (and vyx_client) from; VYX_NATIVE_EXE anoth
 VYX_NATIVE_BEFORE_EXE an older one, measured beside it (not in native-wayland).
 Needs the windows preset built (vyx_client.exe, vyx_inspect.exe, probe.exe), build/linux/vyx_sim
 and the Wine prefix from scripts/setup; the native figures need the gtk preset built instead
-(vyx_client, gtk_probe, vyx_sim), trayer, gdbus, weston and xfce4-panel (its status tray is the
-StatusNotifierWatcher, unless tests/native/sni_host.py is there to be one)."""
+(vyx_client, gtk_probe, vyx_sim), trayer, gdbus and weston; the D-Bus tray is the smoke set's
+tests/native/sni_host.py (on /usr/bin/python3, which has GObject's bindings), or xfce4-panel's
+status tray where that script is not committed."""
 
 from __future__ import annotations
 
