@@ -34,9 +34,6 @@ struct TopWindow {
 TopWindow g_windows[WINDOW_COUNT];
 bool g_ready = false;
 
-// Painting a frame takes a few ms; a window the compositor never paints must not hold us.
-constexpr gint64 REPAINT_LIMIT_US = 250000;
-
 bool valid_window(int window) { return window >= 0 && window < WINDOW_COUNT; }
 
 gboolean on_delete(GtkWidget* widget, GdkEvent*, gpointer) {
@@ -271,18 +268,14 @@ void repaint_window(int window) {
     GtkWidget* widget = window_widget(window);
     GdkWindow* gdk = widget ? gtk_widget_get_window(widget) : nullptr;
     if (!gdk || !gtk_widget_get_visible(widget) || !gdk_window_is_viewable(gdk)) return;
-    // GTK paints on its frame clock, later; a blocking wait is about to
-    // begin, so run the loop until the next frame has been painted. Anything
-    // that arrives meanwhile goes to the queue. Bounded, in case no frame comes.
-    GdkFrameClock* clock = gdk_window_get_frame_clock(gdk);
-    bool painted = false;
-    const gulong handler = g_signal_connect_swapped(clock, "after-paint",
-                                                    G_CALLBACK(+[](bool* done) { *done = true; }), &painted);
-    gtk_widget_queue_draw(widget);
-    const gint64 deadline = g_get_monotonic_time() + REPAINT_LIMIT_US;
-    while (!painted && g_get_monotonic_time() < deadline)
-        if (!g_main_context_iteration(nullptr, FALSE)) g_usleep(1000);
-    g_signal_handler_disconnect(clock, handler);
+    // GTK lays out and paints on its frame clock, later, and a blocking wait
+    // is about to begin: so what is pending runs, then the layout and the
+    // painting are done now. Bounded, so a flood cannot hold us here.
+    for (int i = 0; i < 50 && gtk_events_pending(); ++i) gtk_main_iteration_do(FALSE);
+    gtk_container_check_resize(GTK_CONTAINER(widget));
+    G_GNUC_BEGIN_IGNORE_DEPRECATIONS
+    gdk_window_process_updates(gdk, TRUE);
+    G_GNUC_END_IGNORE_DEPRECATIONS
     // The drawing has reached the display before the program blocks.
     gdk_display_sync(gtk_widget_get_display(widget));
 }
