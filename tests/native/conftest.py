@@ -1,11 +1,6 @@
-"""Fixtures of the native program's smoke set: one private desktop for the run (desktop.py),
-the trays each test asks for, and `app`, which starts the program. Needs build/gtk
-(cmake --workflow --preset gtk).
-
-A test chooses its trays with a marker: @pytest.mark.tray("sni") for the D-Bus tray alone,
-("xembed") for the X tray alone, ("sni", "xembed") for both, () for none; unmarked, it gets
-the X tray. desktop.use_trays(...) changes them during the test; the fixture `sni` is the
-D-Bus tray the test started with (a new one for each test)."""
+"""Fixtures of the native program's end-to-end set: one private desktop for the run (desktop.py), the
+trays each test asks for with @pytest.mark.tray(...) of "sni" and "xembed" (unmarked: "xembed"; the
+fixture `sni` is the test's own D-Bus tray), and `app`, which starts the program."""
 
 from __future__ import annotations
 
@@ -18,47 +13,33 @@ from pathlib import Path
 
 import pytest
 
-from desktop import BUILD, DEFAULT_SETTINGS, REPO, App, Desktop, E2EError, stop_process
-from sni_host import SniHost
-
-# What a run reads of the checkout.
-STAGED = ("tests/native", "tests/e2e/harness.py", "app/ids.h", "resources", "ui/layout.cpp", "ui/status.cpp",
-          "monitor/log_viewer.cpp", "build/gtk/vyx_client", "build/gtk/vyx_sim")
+from desktop import BUILD, DEFAULT_SETTINGS, REPO, App, Desktop, E2EError, seen, selection_owner, stop_process
 
 
 def pytest_addoption(parser: pytest.Parser) -> None:
-    g = parser.getgroup("vyx")
-    g.addoption("--exe", type=Path, default=BUILD / "vyx_client", help="the program to test")
-    g.addoption("--keep", action="store_true", help="keep the temporary folder with working folders and logs")
-    g.addoption("--user", default="nobody", help="who runs the whole set when started as root")
+    parser.addoption("--exe", type=Path, default=BUILD / "vyx_client", help="the program to test")
+    parser.addoption("--keep", action="store_true", help="keep the temporary folder with working folders and logs")
 
 
 def pytest_configure(config: pytest.Config) -> None:
     config.addinivalue_line("filterwarnings", "ignore::DeprecationWarning:pyatspi")
-    config.addinivalue_line("markers", 'tray(*kinds): the trays the test starts with, of "sni" and "xembed" '
-                                       '(unmarked: "xembed")')
-    config.option.exe = config.option.exe.resolve()  # the program starts in a working folder of its own
-    # The program is meant for ordinary users: started as root, the run starts over as one,
-    # its desktop, program and readers of the accessibility bus alike, from a copy of what it
-    # needs that this user can read wherever the checkout lies (root's home, say).
+    config.addinivalue_line("markers", "tray(*kinds): the trays the test starts with")
+    config.option.exe = exe = config.option.exe.resolve()  # the program starts in a working folder of its own
+    # The program is meant for ordinary users: started as root, the run starts over as nobody, from a
+    # copy of the checkout that nobody can read wherever it lies (root's home, say).
     if os.geteuid() == 0:
-        user = pwd.getpwnam(config.option.user)
-        stage = Path(tempfile.mkdtemp(prefix="vyx-native-"))
-        exe = config.option.exe  # another build's program goes along to the same place
-        extra = [str(exe.relative_to(REPO))] if exe.is_relative_to(REPO) else []
-        for part in (*STAGED, *extra):
-            if (REPO / part).is_dir():
-                shutil.copytree(REPO / part, stage / part, ignore=shutil.ignore_patterns("__pycache__"))
-            elif (REPO / part).is_file():
-                (stage / part).parent.mkdir(parents=True, exist_ok=True)
-                shutil.copy2(REPO / part, stage / part)
+        user, stage = pwd.getpwnam("nobody"), Path(tempfile.mkdtemp(prefix="vyx-native-"))
+        shutil.copytree(REPO, stage, dirs_exist_ok=True, ignore=shutil.ignore_patterns(".git", "build", "__pycache__"))
+        for built in (BUILD / "vyx_sim", exe):  # and the builds it runs, where they lie in the checkout
+            if built.is_relative_to(REPO) and built.is_file():
+                (stage / built.relative_to(REPO)).parent.mkdir(parents=True, exist_ok=True)
+                shutil.copy2(built, stage / built.relative_to(REPO))
         for path in [stage, *stage.rglob("*")]:
             os.chown(path, user.pw_uid, user.pw_gid)
         os.chdir(stage)
-        args = [a.replace(str(REPO), str(stage)) for a in sys.orig_argv[1:]]
-        os.execvp("setpriv", ["setpriv", f"--reuid={user.pw_uid}", f"--regid={user.pw_gid}",
-                              "--init-groups", "--", "env", "HOME=/tmp", "PYTHONDONTWRITEBYTECODE=1",
-                              f"VYX_STAGED={stage}", sys.executable, *args])
+        os.execvp("setpriv", ["setpriv", f"--reuid={user.pw_uid}", f"--regid={user.pw_gid}", "--init-groups", "--",
+                              "env", "HOME=/tmp", "PYTHONDONTWRITEBYTECODE=1", f"VYX_STAGED={stage}", sys.executable,
+                              *(a.replace(str(REPO), str(stage)) for a in sys.orig_argv[1:])])
 
 
 def pytest_unconfigure(config: pytest.Config) -> None:
@@ -68,13 +49,10 @@ def pytest_unconfigure(config: pytest.Config) -> None:
 
 @pytest.fixture(scope="session")
 def desktop(request: pytest.FixtureRequest):
-    o = request.config.option
-    d = Desktop(o.keep)
+    d = Desktop(request.config.option.keep)
     try:
-        if not o.exe.is_file():
-            raise E2EError(f"missing: {o.exe} (cmake --workflow --preset gtk makes it)")
         d.start()
-    except (E2EError, OSError, KeyError) as e:
+    except (E2EError, OSError) as e:
         d.stop()
         pytest.exit(f"cannot start: {e}\n{d.log_tail()}", returncode=1)
     yield d
@@ -91,36 +69,35 @@ def pytest_runtest_makereport(item: pytest.Item, call: pytest.CallInfo):
 @pytest.fixture(autouse=True)
 def trays(request: pytest.FixtureRequest):
     """The trays the test's marker asks for; its D-Bus tray ends with it."""
-    if "desktop" not in request.fixturenames:
+    if "desktop" in request.fixturenames:
+        desktop, marker = request.getfixturevalue("desktop"), request.node.get_closest_marker("tray")
+        desktop.use_trays(*(marker.args if marker else ("xembed",)))
         yield
-        return
-    desktop: Desktop = request.getfixturevalue("desktop")
-    marker = request.node.get_closest_marker("tray")
-    desktop.use_trays(*(marker.args if marker else ("xembed",)))
-    yield
-    desktop.use_trays(*(kind for kind in desktop.trays() if kind != "sni"))
+        desktop.use_trays(*(["xembed"] if desktop.trayer else []))
+    else:
+        yield
 
 
 @pytest.fixture
-def sni(desktop: Desktop) -> SniHost:
-    if not desktop.sni:
-        raise E2EError('no D-Bus tray: mark the test @pytest.mark.tray("sni")')
+def sni(desktop: Desktop):
+    assert desktop.sni, 'no D-Bus tray: mark the test @pytest.mark.tray("sni")'
     return desktop.sni
 
 
 @pytest.fixture
-def window_manager(desktop: Desktop):
-    """A window manager for the test, without taskbar or tray: where a window can be minimised."""
-    proc = desktop.start_window_manager()
+def window_manager(desktop: Desktop, tmp_path: Path):
+    """A window manager with neither taskbar nor tray (icewm): where a window can be minimised."""
+    (tmp_path / "icewm").write_text("ShowTaskBar=0\nTaskBarShowTray=0\n")
+    proc = desktop.spawn(["icewm", "-c", str(tmp_path / "icewm")], "icewm.log")
+    seen(lambda: selection_owner("WM_S0"), bool, "the window manager's selection owned")
     yield
     desktop.end(proc)
 
 
 @pytest.fixture
 def app(desktop: Desktop, request: pytest.FixtureRequest):
-    """app(**settings) starts the program with DEFAULT_SETTINGS updated by settings and waits
-    for its main window to show (app(shown=False, ...): to be there); what is still running at
-    the end is ended."""
+    """app(**settings) starts the program with DEFAULT_SETTINGS updated by settings and waits for its
+    main window to show (app(shown=False, ...): to be there); what still runs at the end is ended."""
     runs: list[App] = []
     yield lambda shown=True, **settings: runs.append(
         App(desktop, {**DEFAULT_SETTINGS, **settings}, request.config.option.exe, shown)) or runs[-1]
