@@ -1,6 +1,6 @@
-"""Fixtures of the native program's end-to-end set: one private desktop for the run (desktop.py), the
-trays each test asks for with @pytest.mark.tray(...) of "sni" and "xembed" (unmarked: "xembed"; the
-fixture `sni` is the test's own D-Bus tray), and `app`, which starts the program."""
+"""Fixtures of the native program's end-to-end set: one private desktop for the run (desktop.py), with
+the trays each test asks for by @pytest.mark.tray(...) of "sni" and "xembed" (unmarked: "xembed"; `sni`
+is the test's own D-Bus tray), and `app`, which starts the program."""
 
 from __future__ import annotations
 
@@ -13,7 +13,7 @@ from pathlib import Path
 
 import pytest
 
-from desktop import BUILD, DEFAULT_SETTINGS, REPO, App, Desktop, E2EError, seen, selection_owner, stop_process
+from desktop import BUILD, DEFAULT_SETTINGS, REPO, App, Desktop, seen, selection_owner, stop_process
 
 
 def pytest_addoption(parser: pytest.Parser) -> None:
@@ -48,15 +48,22 @@ def pytest_unconfigure(config: pytest.Config) -> None:
 
 
 @pytest.fixture(scope="session")
-def desktop(request: pytest.FixtureRequest):
+def the_desktop(request: pytest.FixtureRequest):
     d = Desktop(request.config.option.keep)
     try:
         d.start()
-    except (E2EError, OSError) as e:
+        yield d
+    finally:
         d.stop()
-        pytest.exit(f"cannot start: {e}\n{d.log_tail()}", returncode=1)
-    yield d
-    d.stop()
+
+
+@pytest.fixture
+def desktop(the_desktop: Desktop, request: pytest.FixtureRequest):
+    """The run's desktop with the trays the test's marker asks for; its D-Bus tray ends with the test."""
+    marker = request.node.get_closest_marker("tray")
+    the_desktop.use_trays(*(marker.args if marker else ("xembed",)))
+    yield the_desktop
+    the_desktop.use_trays(*(["xembed"] if the_desktop.trayer else []))
 
 
 @pytest.hookimpl(hookwrapper=True)
@@ -66,21 +73,8 @@ def pytest_runtest_makereport(item: pytest.Item, call: pytest.CallInfo):
         report.sections.append(("what the desktop's processes said", d.log_tail()))
 
 
-@pytest.fixture(autouse=True)
-def trays(request: pytest.FixtureRequest):
-    """The trays the test's marker asks for; its D-Bus tray ends with it."""
-    if "desktop" in request.fixturenames:
-        desktop, marker = request.getfixturevalue("desktop"), request.node.get_closest_marker("tray")
-        desktop.use_trays(*(marker.args if marker else ("xembed",)))
-        yield
-        desktop.use_trays(*(["xembed"] if desktop.trayer else []))
-    else:
-        yield
-
-
 @pytest.fixture
-def sni(desktop: Desktop):
-    assert desktop.sni, 'no D-Bus tray: mark the test @pytest.mark.tray("sni")'
+def sni(desktop: Desktop):  # the test's D-Bus tray: mark it @pytest.mark.tray("sni")
     return desktop.sni
 
 
@@ -96,8 +90,8 @@ def window_manager(desktop: Desktop, tmp_path: Path):
 
 @pytest.fixture
 def app(desktop: Desktop, request: pytest.FixtureRequest):
-    """app(**settings) starts the program with DEFAULT_SETTINGS updated by settings and waits for its
-    main window to show (app(shown=False, ...): to be there); what still runs at the end is ended."""
+    """app(shown=True, **settings): the program started with DEFAULT_SETTINGS updated, once its main
+    window shows (or is there); what still runs at the end is ended."""
     runs: list[App] = []
     yield lambda shown=True, **settings: runs.append(
         App(desktop, {**DEFAULT_SETTINGS, **settings}, request.config.option.exe, shown)) or runs[-1]

@@ -1,7 +1,5 @@
-"""The native program on a private desktop, driven from outside as a person would. Desktop: Xvfb and a
-D-Bus session (whose accessibility bus GTK joins) for the run, with the trays a test asks for: an X
-tray (trayer, XEmbed), a D-Bus one (sni_host.py), both or none; App: one run of the program in a
-fresh working folder, read and pressed through AT-SPI."""
+"""The native program on a private desktop, driven from outside as a person would. Desktop: Xvfb, a D-Bus
+session and the trays a test asks for, X (trayer) or D-Bus (sni_host.py); App: one run of the program."""
 
 from __future__ import annotations
 
@@ -28,8 +26,7 @@ WAIT_S, START_S = 10.0, 20.0  # a first start also brings up the accessibility b
 
 
 def seen(get: Callable[[], Any], ok: Callable[[Any], Any], what: str, timeout: float = WAIT_S) -> Any:
-    """Polls get() until ok(value) and returns the value; on a time-out E2EError tells the last value
-    seen (an exception counts as one: an accessible may be going or coming)."""
+    """Polls get() until ok(value) and returns the value; E2EError with the last one (or exception) on a time-out."""
     deadline = time.monotonic() + timeout
     while True:
         try:
@@ -48,11 +45,10 @@ def run(*args: str) -> str:
 
 class Desktop:
     x = None  # our connection to the X display
+
     def __init__(self, keep: bool = False):
         self.keep, self.procs, self.runs = keep, [], 0
-        self.trayer: Optional[subprocess.Popen] = None  # the X tray, and its panel window while it runs
-        self.tray: Optional[str] = None
-        self.sni: Optional[SniHost] = None  # the D-Bus tray, while it runs
+        self.trayer, self.tray, self.sni = None, None, None  # the X tray, its panel window, the D-Bus tray
         self.tmp = Path(tempfile.mkdtemp(prefix="vyx-native."))
         self.logs, home, runtime = self.tmp / "logs", self.tmp / "home", self.tmp / "runtime"
         for path in (self.logs, home, runtime):
@@ -67,8 +63,7 @@ class Desktop:
         self.procs.append(proc)
         return proc
 
-    def end(self, proc: subprocess.Popen) -> None:
-        """Ends one of our processes and its group (a bus takes what it started along)."""
+    def end(self, proc: subprocess.Popen) -> None:  # and its group: a bus takes what it started along
         for sig in (signal.SIGTERM, signal.SIGKILL):
             with contextlib.suppress(ProcessLookupError, subprocess.TimeoutExpired):
                 os.killpg(proc.pid, sig)
@@ -84,9 +79,7 @@ class Desktop:
         self.env["DBUS_SESSION_BUS_ADDRESS"] = bus.stdout.readline().decode().strip()
         # Our side of the same buses; the session's starts the accessibility bus on first use.
         os.environ.update({k: self.env[k] for k in ("DISPLAY", "DBUS_SESSION_BUS_ADDRESS")})
-        # Our connection to the display, which also keeps Xvfb from starting over (refusing newcomers
-        # meanwhile) whenever its last client leaves, as trays and window managers come and go.
-        Desktop.x = X11.XOpenDisplay(None)
+        Desktop.x = X11.XOpenDisplay(None)  # it also keeps Xvfb from starting over as its clients come and go
         self.use_trays("xembed")
 
     def stop(self) -> None:
@@ -98,8 +91,7 @@ class Desktop:
         print(f"native: kept {self.tmp}") if self.keep else shutil.rmtree(self.tmp, ignore_errors=True)
 
     def use_trays(self, *kinds: str) -> Optional[SniHost]:
-        """From now on exactly these trays, of "sni" and "xembed", each ready or gone when this returns.
-        Returns the D-Bus tray, if any."""
+        """From now on these trays of "sni" and "xembed", ready or gone on return; the D-Bus one, if any."""
         if "xembed" in kinds and not self.trayer:
             self.trayer = self.spawn(["trayer", "--edge", "bottom", "--align", "right", "--widthtype", "request",
                                       "--height", "32"], "trayer.log")
@@ -126,7 +118,7 @@ class Desktop:
         return "\n".join(f"--- {name}\n" + "\n".join(text[-lines:]) for name, text in said.items() if text)
 
     def tray_icons(self) -> list[tuple[str, int, int, int, int]]:
-        """X window and screen rectangle of each icon in the X tray: the named windows its sockets hold."""
+        """X window and screen rectangle of each icon in the X tray: the named windows in its sockets."""
         found = re.findall(r'(0x\w+) "[^"]*": \(.*\)\s+(\d+)x(\d+)\+-?\d+\+-?\d+\s+\+(-?\d+)\+(-?\d+)',
                            run("xwininfo", "-tree", "-id", self.tray) if self.tray else "")
         return [(i, int(x), int(y), int(w), int(h)) for i, w, h, x, y in found]

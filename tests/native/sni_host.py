@@ -1,8 +1,7 @@
-"""A D-Bus tray as a desktop has: a StatusNotifierWatcher (org.kde.StatusNotifierWatcher) and its host,
-which shows each item's properties as read when it came and read again where its signals say they
-changed, and reads and clicks its menu (com.canonical.dbusmenu), each value checked for the type hosts
-read it as. Its loop runs in a thread and on a connection of its own, so it answers the program at once
-whatever the test does. Items are named "bus name/path". Run alone, it serves until stdin closes."""
+"""A D-Bus tray as a desktop has: a StatusNotifierWatcher and its host, which shows an item's properties as
+read when it came and again where its signals say they changed, and reads and clicks its menu, each value
+checked for the type hosts read it as. It runs in a thread and on a connection of its own, so it answers
+the program whatever the test does. Items are named "bus name/path". Alone, it serves until stdin closes."""
 
 from __future__ import annotations
 
@@ -16,7 +15,6 @@ from typing import Any, Callable
 from gi.repository import Gio, GLib
 
 WATCHER, ITEM, MENU = "org.kde.StatusNotifierWatcher", "org.kde.StatusNotifierItem", "com.canonical.dbusmenu"
-PROPERTIES = "org.freedesktop.DBus.Properties"
 CALL_MS, WAIT_S = 5000, 10.0
 # The types hosts read an item's properties and a menu entry's as ("|": either); others they misread or drop.
 TYPES = {"Category": "s", "Id": "s", "Title": "s", "Status": "s", "WindowId": "i|u", "IconName": "s",
@@ -24,9 +22,10 @@ TYPES = {"Category": "s", "Id": "s", "Title": "s", "Status": "s", "WindowId": "i
          "AttentionIconName": "s", "AttentionIconPixmap": "a(iiay)", "AttentionMovieName": "s",
          "ToolTip": "(sa(iiay)ss)", "ItemIsMenu": "b", "Menu": "o", "type": "s", "label": "s", "enabled": "b",
          "visible": "b", "icon-data": "ay", "children-display": "s"}
-REREAD = {"NewIcon": ("IconName", "IconPixmap"), "NewToolTip": ("ToolTip",)}  # what a host reads again on each
-# What the test has the host call: interface, the arguments' type and the answer's.
-CALLS = {"Activate": (ITEM, "(ii)", "()"), "ContextMenu": (ITEM, "(ii)", "()"), "AboutToShow": (MENU, "(i)", "(b)"),
+REREAD = {"NewIcon": ("IconName", "IconPixmap"), "NewToolTip": ("ToolTip",)}  # what a host reads anew on each
+# The calls a host makes: interface, the arguments' type and the answer's.
+CALLS = {"GetAll": ("org.freedesktop.DBus.Properties", "(s)", "(a{sv})"), "Activate": (ITEM, "(ii)", "()"),
+         "ContextMenu": (ITEM, "(ii)", "()"), "AboutToShow": (MENU, "(i)", "(b)"),
          "GetLayout": (MENU, "(iias)", "(u(ia{sv}av))"), "Event": (MENU, "(isvu)", "()")}
 WATCHER_XML = f"""<node><interface name='{WATCHER}'>
 <method name='RegisterStatusNotifierItem'><arg type='s' direction='in'/></method>
@@ -55,7 +54,7 @@ def plain(v: GLib.Variant, name: str = "") -> Any:
 
 
 class SniHost:
-    """The tray on the bus at address, its watcher's name its own once made; stop() ends it and its names."""
+    """The tray on the bus at address, the watcher's name its own once made; stop() ends it and its names."""
 
     def __init__(self, address: str):
         self.known: dict[str, SimpleNamespace] = {}  # by name/path: name, path, owner, shown, signals, problems
@@ -69,7 +68,7 @@ class SniHost:
             raise HostError(f"{WATCHER} did not become ours (another tray owns it?)")
 
     def serve(self, ready: threading.Event) -> None:
-        self.context.push_thread_default()  # where the bus calls back: this thread
+        self.context.push_thread_default()  # where the bus calls back
         self.bus.register_object("/StatusNotifierWatcher", Gio.DBusNodeInfo.new_for_xml(WATCHER_XML).interfaces[0],
                                  self.on_register, lambda *_: GLib.Variant("as", self.items()), None)
         Gio.bus_own_name_on_connection(self.bus, WATCHER, Gio.BusNameOwnerFlags.NONE, lambda *_: ready.set(), None)
@@ -80,25 +79,23 @@ class SniHost:
         self.loop.quit()
         self.thread.join(WAIT_S)
 
-    # The watcher and the host, in the tray's thread.
+    # The watcher and the host, in the tray's thread; the item never waits for them.
     def on_register(self, bus, sender, path, interface, method, params, invocation) -> None:
-        service = params.unpack()[0]  # a bus name, a path (the sender's), or name/path
-        name, slash, path = service.partition("/")
-        name, path = (name, "/" + path if slash else "/StatusNotifierItem") if name else (sender, service)
-        invocation.return_value(None)  # at once: the item must never wait for us
-        if (key := name + path) not in self.known:
+        name, _, path = params.unpack()[0].partition("/")  # a bus name, or name/path
+        invocation.return_value(None)
+        if (key := name + (path := "/" + (path or "StatusNotifierItem"))) not in self.known:
             item = self.known[key] = SimpleNamespace(name=name, path=path, owner=None, shown=None, signals=[],
                                                      problems=[])
             item.watch = Gio.bus_watch_name_on_connection(bus, name, Gio.BusNameWatcherFlags.NONE,
-                                                          lambda b, n, owner: self.came(item, owner),
+                                                          lambda b, n, owner: self.came(key, owner),
                                                           lambda b, n: self.went(key))
 
-    def came(self, item: SimpleNamespace, owner: str) -> None:
-        if not item.owner:
+    def came(self, key: str, owner: str) -> None:
+        if not (item := self.known[key]).owner:
             item.owner = owner
             item.subscription = self.bus.signal_subscribe(owner, None, None, None, None, Gio.DBusSignalFlags.NONE,
-                                                          lambda *a: self.on_signal(item, *a))
-            self.read(item)
+                                                          lambda *a: self.on_signal(key, *a))
+            self.read(key)
 
     def went(self, key: str) -> None:
         item = self.known.pop(key)
@@ -106,58 +103,46 @@ class SniHost:
         if item.owner:
             self.bus.signal_unsubscribe(item.subscription)
 
-    def read(self, item: SimpleNamespace, name: str = "") -> None:
-        """Reads all the item's properties (or the one named) into what the tray shows, as hosts do:
-        one read again before the first whole read is left to that."""
-        def done(bus, result, _) -> None:
-            try:
-                answer = bus.call_finish(result)
-                got = {name: plain(answer.get_child_value(0), name)} if name else plain(answer)[0]
-                if item.shown is not None or not name:
-                    item.shown = {**(item.shown or {}), **got}
-            except (GLib.Error, HostError) as e:
-                item.problems.append(str(e))
-        args = GLib.Variant("(ss)", (ITEM, name)) if name else GLib.Variant("(s)", (ITEM,))
-        self.bus.call(item.name, item.path, PROPERTIES, "Get" if name else "GetAll", args,
-                      GLib.VariantType("(v)" if name else "(a{sv})"), Gio.DBusCallFlags.NONE, CALL_MS, None, done, None)
+    def read(self, key: str, *names: str) -> None:
+        """Reads the item's properties into what the tray shows: all, or those named."""
+        try:
+            got = self.call(key, "GetAll", ITEM)[0]
+            self.known[key].shown = {**(self.known[key].shown or {}), **({n: got[n] for n in names} if names else got)}
+        except (GLib.Error, HostError, KeyError) as e:
+            self.known[key].problems.append(repr(e))
 
-    def on_signal(self, item: SimpleNamespace, bus, sender, path, interface, member, params) -> None:
+    def on_signal(self, key: str, bus, sender, path, interface, member, params) -> None:
         if interface in (ITEM, MENU):
             try:
-                item.signals.append((member, plain(params)))
+                self.known[key].signals.append((member, plain(params)))
             except HostError as e:
-                item.problems.append(f"{member}: {e}")
-            for name in REREAD.get(member, ()) if interface == ITEM else ():
-                self.read(item, name)
+                self.known[key].problems.append(f"{member}: {e}")
+            if interface == ITEM and member in REREAD:
+                self.read(key, *REREAD[member])
 
     # The test's side.
     def items(self) -> list[str]:
         """The registered items whose owner is on the bus, in the order they came."""
         return [key for key, item in list(self.known.items()) if item.owner]
 
-    def item(self, key: str) -> SimpleNamespace:
-        if key not in self.items():
-            raise HostError(f"no item {key!r}; registered: {self.items()}")
-        return self.known[key]
-
     def shown(self, key: str) -> dict[str, Any]:
         """The item's properties as the tray shows them, once read."""
         def get() -> dict[str, Any]:
-            if (item := self.item(key)).problems:
+            if (item := self.known[key]).problems:
                 raise HostError("; ".join(item.problems))
             return item.shown
         return self.wait_until(get, what=f"{key} read")
 
     def signals(self, key: str) -> list[tuple[str, Any]]:
         """The item's and its menu's signals so far, in order: (name, arguments)."""
-        return list(self.item(key).signals)
+        return list(self.known[key].signals)
 
     def call(self, key: str, method: str, *args: Any) -> Any:
-        """A call of the host's to the item (Activate, ContextMenu at x, y) or to its menu."""
-        item, (interface, types, answer) = self.item(key), CALLS[method]
-        return plain(self.bus.call_sync(item.name, item.path if interface == ITEM else self.shown(key)["Menu"],
-                                        interface, method, GLib.Variant(types, args), GLib.VariantType(answer),
-                                        Gio.DBusCallFlags.NONE, CALL_MS))
+        """A call of a host's to the item or to its menu."""
+        item, (interface, types, answer) = self.known[key], CALLS[method]
+        path = self.shown(key)["Menu"] if interface == MENU else item.path
+        return plain(self.bus.call_sync(item.name, path, interface, method, GLib.Variant(types, args),
+                                        GLib.VariantType(answer), Gio.DBusCallFlags.NONE, CALL_MS))
 
     def menu(self, key: str) -> tuple:
         """The menu's root (id, properties, children), read as a host does before showing it."""

@@ -1,7 +1,6 @@
-"""The menu entry (vyx-client.desktop here links to the shipped one), started as a desktop starts it:
-gio launch, the program found on PATH in an install prefix. It works in the user's configuration
-folder for it, made on the first start; where that cannot be had it says so once and works where it
-was started. And the command line the entry relies on."""
+"""The menu entry (vyx-client.desktop here links to the shipped one) started as a desktop starts it, by
+gio from an install prefix: the program works in its configuration folder, made on the first start, or
+where that cannot be had says so once and works where it was started. And its command line."""
 
 from __future__ import annotations
 
@@ -12,7 +11,6 @@ import signal
 import stat
 import subprocess
 from pathlib import Path
-from typing import Optional
 
 import pytest
 
@@ -21,48 +19,39 @@ from desktop import SETTINGS_NAME, WAIT_S, WINDOW_TITLE, close_box, run, seen
 PR_SET_CHILD_SUBREAPER = 36
 
 
-def launch_from_menu(entry: Path, env: dict[str, str], cwd: Path, log: Path) -> None:
-    """Starts the entry through GIO as a desktop does; the program it leaves behind becomes our child."""
-    libc = ctypes.CDLL(None)
-    libc.prctl(PR_SET_CHILD_SUBREAPER, 1, 0, 0, 0)
-    with open(log, "ab") as out:  # the program writes to what gio was given
-        subprocess.run(["gio", "launch", str(entry)], env=env, cwd=cwd, stdin=subprocess.DEVNULL, stdout=out,
-                       stderr=out, start_new_session=True, timeout=WAIT_S, check=True)
-    libc.prctl(PR_SET_CHILD_SUBREAPER, 0, 0, 0, 0)
-
-
 # XDG_CONFIG_HOME as the session has it (None: unset; {t} is the test's folder); what lies there before
 # ("file" where the configuration folder would go, "locked": it exists and may not be entered); where the
-# settings file must land, and which folders the program makes.
-MENU_CASES = {
-    "config home": ("{t}/config", None, "config/vyx-client", ("config", "config/vyx-client")),
-    "unset": (None, None, "home/.config/vyx-client", ("home/.config", "home/.config/vyx-client")),
-    "relative, ignored": ("config", None, "home/.config/vyx-client", ("home/.config", "home/.config/vyx-client")),
-    "a file in the way": ("{t}/file", "file", "home", ()),
-    "cannot be entered": ("{t}/config", "locked", "home", ()),
-}
+# settings file must land, in a folder the program makes with its parent where they are not home.
+MENU_CASES = {"config home": ("{t}/config", None, "config/vyx-client"),
+              "unset": (None, None, "home/.config/vyx-client"),
+              "relative, ignored": ("config", None, "home/.config/vyx-client"),
+              "a file in the way": ("{t}/file", "file", "home"),
+              "cannot be entered": ("{t}/config", "locked", "home")}
 
 
-@pytest.mark.parametrize("xdg, before, lands, made", MENU_CASES.values(), ids=MENU_CASES.keys())
-def test_the_menu_entry_keeps_the_settings_in_the_configuration_folder(desktop, request, tmp_path, xdg: Optional[str],
-                                                                      before: Optional[str], lands: str,
-                                                                      made: tuple[str, ...]) -> None:
+@pytest.mark.parametrize("xdg, before, lands", MENU_CASES.values(), ids=MENU_CASES.keys())
+def test_the_menu_entry_keeps_the_settings_in_the_configuration_folder(desktop, request, tmp_path, xdg, before,
+                                                                      lands) -> None:
     home, prefix = tmp_path / "home", tmp_path / "prefix"
+    entry = prefix / "share/applications/vyx-client.desktop"
     home.mkdir()  # the desktop starts its programs here
     (prefix / "bin").mkdir(parents=True)
-    (prefix / "share/applications").mkdir(parents=True)
+    entry.parent.mkdir(parents=True)
     shutil.copy2(request.config.option.exe, prefix / "bin" / "vyx_client")
-    entry = prefix / "share/applications/vyx-client.desktop"
     shutil.copy(Path(__file__).with_name(entry.name), entry)
     if before == "file":
         (tmp_path / "file").touch()
     elif before == "locked":
         (tmp_path / "config/vyx-client").mkdir(parents=True, mode=0)
-    env = {**desktop.env, "HOME": str(home), "PATH": f"{prefix}/bin:/usr/bin:/bin"}
-    if xdg is not None:
-        env["XDG_CONFIG_HOME"] = xdg.format(t=tmp_path)
+    env = {**desktop.env, "HOME": str(home), "PATH": f"{prefix}/bin:/usr/bin:/bin",
+           **({} if xdg is None else {"XDG_CONFIG_HOME": xdg.format(t=tmp_path)})}
 
-    launch_from_menu(entry, env, home, log := tmp_path / "client.log")
+    libc = ctypes.CDLL(None)  # the program gio leaves behind becomes our child, to reap
+    libc.prctl(PR_SET_CHILD_SUBREAPER, 1, 0, 0, 0)
+    with open(log := tmp_path / "client.log", "ab") as out:  # the program writes to what gio was given
+        subprocess.run(["gio", "launch", str(entry)], env=env, cwd=home, stdin=subprocess.DEVNULL, stdout=out,
+                       stderr=out, start_new_session=True, timeout=WAIT_S, check=True)
+    libc.prctl(PR_SET_CHILD_SUBREAPER, 0, 0, 0, 0)
     # A first start shows only the tray icon; a double click on it brings the window.
     icon, x, y, w, h = seen(desktop.tray_icons, bool, "the program's icon in the tray")[0]
     pid = int(run("xdotool", "getwindowpid", icon))
@@ -74,7 +63,7 @@ def test_the_menu_entry_keeps_the_settings_in_the_configuration_folder(desktop, 
         seen(desktop.tray_icons, lambda v: v == [], "the icon gone from the tray, the window shown")
         window = seen(lambda: run("xdotool", "search", "--onlyvisible", "--pid", str(pid), "--name",
                                   f"^{WINDOW_TITLE}$"), bool, "the main window")
-        for folder in made:
+        for folder in (Path(lands).parent, lands) if lands != "home" else ():
             assert stat.S_IMODE((tmp_path / folder).stat().st_mode) == 0o700, f"{folder} made for the user alone"
         close_box(int(window.split()[0]))
         _, status = seen(lambda: os.waitpid(pid, os.WNOHANG), lambda v: v[0], "the program's end")

@@ -1,7 +1,5 @@
-"""The native program's controls as its layout tables make them (ui/layout.cpp, ui/status.cpp,
-monitor/log_viewer.cpp, read here as the program is built from them), seen from outside: each where
-its rectangle says, the Tab key walking them in the order they are made, a quiet exit after an
-accessibility client has read the windows."""
+"""The native program's controls as its layout tables (ui/layout.cpp, ui/status.cpp, monitor/log_viewer.cpp)
+make them, seen from outside: each where its rectangle says, Tab walking them in the order they are made."""
 
 from __future__ import annotations
 
@@ -52,9 +50,8 @@ def accessibles(a, window) -> dict[str, object]:
     return {acc.accessibleId: acc for acc in a.at.findAllDescendants(window, lambda x: bool(x.accessibleId))}
 
 
-def box(acc) -> tuple[int, int, int, int]:
-    e = acc.queryComponent().getExtents(0)  # on the screen
-    return e.x, e.y, e.width, e.height
+def box(acc) -> tuple[int, int, int, int]:  # on the screen
+    return tuple(getattr(acc.queryComponent().getExtents(0), k) for k in ("x", "y", "width", "height"))
 
 
 def misplaced(a, window, controls: list[Control]) -> tuple[dict[int, tuple], dict[int, tuple[int, int]]]:
@@ -77,21 +74,17 @@ def misplaced(a, window, controls: list[Control]) -> tuple[dict[int, tuple], dic
 
 
 # A theme that asks more room of everything than the layout gives, and larger text.
-ROOMY = """@import url("resource:///org/gtk/libgtk/theme/Adwaita/gtk-contained.css");
-* { font-size: 20px; }
-label { min-height: 30px; min-width: 60px; }
+ROOMY = """@import url("resource:///org/gtk/libgtk/theme/Adwaita/gtk-contained.css"); * { font-size: 20px; }
+label { min-height: 30px; min-width: 60px; } check { min-width: 24px; min-height: 24px; }
 button, entry, checkbutton, notebook, frame, scrolledwindow { min-height: 40px; min-width: 150px; }
-check { min-width: 24px; min-height: 24px; }
-notebook > header > tabs > tab { min-height: 40px; min-width: 100px; }
-"""
+notebook > header > tabs > tab { min-height: 40px; min-width: 100px; }"""
 
 
 @pytest.mark.parametrize("roomy", [False, True], ids=["default theme", "roomy theme"])
 def test_every_control_stands_at_its_layout_rectangle_and_a_read_window_closes_quietly(app, desktop, monkeypatch,
                                                                                         tmp_path, roomy) -> None:
-    """Under the desktop's theme or one that asks for more room (in the program's own data folder); the
-    run ends at its first GTK warning or critical, and a screen reader reading every accessible of both
-    windows must not bring one about at the exit."""
+    """Under the desktop's theme or one that asks for more room; the run ends at its first GTK warning
+    or critical, which a screen reader's reading every accessible must not bring about at the exit."""
     monkeypatch.setitem(desktop.env, "G_DEBUG", "fatal-warnings")
     if roomy:
         (tmp_path / "themes/Roomy/gtk-3.0").mkdir(parents=True)
@@ -127,10 +120,9 @@ def focused(a, controls: dict[str, object]) -> str | None:
 @pytest.mark.parametrize("viewer, key, step", [(False, "Tab", 1), (False, "shift+Tab", -1), (True, "Tab", 1)],
                          ids=["Tab", "Shift+Tab", "Tab in the log viewer"])
 def test_tab_walks_the_enabled_controls_in_creation_order(app, desktop, viewer, key, step) -> None:
-    """Across the panels' pages as on Windows, where their controls are the window's children in creation
-    order too; labels, frames, pictures, links and the panels' tabs are no stops, nor is what is disabled,
-    and past the last the walk starts over. In the log viewer, from its first button round the others
-    into the text (made first), which keeps Tab as Windows' rich edit does."""
+    """Across the panels' pages as on Windows; labels, frames, pictures, links and the panels' tabs are no
+    stops, nor is what is disabled; past the last the walk starts over. In the log viewer from its first
+    button round the others into the text (made first), which keeps Tab as Windows' rich edit does."""
     with desktop.simulator(*FIXED) as sim:
         a = app(Port=str(sim.port), AutoConnect="1")  # connected: the monitoring panel takes part
         seen(lambda: a.enabled(a.button("show Logfile")), bool, "connected")
