@@ -18,7 +18,6 @@ from desktop import BUILD, DEFAULT_SETTINGS, REPO, App, Desktop, seen, selection
 
 def pytest_addoption(parser: pytest.Parser) -> None:
     parser.addoption("--exe", type=Path, default=BUILD / "vyx_client", help="the program to test")
-    parser.addoption("--keep", action="store_true", help="keep the temporary folder with working folders and logs")
 
 
 def pytest_configure(config: pytest.Config) -> None:
@@ -49,7 +48,7 @@ def pytest_unconfigure(config: pytest.Config) -> None:
 
 @pytest.fixture(scope="session")
 def the_desktop(request: pytest.FixtureRequest):
-    d = Desktop(request.config.option.keep)
+    d = Desktop()
     try:
         d.start()
         yield d

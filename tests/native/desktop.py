@@ -46,8 +46,8 @@ def run(*args: str) -> str:
 class Desktop:
     x = None  # our connection to the X display
 
-    def __init__(self, keep: bool = False):
-        self.keep, self.procs, self.runs = keep, [], 0
+    def __init__(self):
+        self.procs, self.runs = [], 0
         self.trayer, self.tray, self.sni = None, None, None  # the X tray, its panel window, the D-Bus tray
         self.tmp = Path(tempfile.mkdtemp(prefix="vyx-native."))
         self.logs, home, runtime = self.tmp / "logs", self.tmp / "home", self.tmp / "runtime"
@@ -88,7 +88,7 @@ class Desktop:
             X11.XCloseDisplay(Desktop.x)
         for proc in reversed(self.procs):
             self.end(proc)
-        print(f"native: kept {self.tmp}") if self.keep else shutil.rmtree(self.tmp, ignore_errors=True)
+        shutil.rmtree(self.tmp, ignore_errors=True)
 
     def use_trays(self, *kinds: str) -> Optional[SniHost]:
         """From now on these trays of "sni" and "xembed", ready or gone on return; the D-Bus one, if any."""
