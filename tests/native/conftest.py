@@ -1,11 +1,9 @@
-"""Fixtures of the native program's end-to-end set: one private desktop for the run (desktop.py), with
-the trays each test asks for by @pytest.mark.tray(...) of "sni" and "xembed" (unmarked: "xembed"; `sni`
-is the test's own D-Bus tray), and `app`, which starts the program."""
+"""Fixtures of the native end-to-end set: the run's desktop (desktop.py) with the trays a test asks for by
+@pytest.mark.tray(...) of "sni" and "xembed" (unmarked: "xembed"), and `app`, which starts the program."""
 
 from __future__ import annotations
 
 import os
-import pwd
 import shutil
 import sys
 import tempfile
@@ -27,16 +25,16 @@ def pytest_configure(config: pytest.Config) -> None:
     # The program is meant for ordinary users: started as root, the run starts over as nobody, from a
     # copy of the checkout that nobody can read wherever it lies (root's home, say).
     if os.geteuid() == 0:
-        user, stage = pwd.getpwnam("nobody"), Path(tempfile.mkdtemp(prefix="vyx-native-"))
+        stage = Path(tempfile.mkdtemp(prefix="vyx-native-"))
         shutil.copytree(REPO, stage, dirs_exist_ok=True, ignore=shutil.ignore_patterns(".git", "build", "__pycache__"))
         for built in (BUILD / "vyx_sim", exe):  # and the builds it runs, where they lie in the checkout
             if built.is_relative_to(REPO) and built.is_file():
                 (stage / built.relative_to(REPO)).parent.mkdir(parents=True, exist_ok=True)
                 shutil.copy2(built, stage / built.relative_to(REPO))
         for path in [stage, *stage.rglob("*")]:
-            os.chown(path, user.pw_uid, user.pw_gid)
+            shutil.chown(path, "nobody", "nogroup")
         os.chdir(stage)
-        os.execvp("setpriv", ["setpriv", f"--reuid={user.pw_uid}", f"--regid={user.pw_gid}", "--init-groups", "--",
+        os.execvp("setpriv", ["setpriv", "--reuid=nobody", "--regid=nogroup", "--init-groups", "--",
                               "env", "HOME=/tmp", "PYTHONDONTWRITEBYTECODE=1", f"VYX_STAGED={stage}", sys.executable,
                               *(a.replace(str(REPO), str(stage)) for a in sys.orig_argv[1:])])
 
@@ -47,13 +45,10 @@ def pytest_unconfigure(config: pytest.Config) -> None:
 
 
 @pytest.fixture(scope="session")
-def the_desktop(request: pytest.FixtureRequest):
-    d = Desktop()
-    try:
-        d.start()
-        yield d
-    finally:
-        d.stop()
+def the_desktop(request: pytest.FixtureRequest) -> Desktop:
+    request.addfinalizer((d := Desktop()).stop)
+    d.start()
+    return d
 
 
 @pytest.fixture

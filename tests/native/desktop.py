@@ -145,6 +145,7 @@ for fn, res, args in (("XOpenDisplay", P, [P]), ("XInternAtom", ULONG, [P, ctype
                       ("XSendEvent", None, [P, ULONG, ctypes.c_int, ctypes.c_long, P])):
     getattr(X11, fn).restype, getattr(X11, fn).argtypes = res, args
 
+
 def selection_owner(name: str) -> int:
     """The X window that owns a selection, 0 for none."""
     return X11.XGetSelectionOwner(Desktop.x, X11.XInternAtom(Desktop.x, name.encode(), 0))
@@ -164,8 +165,7 @@ class App:
     def __init__(self, desktop: Desktop, settings: dict[str, str], exe: Path, shown: bool = True):
         import pyatspi  # only now: it joins the buses of os.environ
         self.at, desktop.runs = pyatspi, desktop.runs + 1
-        workdir = desktop.tmp / f"work-{desktop.runs}"
-        workdir.mkdir()
+        (workdir := desktop.tmp / f"work-{desktop.runs}").mkdir()
         self.settings_path = workdir / SETTINGS_NAME
         write_settings(self.settings_path, settings)
         self.proc = desktop.spawn([str(exe)], f"client-{desktop.runs}.log", cwd=workdir)

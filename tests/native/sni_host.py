@@ -1,6 +1,6 @@
-"""A D-Bus tray as a desktop has: a StatusNotifierWatcher, and a host that shows an item's properties as read
-when it came and again where its signals say they changed, each value of the type hosts read it as. In a
-thread and on a connection of its own, it answers the program whatever the test does; alone, until stdin closes."""
+"""A D-Bus tray as a desktop has: a StatusNotifierWatcher, and a host showing an item's properties as read when it
+came and anew where its signals say, each of the type hosts read it as. In a thread and on a connection of its
+own, it answers the program whatever the test does; alone, it serves until stdin closes."""
 
 from __future__ import annotations
 
@@ -30,10 +30,6 @@ WATCHER_XML = f"""<node><interface name='{WATCHER}'>
 <property name='RegisteredStatusNotifierItems' type='as' access='read'/></interface></node>"""
 
 
-class HostError(Exception):
-    pass
-
-
 def plain(v: GLib.Variant, name: str = "") -> Any:
     """A variant as Python values, byte arrays as bytes; a property (name) of another type than hosts
     read it as, or a variant within a variant (hosts read through one level only), is refused."""
@@ -41,7 +37,7 @@ def plain(v: GLib.Variant, name: str = "") -> Any:
     if t == "v":
         kind = (inner := v.get_variant()).get_type_string()
         if kind == "v" or kind not in TYPES.get(name, kind).split("|"):
-            raise HostError(f"{name or 'a value'} is {kind}, not {TYPES.get(name, 'a plain value')}")
+            raise TypeError(f"{name or 'a value'} is {kind}, not {TYPES.get(name, 'a plain value')}")
         return plain(inner)
     if t == "ay":
         return bytes(v.get_data_as_bytes().get_data() or b"")
@@ -55,7 +51,8 @@ class SniHost:
     """The tray on the bus at address, the watcher's name its own once made; stop() ends it and its names."""
 
     def __init__(self, address: str):
-        self.known: dict[str, SimpleNamespace] = {}  # by name/path: name, path, owner, shown, signals, problems
+        self.known: dict[str, SimpleNamespace] = {}  # by name/path: name, path, owner, shown, problems, and
+        # signals: the item's and its menu's so far, in order, as (name, arguments)
         self.bus = Gio.DBusConnection.new_for_address_sync(address, Gio.DBusConnectionFlags.AUTHENTICATION_CLIENT
                                                            | Gio.DBusConnectionFlags.MESSAGE_BUS_CONNECTION)
         self.context, ready = GLib.MainContext(), threading.Event()
@@ -105,14 +102,14 @@ class SniHost:
         try:
             got = self.call(key, "GetAll", ITEM)[0]
             self.known[key].shown = {**(self.known[key].shown or {}), **({n: got[n] for n in names} if names else got)}
-        except (GLib.Error, HostError, KeyError) as e:
+        except (GLib.Error, TypeError, KeyError) as e:
             self.known[key].problems.append(repr(e))
 
     def on_signal(self, key: str, bus, sender, path, interface, member, params) -> None:
         if interface in (ITEM, MENU):
             try:
                 self.known[key].signals.append((member, plain(params)))
-            except HostError as e:
+            except TypeError as e:
                 self.known[key].problems.append(f"{member}: {e}")
             if interface == ITEM and member in REREAD:
                 self.read(key, *REREAD[member])
@@ -126,13 +123,9 @@ class SniHost:
         """The item's properties as the tray shows them, once read."""
         def get() -> dict[str, Any]:
             if (item := self.known[key]).problems:
-                raise HostError("; ".join(item.problems))
+                raise AssertionError("; ".join(item.problems))
             return item.shown
         return self.wait_until(get, what=f"{key} read")
-
-    def signals(self, key: str) -> list[tuple[str, Any]]:
-        """The item's and its menu's signals so far, in order: (name, arguments)."""
-        return list(self.known[key].signals)
 
     def call(self, key: str, method: str, *args: Any) -> Any:
         """A call of a host's to the item or to its menu."""
@@ -140,11 +133,6 @@ class SniHost:
         path = self.shown(key)["Menu"] if interface == MENU else item.path
         return plain(self.bus.call_sync(item.name, path, interface, method, GLib.Variant(types, args),
                                         GLib.VariantType(answer), Gio.DBusCallFlags.NONE, CALL_MS))
-
-    def menu(self, key: str) -> tuple:
-        """The menu's root (id, properties, children), read as a host does before showing it."""
-        self.call(key, "AboutToShow", 0)
-        return self.call(key, "GetLayout", 0, -1, [])[1]
 
     def click(self, key: str, entry: int) -> None:
         """Chooses a menu entry, as a host does when it is clicked."""

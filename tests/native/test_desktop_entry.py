@@ -1,5 +1,4 @@
-"""The menu entry (vyx-client.desktop here links to the shipped one) started by gio from an install prefix:
-the program works in its configuration folder, or says once why not and works where started. Its command line."""
+"""The menu entry (vyx-client.desktop links to the shipped one) as gio starts it from a prefix; the command line."""
 
 from __future__ import annotations
 
@@ -71,8 +70,7 @@ def test_the_menu_entry_keeps_the_settings_in_the_configuration_folder(desktop, 
     assert len(said) == (lands == "home") and all(env["XDG_CONFIG_HOME"] in x for x in said), f"what it said: {said}"
 
 
-# Arguments, exit code, what stderr starts with (stdout: the usage, with --help). Nothing is made before
-# the whole command line is known to be good.
+# Arguments, exit code, the one bad argument stderr names (stdout: the usage). Nothing is made meanwhile.
 USAGE = "usage: vyx_client [--from-menu] [--help]"
 COMMAND_LINES = [(["--help"], 0, ""), (["--bogus"], 2, "'--bogus'"), (["--from-menu", "--bogus"], 2, "'--bogus'"),
                  (["notes.txt", "--from-menu"], 2, "'notes.txt'")]

@@ -1,5 +1,4 @@
-"""The native program's controls as its layout tables (ui/layout.cpp, ui/status.cpp, monitor/log_viewer.cpp)
-make them, seen from outside: each where its rectangle says, Tab walking them in the order they are made."""
+"""The native program's controls as its layout tables make them: each at its rectangle, Tab in their order."""
 
 from __future__ import annotations
 
@@ -44,8 +43,7 @@ def log_viewer() -> list[Control]:
     return made
 
 
-def accessibles(a, window) -> dict[str, object]:
-    """The window's accessibles that carry a control id, by id."""
+def accessibles(a, window) -> dict[str, object]:  # those that carry a control id, by id
     return {acc.accessibleId: acc for acc in a.at.findAllDescendants(window, lambda x: bool(x.accessibleId))}
 
 
@@ -83,9 +81,8 @@ def focused(a, controls: dict[str, object]) -> str | None:
 
 
 def walk(a, window, controls: list[Control], key: str, step: int) -> None:
-    """Tab (step 1) or Shift+Tab goes through the enabled stops in creation order, across the panels' pages
-    as on Windows (labels, frames, pictures, links, the panels' tabs are none), past the last from the first;
-    in the log viewer from the first button into the text (made first), which keeps Tab as a rich edit does."""
+    """Tab (step 1) or Shift+Tab walks the enabled stops in creation order across the panels' pages, as on Windows,
+    and past the last from the first; in the log viewer from its first button into the text, which keeps Tab."""
     found, viewer = accessibles(a, window), controls[0].kind == "RICHEDIT"
     order = [str(c.id) for c in controls if c.kind in TAB_STOPS and a.enabled(found[str(c.id)])]
     assert viewer or {str(ids.ID_DISCONNECT), str(ids.ID_MON_BITDN), str(ids.ID_MINIMIZE)} <= set(order)
@@ -99,8 +96,7 @@ def walk(a, window, controls: list[Control], key: str, step: int) -> None:
 @pytest.mark.parametrize("roomy", [False, True], ids=["default theme", "roomy theme"])
 def test_each_control_at_its_rectangle_tab_in_creation_order_and_a_quiet_exit(app, desktop, monkeypatch, tmp_path,
                                                                               roomy) -> None:
-    """Under the desktop's theme or one that asks for more room; the run ends at its first GTK warning
-    or critical, which a screen reader's reading every accessible must not bring about at the exit."""
+    """Under either theme the run ends at its first GTK warning, which no reader may bring about at the exit."""
     monkeypatch.setitem(desktop.env, "G_DEBUG", "fatal-warnings")
     if roomy:
         (tmp_path / "themes/Roomy/gtk-3.0").mkdir(parents=True)

@@ -85,10 +85,11 @@ def test_in_the_dbus_tray_its_data_its_menu_the_refresh_the_server_going_and_qui
         seen(lambda: line_data(a), lambda v: v[0] == "8000", "data shown after connecting")
         item = minimise(a, sni)
         props = sni.shown(item)
-        assert {k: props.get(k) for k in ITEM_PROPERTIES} == ITEM_PROPERTIES, "the item's properties"
-        assert props["ToolTip"][:2] == ("", []), "no picture in the tooltip"
+        expected = {**ITEM_PROPERTIES, "ToolTip": ("", [], *DATA[0])}  # no picture in the tooltip
+        assert {k: props.get(k) for k in expected} == expected, "the item's properties"
         assert tray_shows(sni, item) == DATA
-        rows = menu_rows(sni.menu(item))
+        sni.call(item, "AboutToShow", 0)  # and the menu read as a host reads it before showing it
+        rows = menu_rows(sni.call(item, "GetLayout", 0, -1, [])[1])
         assert [r for _, r in rows] == [e and (*e[:3], e[3] and picture(e[3])) for e in MENU], "the menu's entries"
         assert len({i for i, _ in rows}) == len(rows), "every entry its own id, separators too"
         sni.call(item, "ContextMenu", 300, 200)  # the same menu, as a popup
@@ -99,13 +100,13 @@ def test_in_the_dbus_tray_its_data_its_menu_the_refresh_the_server_going_and_qui
         seen(lambda: a.showing(popup), lambda v: not v, "the popup menu closed")
         assert shown == [r and r[1:3] for _, r in rows], "the popup's entries"
         assert max(abs(where.x - 300), abs(where.y - 200)) <= 2, f"the popup at the place asked: {where.x},{where.y}"
-        sent, heard = Commands(desktop), len(sni.signals(item))
+        sent, heard = Commands(desktop), len(sni.known[item].signals)
         sni.click(item, 990)  # Update/Refresh Data
         seen(sent, lambda c: "refresh" in c, "refresh sent")
         waiting = (("Keller_1", "please wait...\nData update/refresh in progress."), ["refresh"])
         sni.wait_until(lambda: tray_shows(sni, item), lambda v: v == waiting, "the tray while the server works")
         sni.wait_until(lambda: tray_shows(sni, item), lambda v: v == DATA, "the data back")
-        told = [props.get("label") for name, args in sni.signals(item)[heard:]
+        told = [props.get("label") for name, args in sni.known[item].signals[heard:]
                 if name == "ItemsPropertiesUpdated" for entry, props in args[0] if entry == 970]
         assert told[:1] == ["please wait..."], "the menu's first data line, as its host was told"
     # Found gone, and not found again: the failure shows.
@@ -131,8 +132,8 @@ def test_back_from_the_dbus_tray_the_window_shows_and_the_item_goes(app, sni, ba
 
 
 def main_window_state(a) -> str:
-    """What the window manager says of the main window: Normal or Iconic, Withdrawn where it says that of
-    every X window with the title, or nothing (of the group leader, which has the title too)."""
+    """What the window manager says of the main window (of its X windows with the title, the group leader
+    is never managed): Normal or Iconic, Withdrawn where it says that or nothing."""
     said = {re.search(r"window state: (\w+)|$", run("xprop", "-id", str(w), "WM_STATE")).group(1)
             for w in a.x_windows(f"^{WINDOW_TITLE}$", visible=False)}
     return "/".join(sorted(said - {None, "Withdrawn"})) or "Withdrawn"
