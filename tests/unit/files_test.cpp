@@ -45,17 +45,13 @@ TEST_F(FileReplaceTest, ReadOnlyFilesStayAndLinksAreWrittenThrough) {
         {"a link to a file not there on another file system", "save/settings.ini>@missing.ini",
          "@missing.ini", true, true, 0644},
     };
+    ASSERT_FALSE(elsewhere.empty()) << "no second file system at hand";
     const IniFile settings = ini_parse("[CLIENT]\r\nPort=7784\r\n");
     const mode_t umask = ::umask(022);
     for (const auto& [what, standing, written, saved, link, mode] : rows) {
         SCOPED_TRACE(what);
-        if (elsewhere.empty() && written[0] == '@') {
-            ADD_FAILURE() << "no second file system at hand";
-            continue;
-        }
         for (const fs::path& d : {fs::path("save"), fs::path("other"), elsewhere}) fs::remove_all(d);
-        fs::create_directories("save");
-        if (!elsewhere.empty()) fs::create_directories(elsewhere);
+        for (const fs::path& d : {fs::path("save"), elsewhere}) fs::create_directories(d);
         std::istringstream in(standing);
         for (std::string item; in >> item;) {
             const std::size_t at = item.find_first_of("=>");
@@ -78,7 +74,7 @@ TEST_F(FileReplaceTest, ReadOnlyFilesStayAndLinksAreWrittenThrough) {
                   std::tuple(saved, saved ? ini_serialize(settings) : before, link, mode, false));
     }
     ::umask(umask);
-    if (!elsewhere.empty()) fs::remove_all(elsewhere);
+    fs::remove_all(elsewhere);
 }
 
 }  // namespace
