@@ -1,15 +1,6 @@
 // What the platforms share: the event queue both real programs ship (and the
 // headless one drives), and the table of Enter shortcuts.
-#include <gtest/gtest.h>
-
-#include <string>
-#include <tuple>
-#include <utility>
-#include <vector>
-
-#include "platform/enter_shortcut.h"
-#include "platform/event_queue.h"
-#include "platform/platform.h"
+#include "tests/unit/fixture.h"
 
 namespace {
 
@@ -17,11 +8,9 @@ struct Push {
     int code, window, param;
 };
 
-class EventQueueTest : public ::testing::Test {
-   protected:
-    void SetUp() override { event_queue::reset(); }
-    void TearDown() override { event_queue::reset(); }
-};
+// Each test in a fresh headless world: no event queued, no shortcut registered.
+using EventQueueTest = ProgramTest;
+using EnterShortcutTest = ProgramTest;
 
 TEST_F(EventQueueTest, ATickForATimerAlreadyWaitingIsMergedPerWindowAndId) {
     constexpr int TAKE = -1;  // as a code: hand one event out here
@@ -89,7 +78,7 @@ TEST_F(EventQueueTest, TheAnswersKeepTheirLastValueUntilAnEventOfTheirKind) {
     EXPECT_EQ(answers(), Answers(WINDOW_NONE, 0, 0, 0, 0));
 }
 
-TEST(EnterShortcutTest, OnePerWindowForAnyNumberOfWindows) {
+TEST_F(EnterShortcutTest, OnePerWindowForAnyNumberOfWindows) {
     // The item Enter gives in windows 0 to 3 ("-" for none).
     const auto items = [] {
         std::string got;
@@ -97,7 +86,6 @@ TEST(EnterShortcutTest, OnePerWindowForAnyNumberOfWindows) {
             got += enter_shortcut_item(window, &item) ? std::to_string(item) + " " : "- ";
         return got;
     };
-    clear_enter_shortcuts();
     for (const auto& [window, item] : {std::pair(0, 400), {0, 401}, {3, 403}, {1, 0}, {WINDOW_NONE, 400}})
         register_enter_shortcut(window, item);
     EXPECT_EQ(items(), "401 0 - 403 ") << "a later one replaces the earlier; item 0 is an item";
