@@ -100,7 +100,7 @@ int requests_seen(const loopback::Peer& sniffer) {
 constexpr int CHILD_CANNOT = 77;
 
 // body's result in a child whose network has only loopback, up, answering echoes or not, and whose
-// /etc/hosts is a file of the test's naming 127.0.0.1 three ways; -1 when it died or hung.
+// /etc/hosts is a file of the test's naming 127.0.0.1 three ways; -1 when it hung, 128 + signal when it died.
 int in_own_network(bool echoes, const std::function<int()>& body) {
     const pid_t child = ::fork();
     if (child == 0) {
@@ -118,14 +118,7 @@ int in_own_network(bool echoes, const std::function<int()>& body) {
             ::_exit(CHILD_CANNOT);
         ::_exit(body());
     }
-    int status = 0;
-    if (child < 0) return CHILD_CANNOT;
-    if (!loopback::wait_until([&] { return ::waitpid(child, &status, WNOHANG) != 0; }, 10000)) {
-        ::kill(child, SIGKILL);
-        ::waitpid(child, &status, 0);
-        return -1;
-    }
-    return WIFEXITED(status) ? WEXITSTATUS(status) : -1;
+    return child < 0 ? CHILD_CANNOT : simproc::exit_code(child, 10000);
 }
 
 // An ordinary user where only the groups in ping_group_range may ping, and that range is empty (as
