@@ -4,41 +4,27 @@
 
 namespace {
 
-struct Push {
-    int code, window, param;
-};
-
 // Each test in a fresh headless world: no event queued, no shortcut registered.
 using EventQueueTest = ProgramTest;
 using EnterShortcutTest = ProgramTest;
 
 TEST_F(EventQueueTest, ATickForATimerAlreadyWaitingIsMergedPerWindowAndId) {
-    constexpr int TAKE = -1;  // as a code: hand one event out here
-    const Push tick_0_499{EVENT_TIMER, 0, 499}, tick_1_499{EVENT_TIMER, 1, 499},
-        tick_0_111{EVENT_TIMER, 0, 111}, click{EVENT_CONTROL, 0, 707}, taken{TAKE, 0, 0};
-    // Each event handed out as "code/window/param", the ones still queued last.
-    const std::tuple<const char*, std::vector<Push>, std::string> rows[] = {
-        {"two ticks of one timer", {tick_0_499, tick_0_499}, "275/0/499 "},
-        {"one id in two windows", {tick_0_499, tick_1_499, tick_0_499}, "275/0/499 275/1/499 "},
-        {"two ids in one window", {tick_0_499, tick_0_111, tick_0_499}, "275/0/499 275/0/111 "},
-        {"merged where the first waits", {tick_0_499, click, tick_0_499}, "275/0/499 13100/0/707 "},
-        {"handed out, then ticking again",
-         {tick_0_499, click, taken, tick_0_499},
-         "275/0/499 13100/0/707 275/0/499 "},
-        {"other events are never merged", {click, click}, "13100/0/707 13100/0/707 "},
+    std::string out;  // each event handed out as "code/window/param"
+    const auto take = [&] {
+        const int code = event_queue::take();
+        out += std::to_string(code) + "/" + std::to_string(get_event_window()) + "/" +
+               std::to_string(code == EVENT_TIMER ? get_event_timer() : get_event_control()) + " ";
     };
-    for (const auto& [what, pushes, expected] : rows) {
-        event_queue::reset();
-        std::string out;
-        const auto take = [&] {
-            const int code = event_queue::take();
-            out += std::to_string(code) + "/" + std::to_string(get_event_window()) + "/" +
-                   std::to_string(code == EVENT_TIMER ? get_event_timer() : get_event_control()) + " ";
-        };
-        for (const Push& p : pushes) p.code == TAKE ? take() : event_queue::push(p.code, p.window, p.param);
-        while (!event_queue::empty()) take();
-        EXPECT_EQ(out, expected) << what;
-    }
+    const auto tick = [](int window, int id) { event_queue::push(EVENT_TIMER, window, id); };
+    tick(0, 499), tick(0, 499);  // merged
+    tick(1, 499), tick(0, 111);  // another window, another id: kept
+    event_queue::push(EVENT_CONTROL, 0, 707);
+    tick(0, 499);                              // merged while the first waits, whatever came since
+    event_queue::push(EVENT_CONTROL, 0, 707);  // other events are never merged
+    take();
+    tick(0, 499);  // its predecessor handed out: kept
+    while (!event_queue::empty()) take();
+    EXPECT_EQ(out, "275/0/499 275/1/499 275/0/111 13100/0/707 13100/0/707 275/0/499 ");
 }
 
 TEST_F(EventQueueTest, BoundedWhenFullNewEventsAreDroppedAndTheOldestKept) {
@@ -58,19 +44,19 @@ TEST_F(EventQueueTest, TheAnswersKeepTheirLastValueUntilAnEventOfTheirKind) {
                        get_event_timer()};
     };
     EXPECT_EQ(answers(), Answers(WINDOW_NONE, 0, 0, 0, 0)) << "before any event";
-    const std::tuple<Push, Answers> rows[] = {
-        {{EVENT_CONTROL, 0, 707}, {0, 707, 0, 0, 0}},
-        {{EVENT_MENU, 1, 400}, {1, 707, 400, 0, 0}},
-        {{EVENT_TIMER, 0, 499}, {0, 707, 400, 0, 499}},
-        {{EVENT_TRAY, 0, TRAY_RIGHT_CLICK}, {0, 707, 400, 1, 499}},
-        {{EVENT_CLOSE_WINDOW, 1, 0}, {1, 707, 400, 1, 499}},
-        {{512, WINDOW_NONE, 0}, {WINDOW_NONE, 707, 400, 1, 499}},  // a plain message queued
-        {{EVENT_CONTROL, 1, 12}, {1, 12, 400, 1, 499}},
+    const std::tuple<int, int, int, Answers> rows[] = {
+        {EVENT_CONTROL, 0, 707, {0, 707, 0, 0, 0}},
+        {EVENT_MENU, 1, 400, {1, 707, 400, 0, 0}},
+        {EVENT_TIMER, 0, 499, {0, 707, 400, 0, 499}},
+        {EVENT_TRAY, 0, TRAY_RIGHT_CLICK, {0, 707, 400, 1, 499}},
+        {EVENT_CLOSE_WINDOW, 1, 0, {1, 707, 400, 1, 499}},
+        {512, WINDOW_NONE, 0, {WINDOW_NONE, 707, 400, 1, 499}},  // a plain message queued
+        {EVENT_CONTROL, 1, 12, {1, 12, 400, 1, 499}},
     };
-    for (const auto& [push, expected] : rows) {
-        event_queue::push(push.code, push.window, push.param);
-        EXPECT_EQ(event_queue::take(), push.code);
-        EXPECT_EQ(answers(), expected) << push.code;
+    for (const auto& [code, window, param, expected] : rows) {
+        event_queue::push(code, window, param);
+        EXPECT_EQ(event_queue::take(), code);
+        EXPECT_EQ(answers(), expected) << code;
     }
     event_queue::note_plain(0);  // a plain message handed out instead of a queued event
     EXPECT_EQ(answers(), Answers(0, 12, 400, 1, 499));
