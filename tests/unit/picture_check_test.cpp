@@ -1,16 +1,8 @@
 // The one check of the embedded pictures that all three platforms load through.
 #include "platform/picture_check.h"
 
-#include <gtest/gtest.h>
-
-#include <algorithm>
-#include <functional>
-#include <memory>
-#include <string>
-#include <tuple>
-#include <vector>
-
 #include "resources/pictures.h"
+#include "tests/unit/fixture.h"
 
 namespace {
 
