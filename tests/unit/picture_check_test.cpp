@@ -8,12 +8,10 @@ namespace {
 
 using Bytes = std::vector<std::uint8_t>;
 
-// Where the fields lie in the embedded files: an icon's one entry and its
-// image at 22, a bitmap's file header and info header.
+// Where the fields lie: an icon's one entry and its image, a bitmap's info header.
 constexpr std::size_t ENTRY = 6, IMAGE = 22, INFO = 14;
 
-// Every embedded picture passing with its size and bits: StartupTest.WhatAStartSetsUp, whose
-// headless records come from this check.
+// Every embedded picture passes, with its size and bits, in StartupTest.WhatAStartSetsUp.
 TEST(PictureCheckTest, WhatIsRefusedAndWhatIsNot) {
     using Change = std::function<void(Bytes&)>;
     const auto cut = [](std::size_t keep) { return [keep](Bytes& b) { b.resize(keep); }; };
