@@ -73,8 +73,7 @@ def sni(desktop: Desktop):  # the test's D-Bus tray: mark it @pytest.mark.tray("
 
 
 @pytest.fixture
-def window_manager(desktop: Desktop, tmp_path: Path):
-    """A window manager with neither taskbar nor tray (icewm): where a window can be minimised."""
+def window_manager(desktop: Desktop, tmp_path: Path):  # where a window can be minimised; no taskbar, no tray
     (tmp_path / "icewm").write_text("ShowTaskBar=0\nTaskBarShowTray=0\n")
     proc = desktop.spawn(["icewm", "-c", str(tmp_path / "icewm")], "icewm.log")
     seen(lambda: selection_owner("WM_S0"), bool, "the window manager's selection owned")

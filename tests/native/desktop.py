@@ -111,8 +111,7 @@ class Desktop:
     def simulator(self, *args: str) -> Simulator:
         return Simulator(*args, log_path=self.logs / "sim.log", exe=BUILD / "vyx_sim")
 
-    def log_tail(self, lines: int = 10) -> str:
-        """What our processes said, but Xvfb's notes on the displays it found taken."""
+    def log_tail(self, lines: int = 10) -> str:  # what our processes said, but Xvfb's notes on displays taken
         said = {p.name: [x for x in p.read_text(errors="replace").splitlines() if "_XSERVTrans" not in x]
                 for p in sorted(self.logs.glob("*.log"))}
         return "\n".join(f"--- {name}\n" + "\n".join(text[-lines:]) for name, text in said.items() if text)

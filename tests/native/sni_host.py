@@ -51,8 +51,7 @@ class SniHost:
     """The tray on the bus at address, the watcher's name its own once made; stop() ends it and its names."""
 
     def __init__(self, address: str):
-        self.known: dict[str, SimpleNamespace] = {}  # by name/path: name, path, owner, shown, problems, and
-        # signals: the item's and its menu's so far, in order, as (name, arguments)
+        self.known: dict[str, SimpleNamespace] = {}  # name/path: ..., shown, problems, signals (item's and menu's)
         self.bus = Gio.DBusConnection.new_for_address_sync(address, Gio.DBusConnectionFlags.AUTHENTICATION_CLIENT
                                                            | Gio.DBusConnectionFlags.MESSAGE_BUS_CONNECTION)
         self.context, ready = GLib.MainContext(), threading.Event()

@@ -47,6 +47,7 @@ def test_the_menu_entry_keeps_the_settings_in_the_configuration_folder(desktop, 
     pid = int(run("xdotool", "getwindowpid", icon))
     try:
         assert os.readlink(f"/proc/{pid}/exe") == str(prefix / "bin" / "vyx_client"), "the program on PATH"
+        seen(lambda: run("xwininfo", "-id", icon), lambda v: "IsViewable" in v, "the icon shown, to be clicked")
         run("xdotool", "mousemove", str(x + w // 2), str(y + h // 2))
         run("xdotool", "click", "--repeat", "2", "--delay", "80", "1")
         # Until the icon has left the tray, its window too has the title.
@@ -62,6 +63,7 @@ def test_the_menu_entry_keeps_the_settings_in_the_configuration_folder(desktop, 
     finally:
         if pid:
             os.kill(pid, signal.SIGKILL)
+        run("chmod", "-R", "u+rwx", str(tmp_path))  # what was locked, enterable again for pytest's clean-up
 
     assert sorted(tmp_path.rglob(SETTINGS_NAME + "*")) == [tmp_path / lands / SETTINGS_NAME], \
         "the settings file, and nothing of it elsewhere"

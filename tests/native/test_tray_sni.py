@@ -8,7 +8,7 @@ import re
 import gi
 import pytest
 
-from desktop import REPO, WAIT_S, WINDOW_TITLE, run, seen
+from desktop import REPO, WINDOW_TITLE, run, seen
 from test_behaviour import Commands
 from test_smoke import FIXED, line_data
 
@@ -66,8 +66,7 @@ def tray_shows(sni, item: str) -> tuple[tuple[str, str], list[str]]:
                                   for w, h, p in shown["IconPixmap"] if (w, h) == (16, 16)]
 
 
-def minimise(a, sni) -> str:
-    """Minimize pressed: the window hides and the program's item registers, and is returned."""
+def minimise(a, sni) -> str:  # Minimize pressed: the window hides, the item that registers returned
     assert sni.items() == [], "no item while the window shows"
     a.press("Minimize")
     seen(lambda: a.showing(a.main), lambda v: not v, "main window hidden")
@@ -112,7 +111,7 @@ def test_in_the_dbus_tray_its_data_its_menu_the_refresh_the_server_going_and_qui
     # Found gone, and not found again: the failure shows.
     failed = (("Keller_1", "ERROR\nConnection establishment failed."), ["warning"])
     sni.wait_until(lambda: tray_shows(sni, item), lambda v: v == failed, "the tray once the server went", timeout=30)
-    # Quit, until it ends the program: a click while the failure's notice shows is dropped, as on Windows.
+    # Quit, until it ends the program: a click while the failure's notice shows is dropped by design.
     assert seen(lambda: sni.click(item, 999) if a.proc.poll() is None else a.proc.returncode,
                 lambda code: code is not None, "the program's end") == 0, "exit code"
     assert a.settings_path.read_bytes().decode("cp1252") == (
