@@ -2,8 +2,8 @@
 //
 // Everything the portable code (app/, link/, monitor/, ui/) needs from the
 // system is declared here, in the program's own vocabulary: windows are
-// numbers (0 main, 1 log viewer), controls are ids unique across both
-// windows, menus are their ids, and every other system object (font,
+// numbers (0 main, 1 log viewer, 2 history; any number may exist), controls
+// are ids unique across all windows, menus are their ids, and every other system object (font,
 // picture, connection, file) is a positive integer handle with 0 for none.
 // The build links exactly one implementation: win32/ for the Windows program,
 // gtk/ (+ posix/) for the native Linux one, headless/ (+ posix/) for the
@@ -13,6 +13,9 @@
 #include <cstddef>
 #include <cstdint>
 #include <string>
+#include <vector>
+
+#include "platform/draw_list.h"
 
 // ---- Event source ---------------------------------------------------------
 
@@ -22,6 +25,8 @@ enum : int {
     EVENT_TRAY = 13102,       // parameter: click type
     EVENT_CLOSE_WINDOW = 16,  // window number of the event says which
     EVENT_TIMER = 275,        // parameter: timer id
+    EVENT_RESIZE = 13103,     // the window's client area changed: get_event_size
+    EVENT_POINTER = 13104,    // the pointer over a canvas moved or left: control id, get_event_point
 };
 
 // Tray click types.
@@ -37,20 +42,29 @@ int get_event_control();  // id of the last EVENT_CONTROL
 int get_event_menu();     // item id of the last EVENT_MENU
 int get_event_type();     // click type of the last EVENT_TRAY
 int get_event_timer();    // timer id of the last EVENT_TIMER
+// New client size of the last EVENT_RESIZE.
+void get_event_size(int* w, int* h);
+// Pointer position of the last EVENT_POINTER, relative to the canvas; -1, -1 once it left.
+void get_event_point(int* x, int* y);
 
-// Window timers; their ticks arrive as EVENT_TIMER through the same queue.
+// Window timers, one per (window, id): starting one again restarts it with the
+// new period. Their ticks arrive as EVENT_TIMER through the same queue.
 void start_timer(int window, int timer_id, int period_ms);
 void stop_timer(int window, int timer_id);
 
 // ---- Windows --------------------------------------------------------------
 
 struct WindowArgs {
-    int window;  // 0 or 1
+    int window;  // any number >= 0 not in use
     const char* title;
     int x, y;                // requested position; replaced when centred
     int client_w, client_h;  // client area size
     bool minimize_box;       // main window: caption, system menu, minimize box
     bool centred;
+    // Resizable with a maximize box, never smaller than min_w x min_h; each
+    // change of its client size arrives as EVENT_RESIZE.
+    bool resizable = false;
+    int min_w = 0, min_h = 0;
 };
 
 int create_window(const WindowArgs& args);  // 1 on success, 0 on failure; created hidden
@@ -78,6 +92,7 @@ enum ControlKind : int {
     KIND_IMAGE,     // static showing an icon; reports clicks
     KIND_LINK,      // static text, hand cursor, black / red under the mouse
     KIND_RICHEDIT,  // multi-line rich edit with both scroll bars
+    KIND_CANVAS,    // shows a DrawList (canvas_draw); reports pointer moves as EVENT_POINTER
 };
 
 enum : int {
@@ -102,6 +117,7 @@ struct ControlArgs {
 int create_control(const ControlArgs& args);  // 1 on success, 0 on failure
 void destroy_control(int id);
 int control_exists(int id);
+void move_control(int id, int x, int y, int w, int h);  // same coordinates as at creation
 
 void set_control_text(int id, const std::string& text);
 std::string get_control_text(int id);
@@ -114,6 +130,10 @@ int is_checked(int id);
 void set_control_picture(int id, int picture);              // KIND_IMAGE
 void set_control_tooltip(int id, const std::string& text);  // hover tooltip
 void set_control_background(int id, int r, int g, int b);   // KIND_RICHEDIT
+
+// Canvas: the platform keeps a copy of the list and paints from it whenever the
+// window system asks, white under it, clipped to the canvas.
+void canvas_draw(int id, const DrawList& list);
 
 // Rich edit (log viewer).
 void editor_append(int id, const std::string& text);
@@ -194,7 +214,9 @@ int icmp_echo(std::uint32_t address, const char* data, int size, int reply_size,
 
 // ---- Files, clock, process ------------------------------------------------
 
-enum : int { FILE_READ = 0, FILE_WRITE = 1 };          // write creates or empties
+// Write creates or empties; append creates or writes at the end, each write
+// handed to the system at once.
+enum : int { FILE_READ = 0, FILE_WRITE = 1, FILE_APPEND = 2 };
 int file_open(const std::string& name, int mode);      // handle > 0, or 0
 int file_read(int file, char* buffer, int size);       // bytes read, -1 on error
 int file_write(int file, const char* data, int size);  // bytes written, -1 on error
@@ -203,8 +225,13 @@ long long file_size(int file);             // -1 when unknown
 int file_exists(const std::string& name);  // 1 when anything stands under the name
 int file_delete(const std::string& name);
 int file_replace(const std::string& from, const std::string& to);  // rename over
+int make_folder(const std::string& name);  // 1 when the folder is there afterwards
+// Names (not paths) of the plain files in a folder, in no order; empty when it cannot be read.
+std::vector<std::string> list_folder(const std::string& name);
 
 int seconds_clock();  // local wall-clock time in seconds since 1970, counted as UTC
+long long utc_seconds();             // the true time: seconds since 1970 UTC
+int utc_offset_seconds(long long utc);  // local time minus UTC at that moment (DST included)
 // Milliseconds on a clock that only goes forward; only differences mean something.
 long long elapsed_ms();
 // Blocks the thread; may last a system timer tick longer than asked, so waits
