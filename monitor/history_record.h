@@ -29,10 +29,21 @@ enum HistoryKind : std::uint8_t {
 
 // The `kind` column's words, indexed by HistoryKind.
 inline constexpr const char* HISTORY_KIND_NAMES[HK_COUNT] = {
-    "sample",        "program_started",      "program_ended",          "connected",
-    "connect_failed", "dropped",             "refresh_sent",           "resync_sent",
-    "reboot_sent",   "shutdown_sent",        "monitoring_activated",   "monitoring_deactivated",
-    "monitoring_applied", "warning_raised",  "warning_cleared",
+    "sample",
+    "program_started",
+    "program_ended",
+    "connected",
+    "connect_failed",
+    "dropped",
+    "refresh_sent",
+    "resync_sent",
+    "reboot_sent",
+    "shutdown_sent",
+    "monitoring_activated",
+    "monitoring_deactivated",
+    "monitoring_applied",
+    "warning_raised",
+    "warning_cleared",
 };
 
 // Events after which the connection is known to be gone.
@@ -41,7 +52,7 @@ inline bool history_ends_connection(HistoryKind k) {
 }
 
 struct HistoryEntry {
-    std::int64_t utc = 0;  // seconds since 1970 UTC
+    std::int64_t utc = 0;                     // seconds since 1970 UTC
     std::int32_t dn_kbps = -1, up_kbps = -1;  // -1: not known (events)
     float snrm_db = NAN;                      // NaN: not known or not a number
     HistoryKind kind = HK_SAMPLE;
@@ -50,8 +61,8 @@ struct HistoryEntry {
 };
 
 struct HistoryData {
-    std::vector<HistoryEntry> entries;          // ascending by utc
-    std::vector<std::string> details{""};       // [0] is the empty detail
+    std::vector<HistoryEntry> entries;     // ascending by utc
+    std::vector<std::string> details{""};  // [0] is the empty detail
     std::string_view detail(const HistoryEntry& e) const {
         return e.detail < details.size() ? std::string_view(details[e.detail]) : std::string_view();
     }

@@ -8,6 +8,7 @@ struct Event {
     int code;
     int window;
     int param;
+    int a, b;
 };
 
 // Far more than a burst of user input can fill; beyond it new events are
@@ -22,23 +23,31 @@ int g_last_control = 0;
 int g_last_menu = 0;
 int g_last_type = 0;
 int g_last_timer = 0;
+int g_last_size[2] = {0, 0};
+int g_last_point[2] = {-1, -1};
 
-bool timer_waiting(int window, int timer_id) {
+// The queued event a new one merges into, or nullptr.
+Event* waiting(int code, int window, int param) {
+    if (code != EVENT_TIMER && code != EVENT_RESIZE && code != EVENT_POINTER) return nullptr;
     for (int i = 0; i < g_count; ++i) {
-        const Event& e = g_queue[(g_head + i) % QUEUE_CAPACITY];
-        if (e.code == EVENT_TIMER && e.window == window && e.param == timer_id) return true;
+        Event& e = g_queue[(g_head + i) % QUEUE_CAPACITY];
+        if (e.code == code && e.window == window && e.param == param) return &e;
     }
-    return false;
+    return nullptr;
 }
 
 }  // namespace
 
 namespace event_queue {
 
-void push(int code, int window, int param) {
-    if (code == EVENT_TIMER && timer_waiting(window, param)) return;
+void push(int code, int window, int param, int a, int b) {
+    if (Event* e = waiting(code, window, param)) {
+        e->a = a;
+        e->b = b;
+        return;
+    }
     if (g_count == QUEUE_CAPACITY) return;
-    g_queue[(g_head + g_count) % QUEUE_CAPACITY] = Event{code, window, param};
+    g_queue[(g_head + g_count) % QUEUE_CAPACITY] = Event{code, window, param, a, b};
     ++g_count;
 }
 
@@ -62,6 +71,15 @@ int take() {
         case EVENT_TIMER:
             g_last_timer = e.param;
             break;
+        case EVENT_RESIZE:
+            g_last_size[0] = e.a;
+            g_last_size[1] = e.b;
+            break;
+        case EVENT_POINTER:
+            g_last_control = e.param;
+            g_last_point[0] = e.a;
+            g_last_point[1] = e.b;
+            break;
         default:
             break;
     }
@@ -74,6 +92,8 @@ void reset() {
     g_head = g_count = 0;
     g_last_window = WINDOW_NONE;
     g_last_control = g_last_menu = g_last_type = g_last_timer = 0;
+    g_last_size[0] = g_last_size[1] = 0;
+    g_last_point[0] = g_last_point[1] = -1;
 }
 
 }  // namespace event_queue
@@ -83,3 +103,13 @@ int get_event_control() { return g_last_control; }
 int get_event_menu() { return g_last_menu; }
 int get_event_type() { return g_last_type; }
 int get_event_timer() { return g_last_timer; }
+
+void get_event_size(int* w, int* h) {
+    *w = g_last_size[0];
+    *h = g_last_size[1];
+}
+
+void get_event_point(int* x, int* y) {
+    *x = g_last_point[0];
+    *y = g_last_point[1];
+}

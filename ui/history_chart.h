@@ -29,17 +29,17 @@ struct HistoryChartArgs {
 };
 
 enum HistoryState : std::uint8_t {
-    HS_UNKNOWN,       // left blank
-    HS_CONNECTED,     // connected with data
+    HS_UNKNOWN,    // left blank
+    HS_CONNECTED,  // connected with data
     HS_NOT_CONNECTED,
     HS_BUSY,
     HS_NOT_RUNNING,
-    HS_NO_SAMPLE,     // connected, but no sample for over twice the period
+    HS_NO_SAMPLE,  // connected, but no sample for over twice the period
 };
 
 struct HistoryFigures {
     std::int64_t span_s = 0;
-    std::int64_t covered_s = 0;    // time with samples
+    std::int64_t covered_s = 0;  // time with samples
     std::int64_t connected_s = 0;
     int drops = 0, resyncs = 0, reboots = 0;
     int samples = 0;
@@ -58,8 +58,8 @@ struct HistoryStateRun {
     std::int64_t from;
     HistoryState state;
 };
-std::vector<HistoryStateRun> history_states(const HistoryData& data, std::int64_t from_utc, std::int64_t to_utc,
-                                            int sample_seconds, std::int64_t now_utc);
+std::vector<HistoryStateRun> history_states(const HistoryData& data, std::int64_t from_utc,
+                                            std::int64_t to_utc, int sample_seconds, std::int64_t now_utc);
 
 void history_draw(const HistoryData& data, const HistoryChartArgs& args, DrawList& out);
 HistoryFigures history_figures(const HistoryData& data, std::int64_t from_utc, std::int64_t to_utc,
