@@ -1,9 +1,9 @@
 // Window numbers, control and menu ids, timers: the names the whole program shares.
 #pragma once
 
-enum : int { MAIN_WINDOW = 0, LOG_WINDOW = 1 };
+enum : int { MAIN_WINDOW = 0, LOG_WINDOW = 1, HISTORY_WINDOW = 2 };
 
-enum : int { TIMER_SHORT_WAIT = 111, TIMER_SUPERVISION = 499 };
+enum : int { TIMER_SHORT_WAIT = 111, TIMER_HISTORY = 112, TIMER_SUPERVISION = 499 };
 
 // The program's one notification-area icon.
 inline constexpr int TRAY_ICON_ID = 1;
@@ -22,6 +22,7 @@ enum : int {
     MENU_REFRESH = 990,
     MENU_MAXIMIZE = 995,
     MENU_VIEW_LOG = 993,
+    MENU_HISTORY = 994,
     MENU_QUIT = 999,
     MENU_ENTER_KEY = 400,
 };
@@ -79,6 +80,27 @@ enum : int {
     ID_LOG_SIZE = 64,
     ID_LOG_LOADING = 65,
     ID_LOG_MODEM = 66,
+    // History window.
+    ID_HIST_CANVAS = 801,
+    ID_HIST_6H = 811,
+    ID_HIST_24H = 812,
+    ID_HIST_7D = 813,
+    ID_HIST_30D = 814,
+    ID_HIST_BACK = 815,
+    ID_HIST_FORWARD = 816,
+    ID_HIST_NOW = 817,
+    ID_HIST_SPAN = 818,
+    ID_HIST_RECORD = 821,
+    ID_HIST_PERIOD_LABEL = 822,
+    ID_HIST_PERIOD = 823,
+    ID_HIST_SECONDS_LABEL = 824,
+    ID_HIST_APPLY = 825,
+    ID_HIST_STATUS = 826,
+    ID_HIST_READOUT = 827,
+    ID_HIST_FIGURES1 = 828,
+    ID_HIST_FIGURES2 = 829,
+    ID_HIST_FIGURES3 = 830,
+    ID_HIST_CLOSE = 831,
 };
 
 inline constexpr const char* VERSION_TEXT = "VYX Client v0.78";

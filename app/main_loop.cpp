@@ -15,9 +15,11 @@
 #include "link/exchange.h"
 #include "link/transport.h"
 #include "monitor/config_sender.h"
+#include "monitor/history_recorder.h"
 #include "monitor/logfile.h"
 #include "platform/platform.h"
 #include "ui/settings.h"
+#include "ui/history_window.h"
 #include "ui/status.h"
 
 namespace {
@@ -36,6 +38,7 @@ void activate_monitoring() {
     state.auto_status = 1;
     state.auto_status_changed = 1;
     send_monitoring_config();
+    history_note(HK_MONITORING_ACTIVATED);
 }
 
 void deactivate_monitoring() {
@@ -43,12 +46,14 @@ void deactivate_monitoring() {
     state.auto_status = 0;
     state.auto_status_changed = 1;
     send_monitoring_config();
+    history_note(HK_MONITORING_DEACTIVATED);
 }
 
 void apply_monitoring() {
     enable_control(ID_APPLY, 0);
     state.commit_pending = 1;
     send_monitoring_config();
+    history_note(HK_MONITORING_APPLIED);
 }
 
 void view_log_from_menu() {
@@ -70,7 +75,11 @@ struct ControlAction {
 
 const ControlAction control_actions[] = {
     {ID_CONNECT, [] { connect_server(); }},
-    {ID_DISCONNECT, [] { disconnect_server(); }},
+    {ID_DISCONNECT,
+     [] {
+         history_set_drop_reason("disconnect");
+         disconnect_server();
+     }},
     {ID_REFRESH, [] { disable_and_send(ID_REFRESH, "refresh"); }},
     {ID_RESYNC, [] { disable_and_send(ID_RESYNC, "resync"); }},
     {ID_REBOOT, [] { disable_and_send(ID_REBOOT, "reboot"); }},
@@ -85,6 +94,7 @@ const ControlAction control_actions[] = {
     {ID_LOG_REFRESH, [] { send_command("get logfile"); }},
     {ID_LOG_DELETE, delete_server_log},
     {ID_MINIMIZE, minimize_main_window},
+    {ID_STATUS_PICTURE, open_history_window},
 };
 
 const ControlAction menu_actions[] = {
@@ -93,6 +103,7 @@ const ControlAction menu_actions[] = {
     {MENU_RESYNC, [] { run_menu_command("resync"); }},
     {MENU_REFRESH, [] { run_menu_command("refresh"); }},
     {MENU_VIEW_LOG, view_log_from_menu},
+    {MENU_HISTORY, open_history_window},
     {MENU_MAXIMIZE, restore_from_tray},
     {MENU_LINE1, restore_from_tray},
     {MENU_LINE2, restore_from_tray},
@@ -138,7 +149,12 @@ int main_loop_turn() {
             receive_log_file();
     }
     if (state.connected == 0) enable_log_viewer_buttons(0);
-    if (state.event == EVENT_TIMER && get_event_timer() == TIMER_SUPERVISION) supervision_tick();
+    if (state.event == EVENT_TIMER && get_event_timer() == TIMER_SUPERVISION) {
+        supervision_tick();
+        history_window_tick();
+    }
+    if (state.event == EVENT_TIMER && get_event_timer() == TIMER_HISTORY) history_tick();
+    if (state.event_window == HISTORY_WINDOW) history_window_event(state.event);
     if (state.event_window == MAIN_WINDOW && state.event == EVENT_CLOSE_WINDOW) state.quit_requested = 1;
     if (state.event_window == LOG_WINDOW && state.event == EVENT_CLOSE_WINDOW) close_log_viewer();
     if (state.event_window == MAIN_WINDOW && window_minimized(MAIN_WINDOW) && state.window_shown == 1) {

@@ -14,6 +14,7 @@
 #include "app/tray.h"
 #include "link/connection.h"
 #include "link/transport.h"
+#include "monitor/history_recorder.h"
 #include "platform/platform.h"
 #include "resources/pictures.h"
 #include "ui/layout.h"
@@ -101,6 +102,7 @@ int start_program() {
     update_interval_controls();
     enable_action_controls(0);
     enable_connection_controls(0);
+    history_start();
     if (state.auto_connect == 1) connect_server();
     register_enter_shortcut(MAIN_WINDOW, MENU_ENTER_KEY);
     start_supervision_timer(1000);
@@ -110,10 +112,12 @@ int start_program() {
 void release_everything() {
     tray_remove_all();
     if (state.connection > 0) close_connection(state.connection);
+    history_end();
     state.connection = 0;
     stop_network();
     free_pictures();
     destroy_popup_menu(MENU_TRAY);
+    destroy_window(HISTORY_WINDOW);
     destroy_window(LOG_WINDOW);
     destroy_window(MAIN_WINDOW);
     free_fonts();

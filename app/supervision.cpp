@@ -16,6 +16,7 @@
 #include "link/connection.h"
 #include "link/exchange.h"
 #include "link/transport.h"
+#include "monitor/history_recorder.h"
 #include "platform/platform.h"
 
 namespace {
@@ -60,7 +61,10 @@ void supervision_tick() {
 void check_connection() {
     if (state.connected == 1 && state.connection > 0) {
         send_command("get warning");
-        if (await_any_answer(ANSWER_ATTEMPTS) == 0) disconnect_server();
+        if (await_any_answer(ANSWER_ATTEMPTS) == 0) {
+            history_set_drop_reason("probe");
+            disconnect_server();
+        }
     }
     // Also right after dropping a silent connection, in the same check.
     if (state.connected == 0 && state.connection == 0) connect_server();

@@ -18,6 +18,7 @@
 #include "link/exchange.h"
 #include "link/reachability.h"
 #include "link/transport.h"
+#include "monitor/history_recorder.h"
 #include "platform/platform.h"
 #include "ui/settings.h"
 #include "ui/status.h"
@@ -56,20 +57,26 @@ void connect_server() {
     // of in the system's long connect time-out.
     if (std::count(state.ip_or_hostname.begin(), state.ip_or_hostname.end(), '.') == 3 &&
         test_reachability(state.ip_or_hostname) != 1) {
+        history_note(HK_CONNECT_FAILED, "unreachable");
         disconnect_server();
         return;
     }
     state.connection = open_connection(state.ip_or_hostname, text_to_int(state.port));
+    const char* failure = "refused";
     if (state.connection > 0) {
         state.connected = 1;
         watch_connection(state.connection);
-        if (await_greeting() == 1) {
+        const int greeting = await_greeting();
+        if (greeting == 1) {
+            history_note(HK_CONNECTED);
             if (state.suppress_get_all == 0) send_command("get all");
             enable_action_controls(1);
             enable_connection_controls(1);
             return;
         }
+        failure = greeting == 2 ? "busy" : "no greeting";
     }
+    history_note(HK_CONNECT_FAILED, failure);
     disconnect_server();
     wait_with_events(10);
 }
@@ -77,6 +84,7 @@ void connect_server() {
 void disconnect_server() {
     const bool was_open = state.connected == 1;
     if (was_open) close_connection(state.connection);
+    history_connection_closed();
     enable_action_controls(0);
     state.connected = state.update_in_progress = state.server_busy = state.warning = 0;
     state.auto_status = state.connection = state.auto_config_pending = 0;

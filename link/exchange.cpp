@@ -14,6 +14,7 @@
 #include "app/state.h"
 #include "link/connection.h"
 #include "link/transport.h"
+#include "monitor/history_recorder.h"
 #include "monitor/report.h"
 #include "platform/platform.h"
 #include "ui/status.h"
@@ -83,6 +84,7 @@ void send_command(const char* command) {
             sleep_ms(SEND_RETRY_MS);
         }
     }
+    history_command_sent(command);
 }
 
 void handle_server_data() {
@@ -96,11 +98,13 @@ void handle_server_data() {
         state.get_auto_pending = 0;
         parse_report(state.answer_text);
         state.answer_text.clear();
+        history_sample();
         if (send_get_auto) send_command("get auto");
     }
     if (holds(state.answer_text, searched, BUSY)) handle_busy();
     if (holds(state.answer_text, searched, PLEASE_WAIT)) handle_please_wait();
     if (holds(state.answer_text, searched, GOODBYE)) {
+        history_set_drop_reason("servus");
         disconnect_server();
         state.answer_text.clear();
     }

@@ -125,6 +125,7 @@ constexpr MenuItemSpec tray_menu[] = {
     {0, nullptr, 0},
     {MENU_MAXIMIZE, "Maximize Window", MENU_PIC_MAXIMIZE},
     {MENU_VIEW_LOG, "View Logfile", MENU_PIC_VIEW_LOG},
+    {MENU_HISTORY, "History...", 0},
     {0, nullptr, 0},
     {MENU_QUIT, "Quit", MENU_PIC_QUIT},
 };

@@ -11,6 +11,7 @@
 #include <chrono>
 #include <cstdio>
 #include <cstdlib>
+#include <iterator>
 #include <thread>
 
 #include "platform/event_queue.h"
@@ -34,6 +35,19 @@ void user_minimize(int window) {
     auto it = world().windows.find(window);
     if (it != world().windows.end()) it->second.minimized = true;
     push(5 /* a plain size message */, window, 0);
+}
+
+void user_resize(int window, int w, int h) {
+    auto it = world().windows.find(window);
+    if (it == world().windows.end()) return;
+    it->second.client_w = std::max(w, it->second.min_w);
+    it->second.client_h = std::max(h, it->second.min_h);
+    event_queue::push(EVENT_RESIZE, window, 0, it->second.client_w, it->second.client_h);
+}
+
+void user_point(int canvas, int x, int y) {
+    const Control* c = find_control(canvas);
+    if (c) event_queue::push(EVENT_POINTER, c->window, canvas, x, x < 0 ? -1 : y);
 }
 
 }  // namespace headless
@@ -103,8 +117,20 @@ void stop_timer(int window, int timer_id) {
     std::erase_if(world().timers, [&](const Timer& t) { return t.window == window && t.id == timer_id; });
 }
 
-// The virtual clock starts at 2026-01-01 00:00:00.
-int seconds_clock() { return 1767225600 + static_cast<int>(world().now_ms / 1000); }
+// The virtual clock starts at 2026-01-01 00:00:00 UTC; local time follows the
+// test's offsets.
+long long utc_seconds() { return 1767225600 + world().now_ms / 1000; }
+
+int utc_offset_seconds(long long utc) {
+    const auto& offsets = world().utc_offsets;
+    auto it = offsets.upper_bound(utc);
+    return it == offsets.begin() ? 0 : std::prev(it)->second;
+}
+
+int seconds_clock() {
+    const long long utc = utc_seconds();
+    return static_cast<int>(utc + utc_offset_seconds(utc));
+}
 
 // Sleeps for real as well: code that sleeps between polls of a real peer
 // must give it real time to answer.

@@ -18,7 +18,8 @@ struct Window {
     int number = 0;
     std::string title;
     int x = 0, y = 0, client_w = 0, client_h = 0;
-    bool minimize_box = false;
+    bool minimize_box = false, resizable = false;
+    int min_w = 0, min_h = 0;
     bool visible = false, minimized = false, maximized = false;
     int repaints = 0;
 };
@@ -37,6 +38,8 @@ struct Control {
     int background = -1;                // 0xRRGGBB once set, -1 for the system's colour
     std::vector<std::string> appended;  // editor: appends since the text was last set
     int order = 0;                      // creation order among all controls ever created
+    DrawList drawing;                   // canvas: the list last handed over
+    int drawings = 0;                   // canvas: how many lists were handed over
 };
 
 struct MenuItem {
@@ -92,6 +95,8 @@ struct World {
     std::vector<PictureShown> pictures_shown;  // what the status picture showed, in order
     std::vector<Timer> timers;
     long long now_ms = 0;
+    // Local time minus UTC from a moment (UTC seconds) on; none: local time is UTC.
+    std::map<long long, int> utc_offsets;
     int mouse_x = 100, mouse_y = 100;
     bool network_starts = true;
     bool windows_build = true;  // false: every create_window fails
@@ -115,6 +120,10 @@ void push_close(int window);
 // The user minimises the window (title-bar button): the window becomes iconic
 // and the system sends it a plain message.
 void user_minimize(int window);
+// The user resizes the window's client area: the size changes, the event follows.
+void user_resize(int window, int w, int h);
+// The pointer moves over a canvas (x = -1: it left).
+void user_point(int canvas, int x, int y);
 
 Control* find_control(int id);
 // Number of live handles of each kind, for leak checks.

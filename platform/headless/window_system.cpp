@@ -75,6 +75,9 @@ int create_window(const WindowArgs& a) {
     w.client_w = a.client_w;
     w.client_h = a.client_h;
     w.minimize_box = a.minimize_box;
+    w.resizable = a.resizable;
+    w.min_w = a.min_w;
+    w.min_h = a.min_h;
     world().windows[a.window] = w;
     return 1;
 }
@@ -166,6 +169,22 @@ int create_control(const ControlArgs& a) {
 
 void destroy_control(int id) { world().controls.erase(id); }
 int control_exists(int id) { return find_control(id) ? 1 : 0; }
+
+void move_control(int id, int x, int y, int w, int h) {
+    if (Control* c = find_control(id)) {
+        c->x = x;
+        c->y = y;
+        c->w = w;
+        c->h = h;
+    }
+}
+
+void canvas_draw(int id, const DrawList& list) {
+    Control* c = find_control(id);
+    if (!c || c->kind != KIND_CANVAS) return;
+    c->drawing = list;
+    ++c->drawings;
+}
 
 void set_control_text(int id, const std::string& text) {
     Control* c = find_control(id);
