@@ -58,13 +58,17 @@ LineValues Modem::line(double t) {
     std::uniform_real_distribution<double> jitter(-1, 1);
     const double two_pi = 2 * std::numbers::pi;
     const double d = options_.drift / 100;
+    // Each retrain trades rate for margin or back, in a fixed cycle.
+    static constexpr double rate_levels[] = {1.0, 0.88, 1.06, 0.95};
+    static constexpr double margin_shifts[] = {0.0, 1.2, -0.6, 0.4};
+    const double level = rate_levels[retrains_ % 4], shift = margin_shifts[retrains_ % 4];
     LineValues v;
-    v.bitdn = static_cast<int>(
-        std::lround(options_.bitdn * (1 + d * (0.7 * std::sin(two_pi * t / 47) + 0.3 * jitter(random_)))));
+    v.bitdn = static_cast<int>(std::lround(
+        options_.bitdn * level * (1 + d * (0.7 * std::sin(two_pi * t / 47) + 0.3 * jitter(random_)))));
     v.bitup = static_cast<int>(std::lround(
-        options_.bitup * (1 + d * (0.7 * std::sin(two_pi * t / 61 + 1) + 0.3 * jitter(random_)))));
-    const double snr =
-        options_.snr + options_.snr_drift * (0.7 * std::sin(two_pi * t / 37 + 2) + 0.3 * jitter(random_));
+        options_.bitup * level * (1 + d * (0.7 * std::sin(two_pi * t / 61 + 1) + 0.3 * jitter(random_)))));
+    const double snr = options_.snr + shift +
+                       options_.snr_drift * (0.7 * std::sin(two_pi * t / 37 + 2) + 0.3 * jitter(random_));
     v.snr = std::max(0.0, std::round(snr * 10) / 10);
     return v;
 }

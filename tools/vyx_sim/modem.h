@@ -34,6 +34,8 @@ class Modem {
     LineValues line(double seconds_since_start);
     void set_training(bool training) { training_ = training; }
     bool training() const { return training_; }
+    // A retrain settles on other rates and margin, as real lines do.
+    void retrained() { ++retrains_; }
 
     // Which enabled trigger holds for these values; empty when none.
     std::string trigger(const LineValues& v) const;
@@ -55,6 +57,7 @@ class Modem {
     Options options_;
     Monitoring settings_;
     bool training_ = false;
+    int retrains_ = 0;
     std::mt19937 random_;
 };
 

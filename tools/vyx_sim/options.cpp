@@ -90,6 +90,9 @@ std::string help_text() {
          "  --drip-ms MS          pause between the bytes of a dripped log (default 8000; 1-60000)\n"
          "  --flood-mb N          size of the flood (default 20; 1-30)\n"
          "  --reset-ms MS         greeting to reset (default 1500; 0-60000)\n"
+         "  --outage-every-ms MS  every MS the server goes away: the client is reset and\n"
+         "                        connections are refused (default 0: never; 0-86400000)\n"
+         "  --outage-ms MS        how long each outage lasts (default 5000; 1-3600000)\n"
          "  --push-count N        unasked log transfers (default 3; 1-100)\n"
          "  --exit-after SECONDS  stop after this long (default: run until stopped; 1-86400)\n"
          "  --quiet               do not log the commands received on stderr\n"
@@ -163,6 +166,11 @@ bool parse_options(int argc, char** argv, Options& out, std::string& error) {
             if (!value(v) || !to_int(v, 1, 30, out.flood_mb)) return error.empty() ? bad(v) : false;
         } else if (arg == "--reset-ms") {
             if (!value(v) || !to_int(v, 0, 60000, out.reset_ms)) return error.empty() ? bad(v) : false;
+        } else if (arg == "--outage-every-ms") {
+            if (!value(v) || !to_int(v, 0, 86400000, out.outage_every_ms))
+                return error.empty() ? bad(v) : false;
+        } else if (arg == "--outage-ms") {
+            if (!value(v) || !to_int(v, 1, 3600000, out.outage_ms)) return error.empty() ? bad(v) : false;
         } else if (arg == "--push-count") {
             if (!value(v) || !to_int(v, 1, 100, out.push_count)) return error.empty() ? bad(v) : false;
         } else if (arg == "--split-ms") {

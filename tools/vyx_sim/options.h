@@ -46,7 +46,9 @@ struct Options {
     int flood_mb = 20;
     int reset_ms = 1500;
     int push_count = 3;
-    int exit_after_s = 0;  // 0: run until stopped
+    int outage_every_ms = 0;  // 0: the server never goes away
+    int outage_ms = 5000;     // how long it is away each time
+    int exit_after_s = 0;     // 0: run until stopped
     bool quiet = false;
     bool help = false;
 };

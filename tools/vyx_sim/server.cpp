@@ -242,6 +242,23 @@ void Server::reset_client() {
     drop_client("reset");
 }
 
+// As when the server's machine goes away: the client is reset and new
+// connections are refused until it is back.
+void Server::begin_outage() {
+    journal_.add("server away for " + std::to_string(options_.outage_ms) + " ms");
+    note("outage for " + std::to_string(options_.outage_ms) + " ms");
+    reset_client();
+    ::close(listener_);
+    listener_ = -1;
+    after(options_.outage_ms, false, [this] {
+        options_.port = port_;  // the same port again, also when the first one was chosen by the system
+        std::string error;
+        if (!listen_now(error)) note(error);
+        journal_.add("server back");
+        after(options_.outage_every_ms, false, [this] { begin_outage(); });
+    });
+}
+
 void Server::close_client_after_send() {
     if (!client_) return;
     note(client_->name + " closing");
@@ -396,7 +413,10 @@ void Server::begin_training(const std::string& what, long long duration_ms, bool
     if (line_down) modem_.set_training(++training_count_ > 0);
     const unsigned asker = report ? generation_ : 0;
     after(duration_ms, false, [this, what, line_down, asker] {
-        if (line_down) modem_.set_training(--training_count_ > 0);
+        if (line_down) {
+            modem_.set_training(--training_count_ > 0);
+            modem_.retrained();
+        }
         journal_.add(what + " done: " + values_text(line_now()));
         if (asker != 0 && asker == generation_ && client_) answer(modem_.full_report(line_now()));
     });
@@ -498,6 +518,7 @@ void Server::run_check(unsigned epoch) {
 // ---- The loop --------------------------------------------------------------
 
 void Server::run(int stop_fd) {
+    if (options_.outage_every_ms > 0) after(options_.outage_every_ms, false, [this] { begin_outage(); });
     if (options_.exit_after_s > 0)
         after(options_.exit_after_s * 1000LL, false, [this] {
             note("stopping after " + std::to_string(options_.exit_after_s) + " s");

@@ -57,6 +57,7 @@ class Server {
     std::string log_content() const;
     void drip_tick();
     void reset_client();
+    void begin_outage();
     void confirm();
     void start_endless();
     void schedule_checks();
