@@ -20,6 +20,7 @@
 #include "platform/platform.h"
 #include "ui/settings.h"
 #include "ui/history_window.h"
+#include "ui/main_window.h"
 #include "ui/status.h"
 
 namespace {
@@ -129,13 +130,6 @@ void run_menu_command(const char* command) {
     if (state.connection == 0) connect_server();
     if (state.connection > 0) send_command(command);
     state.suppress_get_all = 0;
-}
-
-void update_interval_controls() {
-    const int on = is_checked(ID_TRY_CONNECT);
-    enable_control(ID_INTERVAL_LABEL, on);
-    enable_control(ID_SECONDS_LABEL, on);
-    enable_control(ID_INTERVAL, on);
 }
 
 int main_loop_turn() {

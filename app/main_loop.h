@@ -13,6 +13,3 @@ void dispatch_menu(int item);
 // Sends a server command from the popup menu, connecting first (without the
 // usual "get all") when no connection is open. Dropped when that fails.
 void run_menu_command(const char* command);
-
-// Interval field 34 and its labels 35, 36 follow check box 33.
-void update_interval_controls();

@@ -29,3 +29,8 @@ int build_main_window() {
 }
 
 void add_home_link() { add(home_link_spec(), -1); }
+
+void update_interval_controls() {
+    const int on = is_checked(ID_TRY_CONNECT);
+    for (int id : INTERVAL_CONTROLS) enable_control(id, on);
+}

@@ -14,6 +14,7 @@
 #include "app/ids.h"
 #include "app/state.h"
 #include "platform/platform.h"
+#include "ui/main_window.h"
 
 namespace {
 
@@ -174,7 +175,7 @@ void enable_action_controls(int online) {
 
 int starts_disabled(int id) {
     // The interval follows its check box, which the settings set before the window is shown.
-    if (id == ID_INTERVAL || id == ID_INTERVAL_LABEL || id == ID_SECONDS_LABEL)
+    if (std::ranges::find(INTERVAL_CONTROLS, id) != std::end(INTERVAL_CONTROLS))
         return state.try_connect == 0 ? 1 : 0;
     if (id == ID_SHOW_LOG) return 1;
     for (const auto& list : {std::span<const int>(monitoring_inputs),

@@ -23,7 +23,7 @@ MENU = [(980, "Keller_1", False, None), None, (970, "Ds Rate : 8000 kbps", True,
         (971, "Us Rate : 1024 kbps", True, 66), (972, "Ds snrM : 6.5 dB", True, 67), None,
         (984, "Modem Reboot+Resync.", True, 60), None, (986, "DSL-Resync/Retrain", True, 61),
         (990, "Update/Refresh Data", True, 62), None, (995, "Maximize Window", True, 63),
-        (993, "View Logfile", True, 68), None, (999, "Quit", True, 64)]
+        (993, "View Logfile", True, 68), (994, "History...", True, None), None, (999, "Quit", True, 64)]
 TRAY_PICTURES = {15: "not connected", 16: "data", 17: "refresh", 18: "busy", 19: "warning"}
 ITEM = "org.kde.StatusNotifierItem-{}-1/StatusNotifierItem"  # as the watcher lists it, by the program's id
 DATA = (("Keller_1", "DN: 8000 kbit/s\nUP: 1024 kbit/s\nSNRM: 6.5 dB"), ["data"])

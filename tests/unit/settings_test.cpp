@@ -137,7 +137,7 @@ TEST_F(StartupTest, WhatAStartSetsUp) {
         menu += std::to_string(m.item) + (m.bitmap ? ":" + std::to_string(picture) : "") +
                 (m.enabled ? " " : "off ");
     }
-    EXPECT_EQ(menu, "980off 0 970:65 971:66 972:67 0 984:60 0 986:61 990:62 0 995:63 993:68 0 999:64 ");
+    EXPECT_EQ(menu, "980off 0 970:65 971:66 972:67 0 984:60 0 986:61 990:62 0 995:63 993:68 994 0 999:64 ");
 
     ASSERT_EQ(w.timers.size(), 1u);
     int item = 0;
