@@ -49,7 +49,7 @@ def test_recording_turned_on_in_the_window_writes_the_day_and_the_window_draws(a
     assert kinds(day)[:2] == ["program_started", "connected"] and kinds(day)[-1] == "program_ended", kinds(day)
     assert "resync_sent" in kinds(day), kinds(day)
     assert sent().count("get all") >= 3, "the idle samples were asked for"
-    assert (a.settings_path.parent / "vyxC_history.ini").read_text().startswith("[HISTORY]\r\nRecord = 1\r\n")
+    assert (a.settings_path.parent / "vyxC_history.ini").read_bytes().startswith(b"[HISTORY]\r\nRecord = 1\r\n")
 
 
 def test_while_recording_is_off_nothing_is_written_and_nothing_more_asked(app, desktop) -> None:
