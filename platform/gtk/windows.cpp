@@ -1,13 +1,16 @@
 // Start-up, shut-down and the top-level windows.
 // The hard parts: the layout places controls in client coordinates, so each
-// window's client area is a fixed container of exactly the asked size; a
+// window's client area is a fixed container of exactly the asked size (a
 // resizable one asks only for its minimum, whatever its controls cover, so
-// the user can make it smaller before the program has moved them; and minimising is the window manager's
-// business, reported later or not at all, while the core asks "is it minimised?" right after asking for it,
-// as Windows answers at once. So the state asked for is kept at once and the manager's reports only bring it
-// up to date. A window hidden into the tray must never vanish where no tray shows an icon: it is then kept
-// minimised instead ("parked"), where the taskbar, dock or overview shows it; a tray that comes later takes
-// it, and a restore from the taskbar counts as the restore a tray click asks for.
+// the user can shrink it before the program has moved them); and minimising
+// is the window manager's business, reported later or not at all, while the
+// core asks "is it minimised?" right after asking for it, as Windows answers
+// at once. So the state asked for is kept at once and the manager's reports
+// only bring it up to date.
+// A window hidden into the tray must never vanish where no tray shows an
+// icon: it is then kept minimised instead ("parked"), where the taskbar,
+// dock or overview shows it; a tray that comes later takes it, and a restore
+// from the taskbar counts as the restore a tray click asks for.
 #include <gdk/gdkx.h>
 
 #include "platform/gtk/internal.h"
@@ -293,7 +296,10 @@ int window_visible(int window) {
 
 int window_minimized(int window) { return window_widget(window) && g_windows[window].iconified ? 1 : 0; }
 
-int window_maximized(int window) { return window_widget(window) && g_windows[window].maximized ? 1 : 0; }
+// Only a resizable window can be maximised.
+int window_maximized(int window) {
+    return window_widget(window) && g_windows[window].resizable && g_windows[window].maximized ? 1 : 0;
+}
 
 void set_foreground_window(int window) {
     if (GtkWidget* widget = window_widget(window)) {
