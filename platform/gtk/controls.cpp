@@ -121,8 +121,10 @@ void sized_class_init(gpointer klass, gpointer) {
     widget->draw = sized_draw;
 }
 
-// A new widget of GTK's kind held to its rectangle; the derived kind keeps the
-// CSS name and accessible of GTK's, so themes and screen readers see no difference.
+}  // namespace
+
+// The derived kind keeps the CSS name and accessible of GTK's, so themes and
+// screen readers see no difference.
 GtkWidget* sized_new(GType gtk_type) {
     static std::vector<std::pair<GType, GType>> made;
     GType type = 0;
@@ -139,6 +141,8 @@ GtkWidget* sized_new(GType gtk_type) {
     }
     return GTK_WIDGET(g_object_new(type, nullptr));
 }
+
+namespace {
 
 GtkWidget* text_new(const std::string& text) {
     GtkWidget* label = sized_new(GTK_TYPE_LABEL);
@@ -327,6 +331,9 @@ bool build(Control& c, const ControlArgs& a, const std::string& text) {
             gtk_container_add(GTK_CONTAINER(c.outer), c.inner);
             break;
         }
+        case KIND_CANVAS:
+            c.outer = c.inner = canvas_new(a.id);
+            break;
         default:
             return false;
     }
@@ -449,6 +456,14 @@ void destroy_control(int id) {
 }
 
 int control_exists(int id) { return find_control(id) ? 1 : 0; }
+
+void move_control(int id, int x, int y, int w, int h) {
+    const Control* c = find_control(id);
+    GtkWidget* parent = c ? gtk_widget_get_parent(c->outer) : nullptr;
+    if (!parent || !GTK_IS_FIXED(parent)) return;
+    gtk_fixed_move(GTK_FIXED(parent), c->outer, x, y);
+    gtk_widget_set_size_request(c->outer, w > 0 ? w : 1, h > 0 ? h : 1);
+}
 
 void set_control_text(int id, const std::string& text) {
     Control* c = find_control(id);

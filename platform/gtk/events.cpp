@@ -14,17 +14,23 @@
 namespace gtkp {
 namespace {
 
-struct Timer {
+// One GLib timeout per (window, id); each tick's source carries its own key.
+struct TimerKey {
     int window, id;
+};
+struct Timer {
+    TimerKey key;
     guint source;
 };
 std::vector<Timer> g_timers;
 
 gboolean on_timer(gpointer data) {
-    const auto key = GPOINTER_TO_INT(data);
-    event_queue::push(EVENT_TIMER, key & 1, key >> 1);
+    const auto* key = static_cast<const TimerKey*>(data);
+    event_queue::push(EVENT_TIMER, key->window, key->id);
     return G_SOURCE_CONTINUE;
 }
+
+void free_key(gpointer data) { delete static_cast<TimerKey*>(data); }
 
 // ---- the network source
 
@@ -89,12 +95,13 @@ void attach_net_source() {
 
 void stop_window_timers(int window) {
     for (const Timer& t : g_timers)
-        if (t.window == window) g_source_remove(t.source);
-    std::erase_if(g_timers, [window](const Timer& t) { return t.window == window; });
+        if (t.key.window == window) g_source_remove(t.source);
+    std::erase_if(g_timers, [window](const Timer& t) { return t.key.window == window; });
 }
 
 void release_timers() {
-    for (int i = 0; i < WINDOW_COUNT; ++i) stop_window_timers(i);
+    for (const Timer& t : g_timers) g_source_remove(t.source);
+    g_timers.clear();
     if (g_net_source) {
         g_source_destroy(g_net_source);
         g_source_unref(g_net_source);
@@ -115,14 +122,15 @@ int wait_next_event() {
 void start_timer(int window, int timer_id, int period_ms) {
     if (!window_widget(window) || timer_id < 0) return;
     stop_timer(window, timer_id);  // setting a timer again restarts it, as on Windows
-    const guint source = g_timeout_add(static_cast<guint>(period_ms > 0 ? period_ms : 1), on_timer,
-                                       GINT_TO_POINTER(timer_id << 1 | window));
-    g_timers.push_back(Timer{window, timer_id, source});
+    const guint source =
+        g_timeout_add_full(G_PRIORITY_DEFAULT, static_cast<guint>(period_ms > 0 ? period_ms : 1), on_timer,
+                           new TimerKey{window, timer_id}, free_key);
+    g_timers.push_back(Timer{{window, timer_id}, source});
 }
 
 void stop_timer(int window, int timer_id) {
     for (std::size_t i = 0; i < g_timers.size(); ++i)
-        if (g_timers[i].window == window && g_timers[i].id == timer_id) {
+        if (g_timers[i].key.window == window && g_timers[i].key.id == timer_id) {
             g_source_remove(g_timers[i].source);
             g_timers.erase(g_timers.begin() + static_cast<std::ptrdiff_t>(i));
             return;

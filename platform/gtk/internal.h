@@ -16,12 +16,13 @@
 
 namespace gtkp {
 
-constexpr int WINDOW_COUNT = 2;
-
 // Plain window-system messages, numbered as on Windows: network activity
 // arrives as the null message, a window's size or state change as WM_SIZE.
 constexpr int MESSAGE_NULL = 0;
 constexpr int MESSAGE_SIZE = 5;
+
+// Windows are numbered by the core, from 0 up; each table grows to the highest number used.
+constexpr int WINDOW_LIMIT = 64;  // numbers at or beyond it are refused
 
 GtkWidget* window_widget(int window);  // the GtkWindow, nullptr when it does not exist
 GtkWidget* window_fixed(int window);   // the fixed container its controls sit on
@@ -31,11 +32,13 @@ struct Control {
     int id = 0;
     int window = 0;
     ControlKind kind = KIND_LABEL;
-    GtkWidget* outer = nullptr;   // what sits on the fixed container (positioned, sized)
-    GtkWidget* inner = nullptr;   // what holds the text or state (entry, label, text view...)
-    GtkWidget* page = nullptr;    // panels only: the fixed container of the tab page
-    bool hot = false;             // links only: the mouse is over it
-    bool scroll_pending = false;  // rich edits only: the cursor is to be brought into view
+    GtkWidget* outer = nullptr;          // what sits on the fixed container (positioned, sized)
+    GtkWidget* inner = nullptr;          // what holds the text or state (entry, label, text view...)
+    GtkWidget* page = nullptr;           // panels only: the fixed container of the tab page
+    bool hot = false;                    // links only: the mouse is over it
+    bool scroll_pending = false;         // rich edits only: the cursor is to be brought into view
+    DrawList drawing;                    // canvases only: what the core last asked to be shown
+    int pointer_x = -1, pointer_y = -1;  // canvases only: the point last reported
     // The core's last text and what the widget was given for it: while the
     // widget still shows that, reading it gives the core's bytes back, so a
     // text in an 8-bit code page goes back to the server or file unchanged.
@@ -49,12 +52,22 @@ void forget_window_controls(int window);  // the window is going, and its contro
 void stop_window_timers(int window);
 void release_timers();
 
+// controls.cpp: a new widget of GTK's kind that asks for exactly its size
+// request, whatever its children ask, and draws nothing outside its allocation.
+GtkWidget* sized_new(GType gtk_type);
+
+// canvas.cpp, paint.cpp: a canvas' drawing area, and the painting of a list (also off screen).
+GtkWidget* canvas_new(int id);
+void paint_list(cairo_t* cr, const DrawList& list, int width, int height);
+
 // text.cpp: core text to UTF-8; bytes that are not UTF-8 are read as Windows-1252.
 std::string to_utf8(const std::string& text);
 
 // styles.cpp: the theme tightened to the layout's sizes, and the fonts as classes.
 void install_styles();
 void apply_font(GtkWidget* widget, int font);  // 0: the default GUI font
+// The same font for Pango; 0 or an unknown handle: the default GUI font. Caller frees.
+PangoFontDescription* font_description(int font);
 void release_fonts();
 
 // pictures.cpp

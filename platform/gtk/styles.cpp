@@ -53,7 +53,7 @@ void add_provider(GtkCssProvider* provider, guint priority) {
 // letters are as wide as that raster font's cells (the home-page address
 // and the version measure the same); DejaVu Sans was drawn after Verdana.
 const char* stand_in(const std::string& face) {
-    return face == "Verdana" ? "\"DejaVu Sans\", sans-serif" : "\"Liberation Sans\", sans-serif";
+    return face == "Verdana" ? "DejaVu Sans" : "Liberation Sans";
 }
 
 // A face as the layout names it, with anything that would end the CSS string taken out.
@@ -89,6 +89,18 @@ void apply_font(GtkWidget* widget, int font) {
     gtk_style_context_add_class(gtk_widget_get_style_context(widget), name.c_str());
 }
 
+PangoFontDescription* font_description(int font) {
+    // The default GUI font is the one BASE_CSS gives every control.
+    Font f{"MS Shell Dlg", 11, 400, true};
+    if (font > 0 && font <= static_cast<int>(g_fonts.size()) && g_fonts[font - 1].live) f = g_fonts[font - 1];
+    PangoFontDescription* d = pango_font_description_new();
+    const std::string families = f.face + "," + stand_in(f.face) + ",sans-serif";
+    pango_font_description_set_family(d, families.c_str());
+    pango_font_description_set_absolute_size(d, f.pixels * PANGO_SCALE);
+    pango_font_description_set_weight(d, static_cast<PangoWeight>(f.weight));
+    return d;
+}
+
 void release_fonts() {
     g_fonts.clear();
     g_font_rules.clear();
@@ -110,7 +122,8 @@ int create_font(const char* face, int height, int weight) {
     const Font& f = g_fonts.back();
     char rule[256];
     std::snprintf(rule, sizeof rule,
-                  ".vyx-f%zu, .vyx-f%zu * { font-family: \"%s\", %s; font-size: %dpx; font-weight: %d; }\n",
+                  ".vyx-f%zu, .vyx-f%zu * { font-family: \"%s\", \"%s\", sans-serif; font-size: %dpx; "
+                  "font-weight: %d; }\n",
                   g_fonts.size(), g_fonts.size(), f.face.c_str(), stand_in(f.face), f.pixels, f.weight);
     g_font_rules += rule;
     g_rules_loaded = false;

@@ -1,10 +1,12 @@
 // Start-up, shut-down and the top-level windows.
 // The hard parts: the layout places controls in client coordinates, so each
-// window's client area is a fixed container of exactly the asked size and the
-// window is never resizable; and minimising is the window manager's business,
-// reported later or not at all, while the core asks "is it minimised?" right
-// after asking for it, as Windows answers at once. So the state asked for is
-// kept at once and the manager's reports only bring it up to date.
+// window's client area is a fixed container of exactly the asked size (a
+// resizable one asks only for its minimum, whatever its controls cover, so
+// the user can shrink it before the program has moved them); and minimising
+// is the window manager's business, reported later or not at all, while the
+// core asks "is it minimised?" right after asking for it, as Windows answers
+// at once. So the state asked for is kept at once and the manager's reports
+// only bring it up to date.
 // A window hidden into the tray must never vanish where no tray shows an
 // icon: it is then kept minimised instead ("parked"), where the taskbar,
 // dock or overview shows it; a tray that comes later takes it, and a restore
@@ -24,17 +26,21 @@ struct TopWindow {
     GtkWidget* fixed = nullptr;
     int client_w = 0, client_h = 0;
     bool minimize_box = false;
+    bool resizable = false;
+    int reported_w = 0, reported_h = 0;  // resizable: the client size the program last heard of
     bool iconified = false;
+    bool maximized = false;
     bool in_tray = false;  // hidden by the program, to come back from the tray
     bool parked = false;   // ... but minimised instead, for want of a tray
     bool placed = false;   // shown once: where it stands is the user's
     int x = 0, y = 0;      // where it stood when last hidden
 };
 
-TopWindow g_windows[WINDOW_COUNT];
+// Indexed by window number; grows as windows are made, never shrinks.
+std::vector<TopWindow> g_windows;
 bool g_ready = false;
 
-bool valid_window(int window) { return window >= 0 && window < WINDOW_COUNT; }
+bool valid_window(int window) { return window >= 0 && window < static_cast<int>(g_windows.size()); }
 
 gboolean on_delete(GtkWidget* widget, GdkEvent*, gpointer) {
     // Closing is the program's decision; the window stays.
@@ -64,6 +70,8 @@ gboolean on_state(GtkWidget* widget, GdkEventWindowState* event, gpointer) {
         unpark(window);
         return FALSE;
     }
+    if (event->changed_mask & GDK_WINDOW_STATE_MAXIMIZED)
+        w.maximized = (event->new_window_state & GDK_WINDOW_STATE_MAXIMIZED) != 0;
     if (!(event->changed_mask & GDK_WINDOW_STATE_ICONIFIED)) return FALSE;
     w.iconified = iconified;
     event_queue::push(MESSAGE_SIZE, window, 0);
@@ -105,9 +113,23 @@ void on_realize(GtkWidget* widget, gpointer) {
     // Windows caption offers, told to the window manager.
     const int window = window_number(widget);
     if (window == WINDOW_NONE) return;
-    auto functions = static_cast<GdkWMFunction>(GDK_FUNC_MOVE | GDK_FUNC_CLOSE);
-    if (g_windows[window].minimize_box) functions = static_cast<GdkWMFunction>(functions | GDK_FUNC_MINIMIZE);
-    gdk_window_set_functions(gtk_widget_get_window(widget), functions);
+    const TopWindow& w = g_windows[window];
+    int functions = GDK_FUNC_MOVE | GDK_FUNC_CLOSE;
+    if (w.minimize_box) functions |= GDK_FUNC_MINIMIZE;
+    if (w.resizable) functions |= GDK_FUNC_RESIZE | GDK_FUNC_MAXIMIZE;
+    gdk_window_set_functions(gtk_widget_get_window(widget), static_cast<GdkWMFunction>(functions));
+}
+
+// The client area of a resizable window was given a size: the program hears
+// of it once per size, not on every layout pass.
+void on_client_allocate(GtkWidget* fixed, GdkRectangle* area, gpointer) {
+    const int window = window_number(fixed);
+    if (window == WINDOW_NONE) return;
+    TopWindow& w = g_windows[window];
+    if (area->width == w.reported_w && area->height == w.reported_h) return;
+    w.reported_w = area->width;
+    w.reported_h = area->height;
+    event_queue::push(EVENT_RESIZE, window, 0, area->width, area->height);
 }
 
 // The program's own icon (the connected router) for its windows.
@@ -132,8 +154,8 @@ GtkWidget* window_fixed(int window) { return valid_window(window) ? g_windows[wi
 
 int window_number(GtkWidget* widget) {
     GtkWidget* top = widget ? gtk_widget_get_toplevel(widget) : nullptr;
-    for (int i = 0; i < WINDOW_COUNT; ++i)
-        if (top && g_windows[i].widget == top) return i;
+    for (std::size_t i = 0; top && i < g_windows.size(); ++i)
+        if (g_windows[i].widget == top) return static_cast<int>(i);
     return WINDOW_NONE;
 }
 
@@ -168,7 +190,7 @@ int platform_init() {
 void platform_release() {
     release_tray();
     release_timers();
-    for (int i = 0; i < WINDOW_COUNT; ++i) destroy_window(i);
+    for (std::size_t i = 0; i < g_windows.size(); ++i) destroy_window(static_cast<int>(i));
     release_menus();
     release_fonts();
     release_pictures();
@@ -178,18 +200,33 @@ void platform_release() {
 }
 
 int create_window(const WindowArgs& args) {
-    if (!g_ready || !valid_window(args.window) || g_windows[args.window].widget) return 0;
-    TopWindow& w = g_windows[args.window];
+    if (!g_ready || args.window < 0 || args.window >= WINDOW_LIMIT || window_widget(args.window)) return 0;
+    if (!valid_window(args.window)) g_windows.resize(static_cast<std::size_t>(args.window) + 1);
+    TopWindow& w = g_windows[static_cast<std::size_t>(args.window)];
     w = TopWindow{};
     w.widget = gtk_window_new(GTK_WINDOW_TOPLEVEL);
-    w.fixed = gtk_fixed_new();
-    w.client_w = args.client_w;
-    w.client_h = args.client_h;
+    w.client_w = w.reported_w = args.client_w;
+    w.client_h = w.reported_h = args.client_h;
     w.minimize_box = args.minimize_box;
+    w.resizable = args.resizable;
+    GtkWindow* gw = GTK_WINDOW(w.widget);
     gtk_style_context_add_class(gtk_widget_get_style_context(w.widget), "vyx");
-    gtk_window_set_title(GTK_WINDOW(w.widget), to_utf8(args.title ? args.title : "").c_str());
-    gtk_window_set_resizable(GTK_WINDOW(w.widget), FALSE);
-    gtk_widget_set_size_request(w.fixed, args.client_w, args.client_h);
+    gtk_window_set_title(gw, to_utf8(args.title ? args.title : "").c_str());
+    if (w.resizable) {
+        const int min_w = args.min_w > 0 ? args.min_w : 1, min_h = args.min_h > 0 ? args.min_h : 1;
+        w.fixed = sized_new(GTK_TYPE_FIXED);
+        gtk_widget_set_size_request(w.fixed, min_w, min_h);
+        GdkGeometry hints{};
+        hints.min_width = min_w;
+        hints.min_height = min_h;
+        gtk_window_set_geometry_hints(gw, nullptr, &hints, GDK_HINT_MIN_SIZE);
+        gtk_window_set_default_size(gw, args.client_w, args.client_h);
+        g_signal_connect(w.fixed, "size-allocate", G_CALLBACK(on_client_allocate), nullptr);
+    } else {
+        w.fixed = gtk_fixed_new();
+        gtk_window_set_resizable(gw, FALSE);
+        gtk_widget_set_size_request(w.fixed, args.client_w, args.client_h);
+    }
     gtk_container_add(GTK_CONTAINER(w.widget), w.fixed);
     gtk_widget_show(w.fixed);
     if (args.centred)
@@ -238,6 +275,14 @@ void show_window(int window, int mode) {
             // Back where the user left it, not centred anew.
             if (w.placed && !gtk_widget_get_visible(w.widget)) gtk_window_move(gw, w.x, w.y);
             gtk_window_deiconify(gw);
+            if (w.resizable) {
+                // Maximised as asked; any other show restores, as on Windows.
+                w.maximized = mode == SHOW_MAXIMIZED;
+                if (w.maximized)
+                    gtk_window_maximize(gw);
+                else
+                    gtk_window_unmaximize(gw);
+            }
             gtk_widget_show(w.widget);
             gtk_window_set_position(gw, GTK_WIN_POS_NONE);
             break;
@@ -251,8 +296,10 @@ int window_visible(int window) {
 
 int window_minimized(int window) { return window_widget(window) && g_windows[window].iconified ? 1 : 0; }
 
-// Never resizable, so never maximised.
-int window_maximized(int) { return 0; }
+// Only a resizable window can be maximised.
+int window_maximized(int window) {
+    return window_widget(window) && g_windows[window].resizable && g_windows[window].maximized ? 1 : 0;
+}
 
 void set_foreground_window(int window) {
     if (GtkWidget* widget = window_widget(window)) {
