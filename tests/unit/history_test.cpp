@@ -3,6 +3,7 @@
 
 #include "monitor/history_recorder.h"
 #include "tests/unit/fixture.h"
+#include "ui/settings.h"
 #include "ui/history_window.h"
 
 namespace {
@@ -57,7 +58,7 @@ void connect_to(Server& s) {
 // The day file's kind column, and the detail where there is one.
 std::vector<std::string> kinds() {
     std::vector<std::string> out;
-    std::istringstream in(ProgramTest::read_file(DAY_FILE));
+    std::ifstream in(DAY_FILE, std::ios::binary);
     std::string line;
     std::getline(in, line);
     while (std::getline(in, line)) {
