@@ -5,6 +5,7 @@
 
 #include <cstdint>
 #include <string>
+#include <vector>
 
 #include "monitor/history_record.h"
 #include "platform/draw_list.h"
@@ -64,6 +65,7 @@ std::vector<HistoryStateRun> history_states(const HistoryData& data, std::int64_
 void history_draw(const HistoryData& data, const HistoryChartArgs& args, DrawList& out);
 HistoryFigures history_figures(const HistoryData& data, std::int64_t from_utc, std::int64_t to_utc,
                                int sample_seconds, std::int64_t now_utc, const HistoryThresholds& t);
-// "2026-12-08 14:05:10  18,432 / 1,024 kbit/s  6.1 dB" or the event's words: the
-// sample or event nearest to the pointer's column, empty when none is near.
+// "Tue 2026-12-08 14:05:10   down 18,432  up 1,024 kbit/s   margin 6.1 dB" or
+// the event's words ("... 14:07:00   dropped (probe)"): the sample or event
+// nearest to the pointer's column, an event under it first, empty when none is near.
 std::string history_readout(const HistoryData& data, const HistoryChartArgs& args);
