@@ -69,6 +69,11 @@ def t(session: Session, request: pytest.FixtureRequest):
     finally:
         signal.alarm(0)
         signal.signal(signal.SIGALRM, old)
+    # Recording is off unless a test turned it on: nothing of it may appear on disk.
+    stray = [p for p in session.tmp.glob("client-*/*") if p.name in ("vyx_history", "vyxC_history.ini")
+             and p.parent not in session.recording_workdirs]
+    if stray:
+        check.fail(f"history files while recording is off: {stray}")
     if check.failures:
         session.stop_client()
         pytest.fail("\n".join(check.failures) + "\n" + session.log_tail(5), pytrace=False)

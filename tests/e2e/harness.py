@@ -343,6 +343,7 @@ class Session:
         self.exe, self.inspector_exe, self.prefix, self.display, self.keep, self.trace = (
             exe, inspector, prefix, display, keep, trace)
         self.tmp = Path(tempfile.mkdtemp(prefix="vyx-e2e."))
+        self.recording_workdirs: set[Path] = set()  # where a test turned the history on
         self.logs = self.tmp / "logs"
         self.logs.mkdir()
         self.xvfb: Optional[subprocess.Popen] = None
