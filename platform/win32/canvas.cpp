@@ -1,8 +1,8 @@
 // Canvases: child windows of a class of ours that keep a copy of the last
 // DrawList they were given and paint it whenever the system asks.
-// The hard part is flicker: the background is never erased on its own, the
-// whole picture is painted into a bitmap of the client size and put on the
-// screen with one BitBlt. The pointer is reported once per new point (the
+// The hard part is flicker: neither the canvas nor its window erases what
+// lies under it, the whole picture is painted into a bitmap of the client
+// size and put on the screen with one BitBlt. The pointer is reported once per new point (the
 // queue merges the moves not yet taken), and its leaving as -1, -1.
 
 #include "platform/win32/internal.h"
@@ -208,6 +208,16 @@ const char* canvas_class() {
         g_registered = RegisterClassExA(&wc) != 0;
     }
     return g_registered ? CANVAS_CLASS : nullptr;
+}
+
+void exclude_canvases(int window, HDC dc) {
+    for (const Control& c : controls()) {
+        if (c.window != window || c.kind != KIND_CANVAS || !IsWindowVisible(c.hwnd)) continue;
+        RECT r;
+        GetWindowRect(c.hwnd, &r);
+        MapWindowPoints(nullptr, GetParent(c.hwnd), reinterpret_cast<POINT*>(&r), 2);
+        ExcludeClipRect(dc, r.left, r.top, r.right, r.bottom);
+    }
 }
 
 }  // namespace win32

@@ -121,6 +121,7 @@ LRESULT CALLBACK window_proc(HWND hwnd, UINT msg, WPARAM wparam, LPARAM lparam) 
             }
             break;
         case WM_ERASEBKGND: {
+            exclude_canvases(window, reinterpret_cast<HDC>(wparam));
             const LRESULT r = DefWindowProcA(hwnd, msg, wparam, lparam);
             paint_panel_pages(window, reinterpret_cast<HDC>(wparam));
             return r;

@@ -80,7 +80,8 @@ void paint_panel_pages(int window, HDC dc);  // after the window erased its back
 void make_link(Control& link);
 
 // canvas.cpp
-const char* canvas_class();  // registered on first use; nullptr if it cannot be
+const char* canvas_class();                 // registered on first use; nullptr if it cannot be
+void exclude_canvases(int window, HDC dc);  // from the window's erasing: they cover their own ground
 
 // Answers WM_CTLCOLORSTATIC for links and controls on panels; nullptr means
 // the default colours are fine.
