@@ -1,7 +1,7 @@
 // Child controls: creation by kind and the operations on them by id.
 // The hard part is identity: ids are the control ids the system knows
 // (GetDlgCtrlID returns them, so other programs find our controls by
-// id), they are unique across both windows, and id 0 is a real control.
+// id), they are unique across all windows, and id 0 is a real control.
 
 #include "platform/win32/internal.h"
 
@@ -54,6 +54,8 @@ ClassAndStyle class_for(const ControlArgs& a) {
                     ES_MULTILINE | WS_VSCROLL | WS_HSCROLL | ES_AUTOVSCROLL | ES_AUTOHSCROLL | ES_NOHIDESEL |
                         WS_TABSTOP,
                     WS_EX_CLIENTEDGE};
+        case KIND_CANVAS:
+            return {canvas_class(), 0, 0};
     }
     return {nullptr, 0, 0};
 }
@@ -195,6 +197,16 @@ void destroy_control(int id) {
 }
 
 int control_exists(int id) { return find_control(id) ? 1 : 0; }
+
+void move_control(int id, int x, int y, int w, int h) {
+    const Control* c = find_control(id);
+    if (!c) return;
+    if (const Control* panel = c->panel >= 0 ? find_control(c->panel) : nullptr) {
+        x += panel->page.x;
+        y += panel->page.y;
+    }
+    MoveWindow(c->hwnd, x, y, w, h, TRUE);
+}
 
 void set_control_text(int id, const std::string& text) {
     Control* c = find_control(id);

@@ -17,7 +17,7 @@ namespace {
 // never carry the number of one of our own events.
 bool looks_like_event(UINT msg) {
     return msg == EVENT_CONTROL || msg == EVENT_MENU || msg == EVENT_TRAY || msg == EVENT_CLOSE_WINDOW ||
-           msg == EVENT_TIMER;
+           msg == EVENT_TIMER || msg == EVENT_RESIZE || msg == EVENT_POINTER;
 }
 
 bool modifier_down() {
@@ -73,7 +73,7 @@ int tray_click_type(LPARAM lparam) {
 
 // Focus of each window while it is inactive, so activation returns to the
 // control the user left rather than to the bare window.
-HWND g_saved_focus[WINDOW_COUNT] = {};
+std::vector<HWND> g_saved_focus;
 
 }  // namespace
 
@@ -110,10 +110,10 @@ LRESULT CALLBACK window_proc(HWND hwnd, UINT msg, WPARAM wparam, LPARAM lparam) 
         case WM_ACTIVATE:
             if (LOWORD(wparam) == WA_INACTIVE) {
                 HWND focus = GetFocus();
-                g_saved_focus[window] = focus && IsChild(hwnd, focus) ? focus : nullptr;
+                per_window(g_saved_focus, window) = focus && IsChild(hwnd, focus) ? focus : nullptr;
             } else {
                 LRESULT r = DefWindowProcA(hwnd, msg, wparam, lparam);
-                HWND saved = g_saved_focus[window];
+                HWND saved = per_window(g_saved_focus, window);
                 if (saved && IsWindow(saved) && IsChild(hwnd, saved) && IsWindowEnabled(saved) &&
                     !HIWORD(wparam))
                     SetFocus(saved);
@@ -121,10 +121,19 @@ LRESULT CALLBACK window_proc(HWND hwnd, UINT msg, WPARAM wparam, LPARAM lparam) 
             }
             break;
         case WM_ERASEBKGND: {
+            exclude_canvases(window, reinterpret_cast<HDC>(wparam));
             const LRESULT r = DefWindowProcA(hwnd, msg, wparam, lparam);
             paint_panel_pages(window, reinterpret_cast<HDC>(wparam));
             return r;
         }
+        case WM_GETMINMAXINFO:
+            window_min_track_size(window, reinterpret_cast<MINMAXINFO*>(lparam));
+            return 0;
+        case WM_SIZE:
+            // A restore from the taskbar reports the size it had: no change.
+            if (wparam != SIZE_MINIMIZED && window_resized(window, LOWORD(lparam), HIWORD(lparam)))
+                event_queue::push(EVENT_RESIZE, window, 0, LOWORD(lparam), HIWORD(lparam));
+            break;
         case WM_THEMECHANGED:
         case WM_SYSCOLORCHANGE:
             refresh_panel_pages(window);
@@ -187,6 +196,7 @@ int wait_next_event() {
     return event_queue::take();
 }
 
+// The system keeps one timer per (window, id) and restarts it when set again.
 void start_timer(int window, int timer_id, int period_ms) {
     if (HWND hwnd = window_handle(window))
         SetTimer(hwnd, static_cast<UINT_PTR>(timer_id), period_ms > 0 ? period_ms : 1, nullptr);

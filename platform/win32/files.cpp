@@ -1,6 +1,8 @@
-// Files (settings, logs) behind integer handles, plus delete and rename-over.
-// The hard part is the write mode: it must create or empty the file while
-// letting other programs read it, which is what a log tailed elsewhere needs.
+// Files (settings, logs, history) behind integer handles, plus delete,
+// rename-over and folders.
+// The hard part is the write modes: they must let other programs read the
+// file while we write it, which is what a log tailed elsewhere needs, and an
+// append must land at the end whatever else grew the file meanwhile.
 
 #include "platform/win32/internal.h"
 
@@ -25,9 +27,18 @@ void release_files() { g_files.clear(); }
 using namespace win32;
 
 int file_open(const std::string& name, int mode) {
-    const bool write = mode == FILE_WRITE;
-    HANDLE h = CreateFileA(name.c_str(), write ? GENERIC_WRITE : GENERIC_READ, FILE_SHARE_READ, nullptr,
-                           write ? CREATE_ALWAYS : OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL, nullptr);
+    DWORD access = GENERIC_READ;
+    DWORD disposition = OPEN_EXISTING;
+    if (mode == FILE_WRITE) {
+        access = GENERIC_WRITE;
+        disposition = CREATE_ALWAYS;
+    } else if (mode == FILE_APPEND) {
+        // Append rights without write rights: the system puts every write at the end.
+        access = FILE_APPEND_DATA | FILE_READ_ATTRIBUTES | SYNCHRONIZE;
+        disposition = OPEN_ALWAYS;
+    }
+    HANDLE h = CreateFileA(name.c_str(), access, FILE_SHARE_READ, nullptr, disposition, FILE_ATTRIBUTE_NORMAL,
+                           nullptr);
     return h == INVALID_HANDLE_VALUE ? 0 : g_files.add(h);
 }
 
@@ -64,4 +75,26 @@ int file_delete(const std::string& name) { return DeleteFileA(name.c_str()) ? 1 
 
 int file_replace(const std::string& from, const std::string& to) {
     return MoveFileExA(from.c_str(), to.c_str(), MOVEFILE_REPLACE_EXISTING) ? 1 : 0;
+}
+
+int make_folder(const std::string& name) {
+    if (CreateDirectoryA(name.c_str(), nullptr)) return 1;
+    const DWORD attributes = GetFileAttributesA(name.c_str());
+    return attributes != INVALID_FILE_ATTRIBUTES && (attributes & FILE_ATTRIBUTE_DIRECTORY) ? 1 : 0;
+}
+
+std::vector<std::string> list_folder(const std::string& name) {
+    std::vector<std::string> names;
+    std::string pattern = name;
+    if (!pattern.empty() && pattern.back() != '\\' && pattern.back() != '/') pattern += '\\';
+    pattern += '*';
+    WIN32_FIND_DATAA found;
+    HANDLE search = FindFirstFileA(pattern.c_str(), &found);
+    if (search == INVALID_HANDLE_VALUE) return names;
+    do {
+        if (!(found.dwFileAttributes & (FILE_ATTRIBUTE_DIRECTORY | FILE_ATTRIBUTE_DEVICE)))
+            names.emplace_back(found.cFileName);
+    } while (FindNextFileA(search, &found));
+    FindClose(search);
+    return names;
 }

@@ -1,4 +1,4 @@
-// What the Win32 files share: the two top-level windows, the control records
+// What the Win32 files share: the top-level windows, the control records
 // and the event queue. The hard part is that several files need to find a
 // control from either side (its id or its HWND) and that records must be
 // forgotten exactly when the system destroys the window behind them.
@@ -18,7 +18,14 @@
 
 namespace win32 {
 
-constexpr int WINDOW_COUNT = 2;
+// Per-window state, in a table grown on demand: window numbers are small.
+// Slots of windows never made stay value-initialised.
+template <class T>
+T& per_window(std::vector<T>& table, int window) {
+    const auto slot = static_cast<std::size_t>(window);
+    if (slot >= table.size()) table.resize(slot + 1);
+    return table[slot];
+}
 
 // Shell notification for our tray icons, and the copy we post to ourselves
 // so it is handled from the queue rather than inside the shell's send.
@@ -32,6 +39,11 @@ HINSTANCE instance();
 void load_rich_edit();
 HWND window_handle(int window);  // nullptr when the window does not exist
 int window_number(HWND hwnd);    // top-level window of hwnd, or WINDOW_NONE
+int window_slots();              // one more than the highest window number ever made
+// Resizable windows: the smallest outer size, and whether the client size
+// the system reports is new (remembered when it is).
+void window_min_track_size(int window, MINMAXINFO* info);
+bool window_resized(int window, int w, int h);
 
 struct Control {
     int id = 0;
@@ -66,6 +78,10 @@ void paint_panel_pages(int window, HDC dc);  // after the window erased its back
 
 // link_label.cpp
 void make_link(Control& link);
+
+// canvas.cpp
+const char* canvas_class();                 // registered on first use; nullptr if it cannot be
+void exclude_canvases(int window, HDC dc);  // from the window's erasing: they cover their own ground
 
 // Answers WM_CTLCOLORSTATIC for links and controls on panels; nullptr means
 // the default colours are fine.

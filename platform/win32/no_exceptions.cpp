@@ -17,6 +17,7 @@ namespace {
 
 namespace std {
 void __throw_bad_alloc() { give_up("VYX Client: out of memory"); }
+void __throw_bad_array_new_length() { give_up("VYX Client: out of memory"); }
 void __throw_length_error(const char*) { give_up("VYX Client: out of memory"); }
 void __throw_logic_error(const char*) { give_up("VYX Client: internal error"); }
 void __throw_out_of_range_fmt(const char*, ...) { give_up("VYX Client: internal error"); }

@@ -14,7 +14,7 @@
 namespace win32 {
 namespace {
 
-bool g_unsettled[WINDOW_COUNT];
+std::vector<char> g_unsettled;  // per window: a control was made since the panels went below
 
 HBRUSH paint_page_brush(HWND tab) {
     RECT rc;
@@ -58,19 +58,18 @@ void drop_panel_page(Control& panel) {
 }
 
 void note_new_control(const Control& made) {
-    if (made.kind != KIND_PANEL && made.window >= 0 && made.window < WINDOW_COUNT)
-        g_unsettled[made.window] = true;
+    if (made.kind != KIND_PANEL && made.window >= 0) per_window(g_unsettled, made.window) = 1;
 }
 
 void settle_panels() {
     // A new child lands at the bottom of the z-order, under the panels. Moving
     // the panels below once, before anything is shown, painted or read, keeps
     // the rest in creation order without a move per control.
-    for (int window = 0; window < WINDOW_COUNT; ++window) {
+    for (std::size_t window = 0; window < g_unsettled.size(); ++window) {
         if (!g_unsettled[window]) continue;
-        g_unsettled[window] = false;
+        g_unsettled[window] = 0;
         for (auto& c : controls())
-            if (c.window == window && c.kind == KIND_PANEL)
+            if (c.window == static_cast<int>(window) && c.kind == KIND_PANEL)
                 SetWindowPos(c.hwnd, HWND_BOTTOM, 0, 0, 0, 0,
                              SWP_NOMOVE | SWP_NOSIZE | SWP_NOACTIVATE | SWP_NOREDRAW);
     }

@@ -8,15 +8,16 @@
 namespace win32 {
 namespace {
 
-HWND g_tooltips[WINDOW_COUNT] = {};
+std::vector<HWND> g_tooltips;  // per window
 bool g_pending = false;
 
 HWND tooltip_for(int window) {
-    HWND& tip = g_tooltips[window];
+    HWND tip = per_window(g_tooltips, window);
     if (tip && IsWindow(tip)) return tip;
     tip = CreateWindowExA(WS_EX_TOPMOST, TOOLTIPS_CLASSA, nullptr, WS_POPUP | TTS_ALWAYSTIP, CW_USEDEFAULT,
                           CW_USEDEFAULT, CW_USEDEFAULT, CW_USEDEFAULT, window_handle(window), nullptr,
                           instance(), nullptr);
+    per_window(g_tooltips, window) = tip;
     return tip;
 }
 
@@ -36,13 +37,13 @@ void forget_tooltip(Control& c) {
     c.tooltip_pending = false;
     if (!c.has_tooltip) return;
     c.has_tooltip = false;
-    HWND tip = g_tooltips[c.window];
+    HWND tip = per_window(g_tooltips, c.window);
     if (!tip || !IsWindow(tip)) return;
     TOOLINFOA ti = tool_for(c, nullptr);
     SendMessageA(tip, TTM_DELTOOLA, 0, reinterpret_cast<LPARAM>(&ti));
 }
 
-void forget_tooltip_window(int window) { g_tooltips[window] = nullptr; }
+void forget_tooltip_window(int window) { per_window(g_tooltips, window) = nullptr; }
 
 void settle_tooltips() {
     if (!g_pending) return;

@@ -1,11 +1,13 @@
-// Start-up, shut-down and the two top-level windows.
+// Start-up, shut-down and the top-level windows.
 // The hard part is size: the portable code lays out its controls in client
-// coordinates, so the outer size is derived from the wanted client size with
-// the exact styles the window gets, and it is never resizable afterwards.
+// coordinates, so the outer size (and a resizable window's smallest one) is
+// derived from the wanted client size with the exact styles the window has.
 
 #include "platform/win32/internal.h"
 
 #include "platform/program_icon.h"
+
+#include <algorithm>
 
 namespace win32 {
 namespace {
@@ -15,9 +17,24 @@ const char WINDOW_CLASS[] = "VyxClientWindow";
 HINSTANCE g_instance = nullptr;
 HMODULE g_rich_edit = nullptr;
 bool g_class_registered = false;
-HWND g_windows[WINDOW_COUNT] = {};
+struct Window {
+    HWND hwnd = nullptr;
+    int min_w = 0, min_h = 0;  // client area
+    int w = 0, h = 0;          // client size last reported
+};
+std::vector<Window> g_windows;
 
-bool valid_window(int window) { return window >= 0 && window < WINDOW_COUNT; }
+Window* record(int window) {
+    return window >= 0 && static_cast<std::size_t>(window) < g_windows.size() ? &g_windows[window] : nullptr;
+}
+
+// The outer size of a client area of w x h with the window's present styles.
+SIZE outer_size(HWND hwnd, int w, int h) {
+    RECT r{0, 0, w, h};
+    AdjustWindowRectEx(&r, static_cast<DWORD>(GetWindowLongPtrA(hwnd, GWL_STYLE)), GetMenu(hwnd) != nullptr,
+                       static_cast<DWORD>(GetWindowLongPtrA(hwnd, GWL_EXSTYLE)));
+    return {r.right - r.left, r.bottom - r.top};
+}
 
 }  // namespace
 
@@ -43,17 +60,34 @@ void init_common_controls() {
 HINSTANCE instance() { return g_instance; }
 
 HWND window_handle(int window) {
-    if (!valid_window(window)) return nullptr;
-    HWND hwnd = g_windows[window];
-    return hwnd && IsWindow(hwnd) ? hwnd : nullptr;
+    const Window* r = record(window);
+    return r && r->hwnd && IsWindow(r->hwnd) ? r->hwnd : nullptr;
 }
 
 int window_number(HWND hwnd) {
     if (!hwnd) return WINDOW_NONE;
     HWND root = GetAncestor(hwnd, GA_ROOT);
-    for (int i = 0; i < WINDOW_COUNT; ++i)
-        if (g_windows[i] && g_windows[i] == root) return i;
+    for (std::size_t i = 0; i < g_windows.size(); ++i)
+        if (g_windows[i].hwnd && g_windows[i].hwnd == root) return static_cast<int>(i);
     return WINDOW_NONE;
+}
+
+int window_slots() { return static_cast<int>(g_windows.size()); }
+
+void window_min_track_size(int window, MINMAXINFO* info) {
+    const Window* r = record(window);
+    if (!r || !r->hwnd || (r->min_w <= 0 && r->min_h <= 0)) return;
+    const SIZE least = outer_size(r->hwnd, r->min_w, r->min_h);
+    info->ptMinTrackSize.x = std::max<LONG>(info->ptMinTrackSize.x, least.cx);
+    info->ptMinTrackSize.y = std::max<LONG>(info->ptMinTrackSize.y, least.cy);
+}
+
+bool window_resized(int window, int w, int h) {
+    Window* r = record(window);
+    if (!r || (r->w == w && r->h == h)) return false;
+    r->w = w;
+    r->h = h;
+    return true;
 }
 
 }  // namespace win32
@@ -86,7 +120,7 @@ void platform_release() {
     tray_remove_all();
     release_network();
     release_files();
-    for (int i = 0; i < WINDOW_COUNT; ++i) destroy_window(i);
+    for (int i = 0; i < window_slots(); ++i) destroy_window(i);
     release_menus();
     release_fonts();
     release_pictures();
@@ -101,10 +135,11 @@ void platform_release() {
 }
 
 int create_window(const WindowArgs& args) {
-    if (!valid_window(args.window) || window_handle(args.window)) return 0;
+    if (args.window < 0 || window_handle(args.window)) return 0;
 
     DWORD style = WS_CAPTION | WS_SYSMENU;
     if (args.minimize_box) style |= WS_MINIMIZEBOX;
+    if (args.resizable) style |= WS_THICKFRAME | WS_MAXIMIZEBOX;
     const DWORD ex_style = 0;
 
     RECT outer{0, 0, args.client_w, args.client_h};
@@ -121,20 +156,23 @@ int create_window(const WindowArgs& args) {
     HWND hwnd = CreateWindowExA(ex_style, WINDOW_CLASS, args.title ? args.title : "", style, x, y, w, h,
                                 nullptr, nullptr, g_instance, nullptr);
     if (!hwnd) return 0;
-    g_windows[args.window] = hwnd;
+    Window& r = per_window(g_windows, args.window);
+    r = Window{hwnd, args.resizable ? args.min_w : 0, args.resizable ? args.min_h : 0, 0, 0};
+    get_client_size(args.window, &r.w, &r.h);
     return 1;
 }
 
 void destroy_window(int window) {
-    if (!valid_window(window) || !g_windows[window]) return;
-    HWND hwnd = g_windows[window];
+    Window* r = record(window);
+    if (!r || !r->hwnd) return;
+    HWND hwnd = r->hwnd;
     auto& list = controls();
     for (auto& c : list)
         if (c.window == window && c.kind == KIND_PANEL) drop_panel_page(c);
     std::erase_if(list, [window](const Control& c) { return c.window == window; });
     forget_tooltip_window(window);
     // Cleared first so nothing the destruction sends is taken for this window.
-    g_windows[window] = nullptr;
+    r->hwnd = nullptr;
     if (IsWindow(hwnd)) DestroyWindow(hwnd);
 }
 
