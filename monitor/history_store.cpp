@@ -10,8 +10,8 @@
 
 #include <algorithm>
 #include <array>
-#include <cstdio>
 #include <unordered_map>
+#include <utility>
 
 #include "platform/platform.h"
 
@@ -144,8 +144,22 @@ void put_text(std::string& out, std::string_view s) {
     out += '"';
 }
 
+// v in at least `width` digits, zeros in front.
+void put_digits(std::string& out, std::int64_t v, int width) {
+    char digits[24];
+    int n = 0;
+    std::uint64_t u = v < 0 ? 0 - static_cast<std::uint64_t>(v) : static_cast<std::uint64_t>(v);
+    do {
+        digits[n++] = static_cast<char>('0' + u % 10);
+        u /= 10;
+    } while (u != 0);
+    while (n < width) digits[n++] = '0';
+    if (v < 0) out += '-';
+    while (n > 0) out += digits[--n];
+}
+
 void put_count(std::string& out, std::int64_t v) {
-    if (v >= 0) out += std::to_string(v);
+    if (v >= 0) put_digits(out, v, 1);
 }
 
 // ---- Reading -----------------------------------------------------------------
@@ -341,19 +355,29 @@ std::int64_t history_local_day(std::int64_t local_seconds) { return floor_div(lo
 
 std::string history_day_name(std::int64_t day) {
     const Civil c = civil_from_days(day);
-    char text[32];
-    std::snprintf(text, sizeof text, "%04lld-%02d-%02d", static_cast<long long>(c.y), c.m, c.d);
-    return text;
+    std::string out;
+    put_digits(out, c.y, 4);
+    out += '-';
+    put_digits(out, c.m, 2);
+    out += '-';
+    put_digits(out, c.d, 2);
+    return out;
 }
 
 std::string history_time_text(std::int64_t utc, int offset_s) {
     const std::int64_t local = utc + offset_s, day = history_local_day(local), s = local - day * DAY;
     const int off = offset_s < 0 ? -offset_s : offset_s;
-    char text[64];
-    std::snprintf(text, sizeof text, "%sT%02d:%02d:%02d%c%02d:%02d", history_day_name(day).c_str(),
-                  static_cast<int>(s / 3600), static_cast<int>(s / 60 % 60), static_cast<int>(s % 60),
-                  offset_s < 0 ? '-' : '+', off / 3600, off / 60 % 60);
-    return text;
+    std::string out = history_day_name(day);
+    const std::pair<char, std::int64_t> parts[] = {{'T', s / 3600},
+                                                   {':', s / 60 % 60},
+                                                   {':', s % 60},
+                                                   {offset_s < 0 ? '-' : '+', off / 3600},
+                                                   {':', off / 60 % 60}};
+    for (const auto& [before, value] : parts) {
+        out += before;
+        put_digits(out, value, 2);
+    }
+    return out;
 }
 
 std::string history_csv_line(const HistoryLine& line) {
