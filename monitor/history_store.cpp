@@ -226,10 +226,9 @@ bool ends_clean(std::string_view text) {
     return last != CUT;
 }
 
-// "YYYY-MM-DDTHH:MM:SS+HH:MM" (or "Z") as seconds UTC.
-bool parse_time(std::string_view s, std::int64_t& utc) {
-    std::int64_t day = 0;
-    if (s.size() < 20 || s[10] != 'T' || s[13] != ':' || s[16] != ':' || !parse_date(s, day)) return false;
+// "YYYY-MM-DDTHH:MM:SS+HH:MM" (or "Z") as seconds UTC, its date already read as day.
+bool parse_time(std::string_view s, std::int64_t day, std::int64_t& utc) {
+    if (s.size() < 20 || s[10] != 'T' || s[13] != ':' || s[16] != ':') return false;
     const int h = digits_at(s, 11, 2), m = digits_at(s, 14, 2), sec = digits_at(s, 17, 2);
     if (h < 0 || h > 23 || m < 0 || m > 59 || sec < 0 || sec > 60) return false;
     int offset = 0;
@@ -279,8 +278,9 @@ float parse_margin(std::string_view s) {
         }
     }
     if (digits == 0) return NAN;
-    double v = static_cast<double>(mantissa);
-    for (int i = 0; i < scale; ++i) v /= 10;
+    constexpr double TENS[] = {1e0, 1e1,  1e2,  1e3,  1e4,  1e5,  1e6,  1e7,  1e8,
+                               1e9, 1e10, 1e11, 1e12, 1e13, 1e14, 1e15, 1e16, 1e17};
+    const double v = static_cast<double>(mantissa) / TENS[scale];
     return static_cast<float>(negative ? -v : v);
 }
 
@@ -305,7 +305,7 @@ class Reader {
    private:
     bool entry(HistoryEntry& e) {
         const auto& f = record_.field;
-        if (record_.count != FIELDS || !parse_time(f[0], e.utc) || e.utc < from_ || e.utc >= to_ ||
+        if (record_.count != FIELDS || !time(f[0], e.utc) || e.utc < from_ || e.utc >= to_ ||
             !parse_kind(f[1], e.kind) || !parse_count(f[2], e.dn_kbps) || !parse_count(f[3], e.up_kbps))
             return false;
         if (f[5].size() > 1 || (f[5].size() == 1 && f[5][0] != '0' && f[5][0] != '1')) return false;
@@ -313,6 +313,17 @@ class Reader {
         e.snrm_db = parse_margin(f[4]);
         e.detail = f[6].empty() ? 0 : intern(f[6]);
         return true;
+    }
+
+    // Lines of a day share their date: it is worked out once.
+    bool time(std::string_view s, std::int64_t& utc) {
+        if (!dated_ || s.size() < 20 || s.substr(0, 10) != std::string_view(date_, 10)) {
+            std::int64_t day = 0;
+            if (!parse_date(s, day)) return false;
+            s.copy(date_, 10);
+            date_day_ = day, dated_ = true;
+        }
+        return parse_time(s, date_day_, utc);
     }
 
     std::uint32_t intern(std::string_view detail) {
@@ -327,6 +338,9 @@ class Reader {
     HistoryData& data_;
     std::int64_t from_, to_;
     Record record_;
+    char date_[10] = {};
+    std::int64_t date_day_ = 0;
+    bool dated_ = false;
     std::unordered_map<std::string, std::uint32_t> index_;
 };
 
@@ -452,6 +466,8 @@ void history_load(const std::string& folder, std::int64_t from_utc, std::int64_t
     }
     std::sort(days.begin(), days.end());
     const std::size_t first = data.entries.size();
+    // About what a day of samples at 10 s takes, so the entries seldom move.
+    data.entries.reserve(first + days.size() * 8640);
     Reader reader(data, from_utc, to_utc);
     std::string text;
     for (std::int64_t day : days)
