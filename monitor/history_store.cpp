@@ -466,10 +466,18 @@ void history_load(const std::string& folder, std::int64_t from_utc, std::int64_t
     }
     std::sort(days.begin(), days.end());
     const std::size_t first = data.entries.size();
-    // About what a day of samples at 10 s takes, so the entries seldom move.
-    data.entries.reserve(first + days.size() * 8640);
     Reader reader(data, from_utc, to_utc);
     std::string text;
+    // Room for as many lines as the files can hold (none is shorter than 38
+    // bytes), made once: moving 8 MiB of entries as they grow, into memory the
+    // system must first hand out page by page, costs more than the reading.
+    long long bytes = 0;
+    for (std::int64_t day : days) {
+        const int file = file_open(day_file(folder, day), FILE_READ);
+        bytes += std::clamp(file_size(file), 0LL, LARGEST_FILE);
+        file_close(file);
+    }
+    data.entries.reserve(first + static_cast<std::size_t>(bytes / 38));
     for (std::int64_t day : days)
         if (read_whole(day_file(folder, day), text)) reader.parse(text);
     const auto by_time = [](const HistoryEntry& a, const HistoryEntry& b) { return a.utc < b.utc; };
