@@ -5,6 +5,7 @@
 // file. So a replace follows the links to the real file, leaves a read-only
 // one alone as Windows does, keeps the file's permissions, and writes the file
 // in place when it lies on another file system than the new one.
+#include <dirent.h>
 #include <fcntl.h>
 #include <sys/stat.h>
 #include <unistd.h>
@@ -59,8 +60,12 @@ bool write_in_place(const std::string& from, const std::string& to) {
 }  // namespace
 
 int file_open(const std::string& name, int mode) {
-    const int fd = mode == FILE_WRITE ? ::open(name.c_str(), O_WRONLY | O_CREAT | O_TRUNC | O_CLOEXEC, 0644)
-                                      : ::open(name.c_str(), O_RDONLY | O_CLOEXEC);
+    // Append is O_APPEND and no buffer of ours: each write reaches the file at
+    // once and whole, at its end, even if another program writes there too.
+    const int flags = mode == FILE_WRITE    ? O_WRONLY | O_CREAT | O_TRUNC
+                      : mode == FILE_APPEND ? O_WRONLY | O_CREAT | O_APPEND
+                                            : O_RDONLY;
+    const int fd = ::open(name.c_str(), flags | O_CLOEXEC, 0644);
     // Descriptor 0 is never handed out here, but keep handles strictly positive.
     return fd < 0 ? 0 : fd + 1;
 }
@@ -111,4 +116,28 @@ int file_replace(const std::string& from, const std::string& to) {
     }
     if (std::rename(from.c_str(), target.c_str()) == 0) return 1;
     return errno == EXDEV && write_in_place(from, target) ? 1 : 0;
+}
+
+int make_folder(const std::string& name) {
+    ::mkdir(name.c_str(), 0755);  // it may be there already: what counts is what stands afterwards
+    struct stat about;
+    return ::stat(name.c_str(), &about) == 0 && S_ISDIR(about.st_mode) ? 1 : 0;
+}
+
+std::vector<std::string> list_folder(const std::string& name) {
+    std::vector<std::string> names;
+    DIR* folder = ::opendir(name.c_str());
+    if (!folder) return names;
+    while (const dirent* entry = ::readdir(folder)) {
+        const std::string file = entry->d_name;
+        bool plain = entry->d_type == DT_REG;
+        // Some file systems do not say; links count as what they lead to.
+        if (entry->d_type == DT_UNKNOWN || entry->d_type == DT_LNK) {
+            struct stat about;
+            plain = ::stat((name + "/" + file).c_str(), &about) == 0 && S_ISREG(about.st_mode);
+        }
+        if (plain) names.push_back(file);
+    }
+    ::closedir(folder);
+    return names;
 }
