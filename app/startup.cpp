@@ -17,6 +17,7 @@
 #include "monitor/history_recorder.h"
 #include "platform/platform.h"
 #include "resources/pictures.h"
+#include "ui/history_window.h"
 #include "ui/layout.h"
 #include "ui/main_window.h"
 #include "ui/settings.h"
@@ -117,7 +118,7 @@ void release_everything() {
     stop_network();
     free_pictures();
     destroy_popup_menu(MENU_TRAY);
-    destroy_window(HISTORY_WINDOW);
+    close_history_window();
     destroy_window(LOG_WINDOW);
     destroy_window(MAIN_WINDOW);
     free_fonts();

@@ -70,6 +70,11 @@ void open_writer() {
 }  // namespace
 
 void history_start() {
+    g_writer.reset();
+    g_problem.clear();
+    g_established = false;
+    g_last_warning = -1;
+    g_drop_reason = "closed";
     g_settings = read_history_settings();
     if (g_settings.record != 1) return;
     open_writer();

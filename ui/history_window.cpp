@@ -263,7 +263,7 @@ void resized(int w, int h) {
 }  // namespace
 
 void open_history_window() {
-    if (view.open) {
+    if (view.open && window_exists(HISTORY_WINDOW)) {
         show_window(HISTORY_WINDOW, SHOW_NORMAL);
         set_foreground_window(HISTORY_WINDOW);
         return;

@@ -48,6 +48,11 @@ void run_for(Server& s, long long ms) {
     }
 }
 
+// Turns the loop until what was pushed has been handled.
+void handle_pushed() {
+    while (!event_queue::empty()) main_loop_turn();
+}
+
 void connect_to(Server& s) {
     set_control_text(ID_HOST, "127.0.0.1");
     set_control_text(ID_PORT, std::to_string(s.server.port()));
@@ -133,7 +138,7 @@ TEST_F(HistoryRecordingTest, AFolderThatCannotBeMadeStopsRecordingWithOneLineAnd
     connect_to(s);
     EXPECT_EQ(state.connected, 1);
     headless::push_control(ID_STATUS_PICTURE);
-    main_loop_turn();
+    handle_pushed();
     EXPECT_EQ(get_control_text(ID_HIST_STATUS), "History stopped: the folder vyx_history cannot be made.");
     EXPECT_TRUE(is_checked(ID_HIST_RECORD));
 }
@@ -157,13 +162,14 @@ TEST_F(HistoryRecordingTest, SettingsFileReadWithDefaultsAndWrittenOnlyWhenChang
     }
     std::filesystem::remove("vyxC_history.ini");
     restart(QUIET_SETTINGS);
+    save_settings();
     const std::string settings = settings_file();
     headless::push_menu(MENU_HISTORY);
-    main_loop_turn();
+    handle_pushed();
     set_control_text(ID_HIST_PERIOD, "15");
     set_checked(ID_HIST_RECORD, 1);
     headless::push_control(ID_HIST_RECORD);
-    main_loop_turn();
+    handle_pushed();
     EXPECT_EQ(read_file("vyxC_history.ini"), "[HISTORY]\r\nRecord = 1\r\nSampleSeconds = 15\r\nKeepDays = 400\r\n");
     EXPECT_TRUE(std::filesystem::exists(DAY_FILE));
     save_settings();
@@ -173,7 +179,7 @@ TEST_F(HistoryRecordingTest, SettingsFileReadWithDefaultsAndWrittenOnlyWhenChang
 TEST_F(HistoryRecordingTest, WindowOpensResizesFollowsThePointerAndClosesAlone) {
     restart(QUIET_SETTINGS);
     headless::push_control(ID_STATUS_PICTURE);
-    main_loop_turn();
+    handle_pushed();
     const headless::Window& w = headless::world().windows.at(HISTORY_WINDOW);
     EXPECT_EQ(w.title, "VYX Client History");
     EXPECT_TRUE(w.resizable && w.visible);
@@ -181,15 +187,15 @@ TEST_F(HistoryRecordingTest, WindowOpensResizesFollowsThePointerAndClosesAlone) 
     EXPECT_GT(canvas.drawings, 0);
     const int drawn = canvas.drawings, wide = canvas.w;
     headless::user_resize(HISTORY_WINDOW, w.client_w + 200, w.client_h + 100);
-    main_loop_turn();
+    handle_pushed();
     EXPECT_EQ(canvas.w, wide + 200);
     EXPECT_GT(canvas.drawings, drawn);
     EXPECT_EQ(headless::find_control(ID_HIST_CLOSE)->x, 830 + 200);
     headless::user_resize(HISTORY_WINDOW, 10, 10);  // kept at its least size
-    main_loop_turn();
+    handle_pushed();
     EXPECT_GE(canvas.w, 600);
     headless::push_close(HISTORY_WINDOW);
-    main_loop_turn();
+    handle_pushed();
     EXPECT_FALSE(window_exists(HISTORY_WINDOW));
     EXPECT_TRUE(window_exists(MAIN_WINDOW));
     EXPECT_EQ(state.quit_requested, 0);
