@@ -5,7 +5,6 @@
 // recording with one line for the user rather than touching anything else.
 #include "monitor/history_recorder.h"
 
-#include <cstdlib>
 #include <cstring>
 #include <memory>
 
@@ -27,13 +26,6 @@ const char* g_drop_reason = "closed";
 
 bool recording() { return g_settings.record == 1 && g_writer != nullptr; }
 
-float margin_value(const std::string& text) {
-    // Only a plain decimal number; anything else is "not known" for drawing.
-    char* end = nullptr;
-    const float v = std::strtof(text.c_str(), &end);
-    return !text.empty() && end && *end == 0 ? v : NAN;
-}
-
 void write(HistoryLine line) {
     if (!recording()) return;
     line.utc = utc_seconds();
@@ -50,7 +42,7 @@ void write(HistoryLine line) {
     e.kind = line.kind;
     e.dn_kbps = line.dn_kbps;
     e.up_kbps = line.up_kbps;
-    e.snrm_db = margin_value(line.snrm);
+    e.snrm_db = history_margin(line.snrm);
     e.warning = static_cast<std::int8_t>(line.warning);
     history_window_entry(e, line.detail);
 }

@@ -257,33 +257,6 @@ bool parse_count(std::string_view s, std::int32_t& v) {
     return n <= INT32_MAX;
 }
 
-// A decimal number ("6.1", "-0.5", "12"); anything else is NaN. Done by hand
-// because the C library's conversions follow the user's decimal comma.
-float parse_margin(std::string_view s) {
-    const bool minus = !s.empty() && (s[0] == '-' || s[0] == '+');
-    const bool negative = minus && s[0] == '-';
-    if (minus) s.remove_prefix(1);
-    std::int64_t mantissa = 0;
-    int digits = 0, scale = 0;
-    bool point = false;
-    for (char c : s) {
-        if (c == '.' && !point) {
-            point = true;
-        } else if (c >= '0' && c <= '9') {
-            if (++digits > 17) return NAN;  // no margin has that many
-            mantissa = mantissa * 10 + (c - '0');
-            scale += point;
-        } else {
-            return NAN;
-        }
-    }
-    if (digits == 0) return NAN;
-    constexpr double TENS[] = {1e0, 1e1,  1e2,  1e3,  1e4,  1e5,  1e6,  1e7,  1e8,
-                               1e9, 1e10, 1e11, 1e12, 1e13, 1e14, 1e15, 1e16, 1e17};
-    const double v = static_cast<double>(mantissa) / TENS[scale];
-    return static_cast<float>(negative ? -v : v);
-}
-
 bool parse_kind(std::string_view s, HistoryKind& kind) {
     for (int k = 0; k < HK_COUNT; ++k)
         if (s == HISTORY_KIND_NAMES[k]) return kind = static_cast<HistoryKind>(k), true;
@@ -310,7 +283,7 @@ class Reader {
             return false;
         if (f[5].size() > 1 || (f[5].size() == 1 && f[5][0] != '0' && f[5][0] != '1')) return false;
         e.warning = static_cast<std::int8_t>(f[5].empty() ? -1 : f[5][0] - '0');
-        e.snrm_db = parse_margin(f[4]);
+        e.snrm_db = history_margin(f[4]);
         e.detail = f[6].empty() ? 0 : intern(f[6]);
         return true;
     }
@@ -364,6 +337,33 @@ bool read_whole(const std::string& name, std::string& text) {
 }
 
 }  // namespace
+
+// A decimal number ("6.1", "-0.5", "12"); anything else is NaN. Done by hand
+// because the C library's conversions follow the user's decimal comma.
+float history_margin(std::string_view s) {
+    const bool minus = !s.empty() && (s[0] == '-' || s[0] == '+');
+    const bool negative = minus && s[0] == '-';
+    if (minus) s.remove_prefix(1);
+    std::int64_t mantissa = 0;
+    int digits = 0, scale = 0;
+    bool point = false;
+    for (char c : s) {
+        if (c == '.' && !point) {
+            point = true;
+        } else if (c >= '0' && c <= '9') {
+            if (++digits > 17) return NAN;  // no margin has that many
+            mantissa = mantissa * 10 + (c - '0');
+            scale += point;
+        } else {
+            return NAN;
+        }
+    }
+    if (digits == 0) return NAN;
+    constexpr double TENS[] = {1e0, 1e1,  1e2,  1e3,  1e4,  1e5,  1e6,  1e7,  1e8,
+                               1e9, 1e10, 1e11, 1e12, 1e13, 1e14, 1e15, 1e16, 1e17};
+    const double v = static_cast<double>(mantissa) / TENS[scale];
+    return static_cast<float>(negative ? -v : v);
+}
 
 std::int64_t history_local_day(std::int64_t local_seconds) { return floor_div(local_seconds, DAY); }
 

@@ -19,6 +19,10 @@ std::string history_day_name(std::int64_t day);
 // "YYYY-MM-DDTHH:MM:SS+HH:MM" of a moment and its offset.
 std::string history_time_text(std::int64_t utc, int offset_s);
 
+// A margin text as a number ("6.1", "-0.5", "12"); NaN for anything else. By
+// hand, because the C library's conversions follow the user's decimal comma.
+float history_margin(std::string_view text);
+
 // One file line, CRLF-ended, every text field quoted when it holds a comma, a
 // quote, CR or LF (and made valid UTF-8 from the server's 8-bit text).
 std::string history_csv_line(const HistoryLine& line);

@@ -8,7 +8,6 @@
 
 #include <algorithm>
 #include <cmath>
-#include <cstdio>
 #include <string_view>
 #include <utility>
 #include <vector>
@@ -91,6 +90,11 @@ std::string with_commas(long long v) {
     return v < 0 ? "-" + out : out;
 }
 
+std::string padded(int v, std::size_t width = 2) {
+    std::string t = std::to_string(v);
+    return t.size() < width ? std::string(width - t.size(), '0') + t : t;
+}
+
 struct Civil {
     int year, month, day, weekday, hour, minute, second;  // weekday 0 = Sunday
 };
@@ -147,9 +151,8 @@ void draw_scale(DrawList& out, const Scale& s, int top, int h, int plot_w, bool 
     for (double v = s.lo; v <= s.hi + s.step / 2; v += s.step) {
         const int y = s.y(v, top, h);
         out.rect(LEFT, y, plot_w, 1, GRID);
-        char buf[32];
-        std::snprintf(buf, sizeof buf, "%.*f", s.decimals, std::fabs(v) < s.step / 2 ? 0.0 : v);
-        out.text(0, y - 7, LEFT - 6, 14, commas ? with_commas(std::llround(v)) : buf, TEXT, font,
+        const std::string label = history_fixed(std::fabs(v) < s.step / 2 ? 0.0 : v, s.decimals);
+        out.text(0, y - 7, LEFT - 6, 14, commas ? with_commas(std::llround(v)) : label, TEXT, font,
                  DRAW_ALIGN_RIGHT);
     }
 }
@@ -197,13 +200,9 @@ void draw_time_axis(DrawList& out, const HistoryChartArgs& a, const Axis& ax, co
         out.rect(x, l.rates_y, 1, l.rates_h, midnight ? GRID_MIDNIGHT : GRID);
         out.rect(x, l.snrm_y, 1, l.snrm_h, midnight ? GRID_MIDNIGHT : GRID);
         if (n++ % label_every) continue;
-        char buf[16];
-        if (!days)
-            std::snprintf(buf, sizeof buf, "%02d:%02d", c.hour, c.minute);
-        else if (!every5)
-            std::snprintf(buf, sizeof buf, "%s %02d", WEEKDAYS[c.weekday], c.day);
-        else
-            std::snprintf(buf, sizeof buf, "%02d-%02d", c.month, c.day);
+        const std::string buf = !days     ? padded(c.hour) + ":" + padded(c.minute)
+                                : !every5 ? std::string(WEEKDAYS[c.weekday]) + " " + padded(c.day)
+                                          : padded(c.month) + "-" + padded(c.day);
         out.text(x - 30, labels_h, 60, AXIS_H - 2, buf, TEXT, a.font, DRAW_ALIGN_CENTRE);
     }
 }
@@ -496,14 +495,25 @@ std::string history_readout(const HistoryData& data, const HistoryChartArgs& a) 
     if (event) best = event;
     if (!best) return "";
     const Civil t = civil(best->utc + offset(a, best->utc));
-    char buf[64];
-    std::snprintf(buf, sizeof buf, "%s %04d-%02d-%02d %02d:%02d:%02d   ", WEEKDAYS[t.weekday], t.year,
-                  t.month, t.day, t.hour, t.minute, t.second);
-    std::string s = buf;
+    std::string s = std::string(WEEKDAYS[t.weekday]) + " " + padded(t.year, 4) + "-" + padded(t.month) + "-" +
+                    padded(t.day) + " " + padded(t.hour) + ":" + padded(t.minute) + ":" + padded(t.second) +
+                    "   ";
     if (best->kind != HK_SAMPLE) return s + words(data, *best);
     auto rate = [](std::int32_t v) { return v >= 0 ? with_commas(v) : std::string("-"); };
     s += "down " + rate(best->dn_kbps) + "  up " + rate(best->up_kbps) + " kbit/s   margin ";
     if (std::isnan(best->snrm_db)) return s + "- dB";
-    std::snprintf(buf, sizeof buf, "%.1f dB", best->snrm_db);
-    return s + buf + (best->warning == 1 ? "   warning" : "");
+    return s + history_fixed(best->snrm_db, 1) + " dB" + (best->warning == 1 ? "   warning" : "");
+}
+
+std::string history_fixed(double v, int decimals) {
+    long long scale = 1;
+    for (int i = 0; i < decimals; ++i) scale *= 10;
+    const long long n = std::llround(v * static_cast<double>(scale));
+    const long long whole = (n < 0 ? -n : n) / scale, part = (n < 0 ? -n : n) % scale;
+    std::string t = (n < 0 ? "-" : "") + std::to_string(whole);
+    if (decimals > 0) {
+        const std::string digits = std::to_string(part);
+        t += "." + std::string(static_cast<std::size_t>(decimals) - digits.size(), '0') + digits;
+    }
+    return t;
 }

@@ -69,3 +69,6 @@ HistoryFigures history_figures(const HistoryData& data, std::int64_t from_utc, s
 // the event's words ("... 14:07:00   dropped (probe)"): the sample or event
 // nearest to the pointer's column, an event under it first, empty when none is near.
 std::string history_readout(const HistoryData& data, const HistoryChartArgs& args);
+
+// v with that many decimals ("6.1", "-0.5"), without the C library's locale.
+std::string history_fixed(double v, int decimals);

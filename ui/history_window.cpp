@@ -131,14 +131,6 @@ std::string duration(std::int64_t s) {
     return std::to_string(s / DAY) + " d " + std::to_string(s % DAY / HOUR) + " h";
 }
 
-std::string number(double v, int decimals) {
-    const double scale = decimals ? 10.0 : 1.0;
-    const long long n = static_cast<long long>(v * scale + (v < 0 ? -0.5 : 0.5));
-    std::string text = std::to_string(n / static_cast<long long>(scale));
-    if (decimals) text += "." + std::to_string((n < 0 ? -n : n) % 10);
-    return text;
-}
-
 HistoryThresholds thresholds() {
     HistoryThresholds t;
     t.bitdn_on = state.auto_switch_bitdn == 1;
@@ -155,17 +147,18 @@ void show_figures(std::int64_t from, std::int64_t now) {
     const HistoryFigures f = history_figures(view.data, from, view.to, period, now, thresholds());
     const std::int64_t shown = std::max<std::int64_t>(1, std::min(view.to, now) - from);
     std::string line1 =
-        "Samples cover " + number(100.0 * static_cast<double>(f.covered_s) / static_cast<double>(shown), 1) +
+        "Samples cover " +
+        history_fixed(100.0 * static_cast<double>(f.covered_s) / static_cast<double>(shown), 1) +
         " % of the span; connected " + duration(f.connected_s) + "; drops " + std::to_string(f.drops) +
         "; resyncs sent " + std::to_string(f.resyncs) + "; reboots sent " + std::to_string(f.reboots);
     std::string line2 = "No samples in this span.";
     if (f.samples > 0) {
-        line2 = "Down kbit/s min " + number(f.dn_min, 0) + " / mean " + number(f.dn_mean, 0) + " / max " +
-                number(f.dn_max, 0) + "    Up kbit/s " + number(f.up_min, 0) + " / " + number(f.up_mean, 0) +
-                " / " + number(f.up_max, 0);
+        line2 = "Down kbit/s min " + history_fixed(f.dn_min, 0) + " / mean " + history_fixed(f.dn_mean, 0) +
+                " / max " + history_fixed(f.dn_max, 0) + "    Up kbit/s " + history_fixed(f.up_min, 0) +
+                " / " + history_fixed(f.up_mean, 0) + " / " + history_fixed(f.up_max, 0);
         if (f.snrm_samples > 0)
-            line2 += "    Margin dB " + number(f.snrm_min, 1) + " / " + number(f.snrm_mean, 1) + " / " +
-                     number(f.snrm_max, 1);
+            line2 += "    Margin dB " + history_fixed(f.snrm_min, 1) + " / " + history_fixed(f.snrm_mean, 1) +
+                     " / " + history_fixed(f.snrm_max, 1);
     }
     std::string line3;
     const HistoryThresholds t = thresholds();
