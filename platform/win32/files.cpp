@@ -37,8 +37,9 @@ int file_open(const std::string& name, int mode) {
         access = FILE_APPEND_DATA | FILE_READ_ATTRIBUTES | SYNCHRONIZE;
         disposition = OPEN_ALWAYS;
     }
-    HANDLE h = CreateFileA(name.c_str(), access, FILE_SHARE_READ, nullptr, disposition, FILE_ATTRIBUTE_NORMAL,
-                           nullptr);
+    // A reader shares with a writer: the history's day file is read while it is being appended to.
+    const DWORD share = mode == FILE_READ ? FILE_SHARE_READ | FILE_SHARE_WRITE : FILE_SHARE_READ;
+    HANDLE h = CreateFileA(name.c_str(), access, share, nullptr, disposition, FILE_ATTRIBUTE_NORMAL, nullptr);
     return h == INVALID_HANDLE_VALUE ? 0 : g_files.add(h);
 }
 
