@@ -8,6 +8,7 @@
 
 #include <algorithm>
 #include <cmath>
+#include <span>
 #include <string_view>
 #include <utility>
 #include <vector>
@@ -36,7 +37,7 @@ constexpr Mark MARKS[] = {{HK_DROPPED, 0xd32f2f},
                           {HK_REBOOT_SENT, 0x7b1fa2},
                           {HK_WARNING_RAISED, 0xb59a00}};
 
-constexpr int LEFT = 58, RIGHT = 10, TOP = 8, PANE_GAP = 8, LANE_H = 12, AXIS_H = 16;
+constexpr int LEFT = 58, RIGHT = 10, TOP = 8, PANE_GAP = 8, LANE_H = 12, AXIS_H = 16, KEY_H = 16;
 
 struct Layout {
     int plot_w;
@@ -46,7 +47,7 @@ struct Layout {
 Layout layout(int width, int height) {
     Layout l{};
     l.plot_w = std::max(1, width - LEFT - RIGHT);
-    const int panes = std::max(20, height - TOP - PANE_GAP - 4 - LANE_H - AXIS_H);
+    const int panes = std::max(20, height - TOP - PANE_GAP - 4 - LANE_H - AXIS_H - KEY_H);
     l.rates_y = TOP;
     l.rates_h = panes * 64 / 100;
     l.snrm_y = l.rates_y + l.rates_h + PANE_GAP;
@@ -165,6 +166,30 @@ void legend(DrawList& out, int right, int y, std::initializer_list<std::pair<con
         out.rect(right - 14, y + 6, 14, 2, SERIES[series].line);
         out.text(right - 18 - w, y, w, 14, word, TEXT, font, DRAW_ALIGN_RIGHT);
         right -= 18 + w + 10;
+    }
+}
+
+// What the lane's colours and the marks on it mean, in a row under the time axis.
+void state_key(DrawList& out, int y, int font) {
+    using Key = std::pair<const char*, std::uint32_t>;
+    static constexpr Key states[] = {{"connected", STATE_COLOUR[HS_CONNECTED]},
+                                     {"not connected", STATE_COLOUR[HS_NOT_CONNECTED]},
+                                     {"server busy", STATE_COLOUR[HS_BUSY]},
+                                     {"program not running", STATE_COLOUR[HS_NOT_RUNNING]},
+                                     {"no sample", STATE_COLOUR[HS_NO_SAMPLE]}};
+    static constexpr Key marks[] = {{"drop", MARKS[0].colour},
+                                    {"resync sent", MARKS[1].colour},
+                                    {"reboot sent", MARKS[2].colour},
+                                    {"warning", MARKS[3].colour}};
+    int x = LEFT;
+    for (const auto& keys : {std::span<const Key>(states), std::span<const Key>(marks)}) {
+        for (const auto& [word, colour] : keys) {
+            out.rect(x, y + 3, 9, 9, colour);
+            const int w = static_cast<int>(std::string_view(word).size()) * 6;
+            out.text(x + 12, y, w, 14, word, TEXT, font, DRAW_ALIGN_LEFT);
+            x += 12 + w + 10;
+        }
+        x += 12;  // the marks apart from the states
     }
 }
 
@@ -413,6 +438,7 @@ void history_draw(const HistoryData& data, const HistoryChartArgs& a, DrawList& 
         for (std::size_t k = 0; k < std::size(MARKS); ++k)
             if (marks[c] & (1 << k)) out.rect(LEFT + c - 1, l.lane_y - 3, 3, 6, MARKS[k].colour);
 
+    state_key(out, l.lane_y + LANE_H + 2 + AXIS_H, a.font);
     legend(out, LEFT + l.plot_w - 4, l.rates_y + 2, {{"up", S_UP}, {"down", S_DN}}, a.font);
     legend(out, LEFT + l.plot_w - 4, l.snrm_y + 2, {{"SNR margin", S_SNRM}}, a.font);
     if (a.pointer_x >= LEFT && a.pointer_x < LEFT + l.plot_w)
