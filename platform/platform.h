@@ -225,12 +225,12 @@ long long file_size(int file);             // -1 when unknown
 int file_exists(const std::string& name);  // 1 when anything stands under the name
 int file_delete(const std::string& name);
 int file_replace(const std::string& from, const std::string& to);  // rename over
-int make_folder(const std::string& name);  // 1 when the folder is there afterwards
+int make_folder(const std::string& name);                          // 1 when the folder is there afterwards
 // Names (not paths) of the plain files in a folder, in no order; empty when it cannot be read.
 std::vector<std::string> list_folder(const std::string& name);
 
-int seconds_clock();  // local wall-clock time in seconds since 1970, counted as UTC
-long long utc_seconds();             // the true time: seconds since 1970 UTC
+int seconds_clock();                    // local wall-clock time in seconds since 1970, counted as UTC
+long long utc_seconds();                // the true time: seconds since 1970 UTC
 int utc_offset_seconds(long long utc);  // local time minus UTC at that moment (DST included)
 // Milliseconds on a clock that only goes forward; only differences mean something.
 long long elapsed_ms();

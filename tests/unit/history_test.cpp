@@ -170,7 +170,8 @@ TEST_F(HistoryRecordingTest, SettingsFileReadWithDefaultsAndWrittenOnlyWhenChang
     set_checked(ID_HIST_RECORD, 1);
     headless::push_control(ID_HIST_RECORD);
     handle_pushed();
-    EXPECT_EQ(read_file("vyxC_history.ini"), "[HISTORY]\r\nRecord = 1\r\nSampleSeconds = 15\r\nKeepDays = 400\r\n");
+    EXPECT_EQ(read_file("vyxC_history.ini"),
+              "[HISTORY]\r\nRecord = 1\r\nSampleSeconds = 15\r\nKeepDays = 400\r\n");
     EXPECT_TRUE(std::filesystem::exists(DAY_FILE));
     save_settings();
     EXPECT_EQ(settings_file(), settings);
