@@ -86,7 +86,7 @@ def app(desktop: Desktop, request: pytest.FixtureRequest):
     """app(shown=True, **settings): the program started with DEFAULT_SETTINGS updated, once its main
     window shows (or is there); what still runs at the end is ended."""
     runs: list[App] = []
-    yield lambda shown=True, **settings: runs.append(
-        App(desktop, {**DEFAULT_SETTINGS, **settings}, request.config.option.exe, shown)) or runs[-1]
+    yield lambda shown=True, prepare=None, **settings: runs.append(
+        App(desktop, {**DEFAULT_SETTINGS, **settings}, request.config.option.exe, shown, prepare)) or runs[-1]
     for run in runs:
         stop_process(run.proc)

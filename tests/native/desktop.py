@@ -161,12 +161,15 @@ def close_box(window: int) -> None:
 class App:
     """One run of the program; `main` is its main window's accessible, `app` its application's."""
 
-    def __init__(self, desktop: Desktop, settings: dict[str, str], exe: Path, shown: bool = True):
+    def __init__(self, desktop: Desktop, settings: dict[str, str], exe: Path, shown: bool = True,
+                 prepare: Optional[Callable[[Path], None]] = None):
         import pyatspi  # only now: it joins the buses of os.environ
         self.at, desktop.runs = pyatspi, desktop.runs + 1
         (workdir := desktop.tmp / f"work-{desktop.runs}").mkdir()
         self.settings_path = workdir / SETTINGS_NAME
         write_settings(self.settings_path, settings)
+        if prepare:  # more files in the working folder before the start
+            prepare(workdir)
         self.proc = desktop.spawn([str(exe)], f"client-{desktop.runs}.log", cwd=workdir)
         self.main = self.window(WINDOW_TITLE, START_S, shown)
 

@@ -64,3 +64,17 @@ def test_while_recording_is_off_nothing_is_written_and_nothing_more_asked(app, d
     folder = a.settings_path.parent
     assert sorted(p.name for p in folder.iterdir()) == [a.settings_path.name], "only the settings file"
     assert sent() == ["get all"], "the commands sent"
+
+
+def test_a_server_going_away_is_a_drop_then_failed_attempts_then_a_connection(app, desktop) -> None:
+    with desktop.simulator(*FIXED, "--outage-every-ms", "7000", "--outage-ms", "4000") as sim:
+        def prepare(work):
+            (work / "vyxC_history.ini").write_bytes(b"[HISTORY]\r\nRecord = 1\r\nSampleSeconds = 10\r\n")
+        a = app(Port=str(sim.port), AutoConnect="1", TryConnect="1", TryConnectInterval="5", prepare=prepare)
+        day = a.settings_path.parent / "vyx_history" / f"{datetime.date.today()}.csv"
+        seen(lambda: kinds(day), lambda k: "connect_failed" in k and k[-1] == "sample" and k.count("connected") >= 2,
+             "the outage and the connection after it", timeout=40)
+        close_box(a.main_x())
+        assert a.proc.wait(WAIT_S) == 0
+    found = kinds(day)
+    assert found.index("dropped") < found.index("connect_failed") < len(found) - 1 - found[::-1].index("connected")
