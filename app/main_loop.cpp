@@ -20,6 +20,7 @@
 #include "platform/platform.h"
 #include "ui/settings.h"
 #include "ui/history_window.h"
+#include "ui/log_window.h"
 #include "ui/main_window.h"
 #include "ui/status.h"
 

@@ -3,6 +3,7 @@
 #include "app/ids.h"
 #include "fuzz/networked_program.h"
 #include "monitor/logfile.h"
+#include "ui/log_window.h"
 
 extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size) {
     using fuzz::check;

@@ -4,6 +4,7 @@
 #include "link/exchange.h"
 #include "monitor/logfile.h"
 #include "platform/platform.h"
+#include "ui/log_window.h"
 
 void delete_server_log() {
     if (state.connected != 1 || state.auto_config_pending != 0) return;

@@ -11,10 +11,6 @@ inline constexpr const char* TEMP_FILE_NAME = "vyx_tmp";
 // A file transfer is waiting on the connection: receive it into the
 // temporary file and show it in the viewer, which opens if it is closed.
 void receive_log_file();
-void open_log_viewer();
-void close_log_viewer();
-// Caret at the start of the editor's last line, so the end of the text shows.
-void scroll_to_end(int id);
 // Asks, then has the server delete its log file.
 void delete_server_log();
 

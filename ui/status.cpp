@@ -184,12 +184,6 @@ int starts_disabled(int id) {
     return 0;
 }
 
-void enable_log_viewer_buttons(int online) {
-    if (state.log_window_open != 1) return;
-    enable_control(ID_LOG_REFRESH, online == 1);
-    enable_control(ID_LOG_DELETE, online == 1);
-}
-
 void clear_data_display() {
     for (int id : {ID_VALUE_DN, ID_VALUE_UP, ID_VALUE_SNRM, ID_MON_INTERVAL, ID_MON_BITDN, ID_MON_BITUP,
                    ID_MON_SNRDN, ID_MON_SNRDNX})

@@ -11,7 +11,5 @@ void enable_connection_controls(int disable);
 // the window is built so, and the start-up's enabling after showing it has
 // little to change.
 int starts_disabled(int id);
-// Acts only while the log viewer is open.
-void enable_log_viewer_buttons(int online);
 // Blanks the modem data and the monitoring panel.
 void clear_data_display();

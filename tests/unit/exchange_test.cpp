@@ -3,6 +3,7 @@
 
 #include "monitor/file_transfer.h"
 #include "monitor/logfile.h"
+#include "ui/log_window.h"
 #include "tests/unit/fixture.h"
 
 namespace {
