@@ -321,7 +321,12 @@ void history_window_entry(const HistoryEntry& e, const std::string& detail) {
 }
 
 void history_window_tick() {
-    if (!view.open || !view.follow) return;
+    if (!view.open) return;
+    // A resize that came while a short wait dropped its event is caught up here.
+    int w = 0, h = 0;
+    get_client_size(HISTORY_WINDOW, &w, &h);
+    if (w > 0 && h > 0 && (w != view.width || h != view.height)) resized(w, h);
+    if (!view.follow) return;
     // Once the clock has moved by a pixel column, the picture moves with it.
     const std::int64_t column = std::max<std::int64_t>(1, view.span / std::max(1, view.width - 20));
     if (utc_seconds() - view.drawn_at >= column) redraw();
