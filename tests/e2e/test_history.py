@@ -20,7 +20,7 @@ def kinds(day) -> list[str]:
 
 def test_recording_turned_on_in_the_window_writes_the_day(t: Check) -> None:
     log = t.session.tmp / "sim-history.log"
-    with Simulator(*FIXED, "--wait-ms", "300", log_path=log) as sim:
+    with Simulator(*FIXED, "--wait-ms", "300", "--retrain-changes", log_path=log) as sim:
         c = t.client(settings={**DEFAULT_SETTINGS, "Port": str(sim.port), "AutoConnect": "1"}, fresh=True)
         t.session.recording_workdirs.add(c.workdir)
         wait_for(lambda: c.enabled(ids.ID_RESYNC), 15, "connected")

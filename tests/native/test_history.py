@@ -25,7 +25,7 @@ def blue_pixels(box) -> int:
 
 
 def test_recording_turned_on_in_the_window_writes_the_day_and_the_window_draws(app, desktop) -> None:
-    with desktop.simulator(*FIXED, "--wait-ms", "300") as sim:
+    with desktop.simulator(*FIXED, "--wait-ms", "300", "--retrain-changes") as sim:
         sent = Commands(desktop)
         a = app(Port=str(sim.port), AutoConnect="1")
         seen(lambda: a.enabled(a.button("Disconnect")), bool, "connected")

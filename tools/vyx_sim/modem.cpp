@@ -61,7 +61,8 @@ LineValues Modem::line(double t) {
     // Each retrain trades rate for margin or back, in a fixed cycle.
     static constexpr double rate_levels[] = {1.0, 0.88, 1.06, 0.95};
     static constexpr double margin_shifts[] = {0.0, 1.2, -0.6, 0.4};
-    const double level = rate_levels[retrains_ % 4], shift = margin_shifts[retrains_ % 4];
+    const int step = options_.retrain_changes ? retrains_ % 4 : 0;
+    const double level = rate_levels[step], shift = margin_shifts[step];
     LineValues v;
     v.bitdn = static_cast<int>(std::lround(
         options_.bitdn * level * (1 + d * (0.7 * std::sin(two_pi * t / 47) + 0.3 * jitter(random_)))));

@@ -34,7 +34,7 @@ class Modem {
     LineValues line(double seconds_since_start);
     void set_training(bool training) { training_ = training; }
     bool training() const { return training_; }
-    // A retrain settles on other rates and margin, as real lines do.
+    // With --retrain-changes a retrain settles on other rates and margin, as real lines do.
     void retrained() { ++retrains_; }
 
     // Which enabled trigger holds for these values; empty when none.

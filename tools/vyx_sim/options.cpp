@@ -74,6 +74,7 @@ std::string help_text() {
         "  --wait-ms MS          \"ok. please wait ...\" to report after refresh; resync takes twice,\n"
         "                        reboot four times as long (default 1500; 0-60000)\n"
         "  --no-please-wait      answer refresh, resync and reboot with the report at once\n"
+        "  --retrain-changes     each resync or reboot settles on other rates and margin\n"
         "  --minute-ms MS        length of one minute of the automatic monitoring (default 60000;\n"
         "                        10-3600000)\n"
         "  --log-lines N         start with N lines in the server log (default 0; 0-100000)\n"
@@ -123,6 +124,8 @@ bool parse_options(int argc, char** argv, Options& out, std::string& error) {
             out.help = true;
         } else if (arg == "--no-please-wait") {
             out.please_wait = false;
+        } else if (arg == "--retrain-changes") {
+            out.retrain_changes = true;
         } else if (arg == "--quiet") {
             out.quiet = true;
         } else if (arg == "--bind") {

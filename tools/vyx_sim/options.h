@@ -36,7 +36,8 @@ struct Options {
     unsigned seed = 1;
     int wait_ms = 1500;  // "ok. please wait ..." to report, for refresh
     bool please_wait = true;
-    int minute_ms = 60000;  // one monitoring minute
+    bool retrain_changes = false;  // a retrain settles on other rates and margin
+    int minute_ms = 60000;         // one monitoring minute
     int log_lines = 0;
     unsigned faults = 0;
     int log_bytes = 0;  // the log file as sent is exactly this long; 0: as kept
