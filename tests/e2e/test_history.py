@@ -27,7 +27,7 @@ def test_recording_turned_on_in_the_window_writes_the_day(t: Check) -> None:
         c.ask(f"command {ids.ID_STATUS_PICTURE}")
         h = c.inspector
         h.command(f'find "{TITLE}" 5000')
-        t.eq(parse_fields(h.command("info"))["visible"], "1", "the history window shows")
+        wait_for(lambda: parse_fields(h.command("info"))["visible"] == "1", 5, "the history window showing")
         h.command(f"settext {ids.ID_HIST_PERIOD} 10")
         h.command(f"click {ids.ID_HIST_RECORD}")
         day = c.workdir / "vyx_history" / f"{datetime.date.today()}.csv"
@@ -58,6 +58,6 @@ def test_the_tray_menu_opens_the_history(t: Check) -> None:
     wait_for(lambda: c.ask("trayicon") == "1", 10, "in the tray")
     c.ask(f"command {ids.MENU_HISTORY}")
     c.inspector.command(f'find "{TITLE}" 5000')
-    t.eq(parse_fields(c.inspector.command("info"))["visible"], "1", "the history window shows")
+    wait_for(lambda: parse_fields(c.inspector.command("info"))["visible"] == "1", 5, "the history window showing")
     c.inspector.command("close")
     c.inspector.command('find "VYX Client" 5000')
