@@ -101,6 +101,9 @@ enum : int {
     ID_HIST_FIGURES2 = 829,
     ID_HIST_FIGURES3 = 830,
     ID_HIST_CLOSE = 831,
+    ID_HIST_EXPORT = 832,
+    ID_HIST_ALERTS = 833,
+    ID_HIST_TEST_ALERT = 834,
 };
 
 inline constexpr const char* VERSION_TEXT = "VYX Client v0.78";

@@ -146,6 +146,7 @@ int main_loop_turn() {
     if (state.connected == 0) enable_log_viewer_buttons(0);
     if (state.event == EVENT_TIMER && get_event_timer() == TIMER_SUPERVISION) {
         supervision_tick();
+        history_second();
         history_window_tick();
     }
     if (state.event == EVENT_TIMER && get_event_timer() == TIMER_HISTORY) history_tick();

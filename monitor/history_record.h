@@ -24,6 +24,7 @@ enum HistoryKind : std::uint8_t {
     HK_MONITORING_APPLIED,
     HK_WARNING_RAISED,
     HK_WARNING_CLEARED,
+    HK_ALERT,  // detail: the alert's text as shown
     HK_COUNT,
 };
 
@@ -44,6 +45,7 @@ inline constexpr const char* HISTORY_KIND_NAMES[HK_COUNT] = {
     "monitoring_applied",
     "warning_raised",
     "warning_cleared",
+    "alert",
 };
 
 // Events after which the connection is known to be gone.

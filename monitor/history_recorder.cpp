@@ -11,7 +11,9 @@
 #include "app/ids.h"
 #include "app/state.h"
 #include "link/exchange.h"
+#include "monitor/alerts.h"
 #include "monitor/history_store.h"
+#include "monitor/metrics_file.h"
 #include "platform/platform.h"
 #include "ui/history_window.h"
 
@@ -45,6 +47,8 @@ void write(HistoryLine line) {
     e.snrm_db = history_margin(line.snrm);
     e.warning = static_cast<std::int8_t>(line.warning);
     history_window_entry(e, line.detail);
+    metrics_entry(e);
+    alerts_entry(e);
 }
 
 void open_writer() {
@@ -68,6 +72,8 @@ void history_start() {
     g_last_warning = -1;
     g_drop_reason = "closed";
     g_settings = read_history_settings();
+    metrics_start(g_settings);
+    alerts_start(g_settings);
     if (g_settings.record != 1) return;
     open_writer();
     if (!recording()) return;
@@ -160,3 +166,16 @@ void history_configure(int record, int sample_seconds) {
 }
 
 const std::string& history_problem() { return g_problem; }
+
+void history_configure_alerts(int on) {
+    if (g_settings.alerts == on) return;
+    g_settings.alerts = on;
+    write_history_settings(g_settings);
+    alerts_start(g_settings);
+}
+
+void history_second() {
+    if (!recording()) return;
+    alerts_tick();
+    metrics_tick();
+}

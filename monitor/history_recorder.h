@@ -33,5 +33,9 @@ void history_tick();
 const HistorySettings& history_current_settings();
 // The user's choice from the history window; written to the settings file.
 void history_configure(int record, int sample_seconds);
+// The user's switch for alerts; written to the settings file.
+void history_configure_alerts(int on);
+// Once a second: rules and files that follow the clock as well as the lines.
+void history_second();
 // The last writing failure as one line, empty while none.
 const std::string& history_problem();

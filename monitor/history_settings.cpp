@@ -23,6 +23,8 @@ HistorySettings read_history_settings() {
     s.sample_seconds =
         ranged(file, "SampleSeconds", HISTORY_MIN_SECONDS, HISTORY_MAX_SECONDS, HISTORY_DEFAULT_SECONDS);
     s.keep_days = ranged(file, "KeepDays", 1, 100000, HISTORY_DEFAULT_KEEP_DAYS);
+    s.alerts = ini_read_int(file, "Alerts", 0) == 1 ? 1 : 0;
+    s.metrics_file = ini_read_string(file, "MetricsFile", "");
     return s;
 }
 
@@ -34,5 +36,7 @@ int write_history_settings(const HistorySettings& s) {
     ini_write_int(file, "Record", s.record);
     ini_write_int(file, "SampleSeconds", s.sample_seconds);
     ini_write_int(file, "KeepDays", s.keep_days);
+    // Written once the user has switched alerts: a file that never had them stays as it was.
+    if (s.alerts == 1 || ini_read_string(file, "Alerts", "") != "") ini_write_int(file, "Alerts", s.alerts);
     return ini_write_file(file, HISTORY_SETTINGS_FILE, HISTORY_SETTINGS_TEMP_FILE);
 }

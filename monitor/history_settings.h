@@ -2,6 +2,8 @@
 // never gains a key for what is recorded.
 #pragma once
 
+#include <string>
+
 inline constexpr const char* HISTORY_SETTINGS_FILE = "vyxC_history.ini";
 inline constexpr const char* HISTORY_SETTINGS_TEMP_FILE = "vyxC_history.ini.tmp";
 
@@ -12,6 +14,10 @@ struct HistorySettings {
     int record = 0;
     int sample_seconds = HISTORY_DEFAULT_SECONDS;
     int keep_days = HISTORY_DEFAULT_KEEP_DAYS;
+    // Alerts (key Alerts); their rules' keys are read by monitor/alerts.
+    int alerts = 0;
+    // The Prometheus text file written after every sample (key MetricsFile); empty: none.
+    std::string metrics_file;
 };
 
 // A missing file or a bad value gives the default; nothing is written.

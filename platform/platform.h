@@ -184,6 +184,10 @@ enum : int { MB_ANSWER_OK = 1, MB_ANSWER_CANCEL = 2 };
 // window: owner window number, or WINDOW_NONE.
 int message_box(int window, const std::string& title, const std::string& text, int buttons);
 void shell_open(const std::string& address);
+// The desktop's own notification: a balloon from the program's tray icon on
+// Windows (an icon is added for it while the window shows, and removed after),
+// the desktop's notification service natively. Never blocks.
+void notify_user(const std::string& title, const std::string& text);
 
 // ---- Network --------------------------------------------------------------
 

@@ -15,10 +15,12 @@
 #include "app/ids.h"
 #include "app/state.h"
 #include "app/text_number.h"
+#include "monitor/alerts.h"
 #include "monitor/history_recorder.h"
 #include "monitor/history_store.h"
 #include "platform/platform.h"
 #include "ui/history_chart.h"
+#include "ui/history_report.h"
 #include "ui/layout.h"
 
 namespace {
@@ -53,17 +55,20 @@ const Placed controls[] = {
     {{ID_HIST_NOW, KIND_BUTTON, 495, 8, 60, 24, "Now", FONT_SANS_8, 0, 0}, TOP},
     {{ID_HIST_SPAN, KIND_LABEL, 570, 12, 340, 16, "", FONT_ARIAL_8_BOLD, 0, 0}, TOP_WIDE},
     {{ID_HIST_CANVAS, KIND_CANVAS, 10, 40, 900, 470, "", 0, 0, 0}, FILL},
-    {{ID_HIST_READOUT, KIND_LABEL, 10, 516, 900, 16, "", FONT_SANS_8, 0, 0}, BOTTOM_WIDE},
-    {{ID_HIST_FIGURES1, KIND_LABEL, 10, 536, 900, 16, "", FONT_SANS_8, 0, 0}, BOTTOM_WIDE},
-    {{ID_HIST_FIGURES2, KIND_LABEL, 10, 554, 900, 16, "", FONT_SANS_8, 0, 0}, BOTTOM_WIDE},
-    {{ID_HIST_FIGURES3, KIND_LABEL, 10, 572, 900, 16, "", FONT_SANS_8, 0, 0}, BOTTOM_WIDE},
+    {{ID_HIST_READOUT, KIND_LABEL, 10, 514, 900, 16, "", FONT_SANS_8, 0, 0}, BOTTOM_WIDE},
+    {{ID_HIST_FIGURES1, KIND_LABEL, 10, 531, 900, 16, "", FONT_SANS_8, 0, 0}, BOTTOM_WIDE},
+    {{ID_HIST_FIGURES2, KIND_LABEL, 10, 547, 900, 16, "", FONT_SANS_8, 0, 0}, BOTTOM_WIDE},
+    {{ID_HIST_FIGURES3, KIND_LABEL, 10, 563, 900, 16, "", FONT_SANS_8, 0, 0}, BOTTOM_WIDE},
+    {{ID_HIST_STATUS, KIND_LABEL, 10, 582, 900, 16, "", FONT_SANS_8, 0, 0}, BOTTOM_WIDE},
     {{ID_HIST_RECORD, KIND_CHECKBOX, 10, 604, 190, 20, "Record the line's history", FONT_SANS_8, 0, 0},
      BOTTOM},
     {{ID_HIST_PERIOD_LABEL, KIND_LABEL, 205, 607, 80, 15, "Sample every", FONT_SANS_8, 0, R}, BOTTOM},
     {{ID_HIST_PERIOD, KIND_EDIT, 290, 604, 45, 20, "", FONT_SANS_8, 4, D}, BOTTOM},
     {{ID_HIST_SECONDS_LABEL, KIND_LABEL, 340, 607, 50, 15, "seconds", FONT_SANS_8, 0, 0}, BOTTOM},
     {{ID_HIST_APPLY, KIND_BUTTON, 395, 602, 60, 24, "Apply", FONT_SANS_8, 0, 0}, BOTTOM},
-    {{ID_HIST_STATUS, KIND_LABEL, 465, 607, 355, 15, "", FONT_SANS_8, 0, 0}, BOTTOM_WIDE},
+    {{ID_HIST_ALERTS, KIND_CHECKBOX, 470, 604, 95, 20, "Show alerts", FONT_SANS_8, 0, 0}, BOTTOM},
+    {{ID_HIST_TEST_ALERT, KIND_BUTTON, 570, 602, 80, 24, "Test alert", FONT_SANS_8, 0, 0}, BOTTOM},
+    {{ID_HIST_EXPORT, KIND_BUTTON, 700, 602, 100, 24, "Export report", FONT_SANS_8, 0, 0}, BOTTOM_RIGHT},
     {{ID_HIST_CLOSE, KIND_BUTTON, 830, 602, 80, 24, "Close", FONT_SANS_8, 0, 0}, BOTTOM_RIGHT},
 };
 
@@ -219,6 +224,7 @@ void redraw() {
 void show_settings() {
     const HistorySettings& s = history_current_settings();
     set_checked(ID_HIST_RECORD, s.record == 1);
+    set_checked(ID_HIST_ALERTS, s.alerts == 1);
     set_control_text(ID_HIST_PERIOD, std::to_string(s.sample_seconds));
     const std::string& problem = history_problem();
     set_control_text(ID_HIST_STATUS, !problem.empty() ? problem
@@ -231,6 +237,22 @@ void apply_settings() {
     history_configure(is_checked(ID_HIST_RECORD) ? 1 : 0, text_to_int(get_control_text(ID_HIST_PERIOD)));
     show_settings();
     redraw();
+}
+
+void export_report() {
+    HistoryReportArgs args;
+    args.chart = chart_args(utc_seconds());
+    args.chart.pointer_x = -1;
+    args.thresholds = thresholds();
+    args.line_name = state.systray_icon_prefix;
+    args.server = state.ip_or_hostname + ":" + state.port;
+    std::string path, problem;
+    if (history_export_report(view.data, args, path, problem)) {
+        set_control_text(ID_HIST_STATUS, "Report written: " + path);
+        shell_open(path);
+    } else {
+        set_control_text(ID_HIST_STATUS, problem);
+    }
 }
 
 void choose_span(std::int64_t seconds) {
@@ -302,6 +324,9 @@ void history_window_event(int event) {
     if (id == ID_HIST_FORWARD) return step(1);
     if (id == ID_HIST_NOW) return choose_span(view.span);
     if (id == ID_HIST_RECORD || id == ID_HIST_APPLY) return apply_settings();
+    if (id == ID_HIST_ALERTS) return history_configure_alerts(is_checked(ID_HIST_ALERTS) ? 1 : 0);
+    if (id == ID_HIST_TEST_ALERT) return alerts_test();
+    if (id == ID_HIST_EXPORT) return export_report();
     if (id == ID_HIST_CLOSE) return close_history_window();
 }
 

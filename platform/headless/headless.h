@@ -91,6 +91,7 @@ struct World {
     std::vector<MessageBoxCall> message_boxes;
     std::deque<int> message_box_answers;  // scripted; MB_ANSWER_OK when empty
     std::vector<std::string> shell_opens;
+    std::vector<std::string> notifications;    // title, a line break, text
     std::vector<int> popup_shown;              // menus shown, in order
     std::vector<PictureShown> pictures_shown;  // what the status picture showed, in order
     std::vector<Timer> timers;

@@ -361,3 +361,6 @@ int message_box(int window, const std::string& title, const std::string& text, i
 }
 
 void shell_open(const std::string& address) { world().shell_opens.push_back(address); }
+void notify_user(const std::string& title, const std::string& text) {
+    world().notifications.push_back(title + "\n" + text);
+}
