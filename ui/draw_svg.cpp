@@ -1,8 +1,11 @@
 // The SVG back-end of a DrawList. Clips become nested viewports rather than
-// clipPath references, so the report holds no url() of any kind.
+// clipPath references, so the report holds no url() of any kind. Written with
+// a tiny format of its own rather than string concatenation: the Windows
+// program must stay small.
 #include "ui/draw_svg.h"
 
 #include <cstdint>
+#include <initializer_list>
 
 namespace {
 
@@ -24,24 +27,37 @@ std::size_t utf8_at(std::string_view s, std::size_t i) {
     return n;
 }
 
-void put_int(std::string& out, int v) { out += std::to_string(v); }
-
-void put_colour(std::string& out, std::uint32_t c) {
-    static constexpr char HEX[] = "0123456789abcdef";
-    out += '#';
-    for (int shift = 20; shift >= 0; shift -= 4) out += HEX[(c >> shift) & 15];
+// Appends fmt with each '%' replaced by the next number.
+void put(std::string& out, const char* fmt, std::initializer_list<int> v) {
+    const int* next = v.begin();
+    for (; *fmt; ++fmt)
+        if (*fmt == '%')
+            append_int(out, *next++);
+        else
+            out += *fmt;
 }
 
-// ` name="v"`
-void attr(std::string& out, const char* name, int v) {
-    out += ' ';
-    out += name;
-    out += "=\"";
-    put_int(out, v);
+// `#rrggbb"`, closing the attribute it is the value of.
+void put_colour(std::string& out, std::uint32_t c) {
+    out += '#';
+    for (int shift = 20; shift >= 0; shift -= 4) out += "0123456789abcdef"[(c >> shift) & 15];
     out += '"';
 }
 
 }  // namespace
+
+void append_int(std::string& out, long long v, bool grouped) {
+    char digits[32];
+    int n = 0;
+    unsigned long long u = v < 0 ? 0 - static_cast<unsigned long long>(v) : v;
+    do {
+        if (grouped && n % 4 == 3) digits[n++] = ',';
+        digits[n++] = static_cast<char>('0' + u % 10);
+        u /= 10;
+    } while (u);
+    if (v < 0) out += '-';
+    while (n) out += digits[--n];
+}
 
 void append_escaped(std::string& out, std::string_view s) {
     for (std::size_t i = 0; i < s.size();) {
@@ -52,64 +68,54 @@ void append_escaped(std::string& out, std::string_view s) {
                              : c == '"'  ? "&quot;"
                              : c == '\'' ? "&#39;"
                                          : nullptr;
+        std::size_t n = 1;
         if (entity) {
-            out += entity, ++i;
+            out += entity;
         } else if (c < 0x80) {
-            out += c < 0x20 ? ' ' : static_cast<char>(c), ++i;
-        } else if (const std::size_t n = utf8_at(s, i)) {
-            out.append(s.substr(i, n)), i += n;
+            out += c < 0x20 ? ' ' : static_cast<char>(c);
+        } else if ((n = utf8_at(s, i)) > 0) {
+            out.append(s, i, n);
         } else {
             // 128..159 are read as Windows-1252 by every browser, as the sender meant.
-            out += "&#" + std::to_string(c) + ";", ++i;
+            put(out, "&#%;", {c});
+            n = 1;
         }
+        i += n;
     }
 }
 
 void draw_svg(const DrawList& list, int width, int height, std::string& out) {
-    out += "<svg viewBox=\"0 0 ";
-    put_int(out, width);
-    out += ' ';
-    put_int(out, height);
-    out += "\" width=\"100%\" font-family=\"sans-serif\" font-size=\"11\" style=\"background:#ffffff\">\n";
+    put(out, "<svg viewBox=\"0 0 % %\"", {width, height});
+    out += " width=\"100%\" font-family=\"sans-serif\" font-size=\"11\" style=\"background:#fff\">\n";
     bool clipped = false;
     for (const DrawOp& op : list.ops) {
         switch (op.kind) {
             case DRAW_RECT:
-                out += "<rect";
-                attr(out, "x", op.x), attr(out, "y", op.y), attr(out, "width", op.w),
-                    attr(out, "height", op.h);
-                out += " fill=\"";
+                put(out, "<rect x=\"%\" y=\"%\" width=\"%\" height=\"%\" fill=\"", {op.x, op.y, op.w, op.h});
                 put_colour(out, op.colour);
-                out += "\"/>\n";
+                out += "/>\n";
                 break;
-            case DRAW_POLYLINE: {
+            case DRAW_POLYLINE:
                 out += "<polyline points=\"";
-                for (int i = op.first; i < op.first + op.count; ++i) {
-                    if (i > op.first) out += ' ';
-                    put_int(out, list.points[i].x);
-                    out += ',';
-                    put_int(out, list.points[i].y);
-                }
-                out += "\" fill=\"none\" stroke=\"";
+                for (int i = op.first; i < op.first + op.count; ++i)
+                    put(out, i > op.first ? " %,%" : "%,%", {list.points[i].x, list.points[i].y});
+                put(out, "\" fill=\"none\" stroke-width=\"%\" stroke-linejoin=\"round\" stroke=\"",
+                    {op.width > 0 ? op.width : 1});
                 put_colour(out, op.colour);
-                out += '"';
-                attr(out, "stroke-width", op.width > 0 ? op.width : 1);
-                out += " stroke-linejoin=\"round\"/>\n";
+                out += "/>\n";
                 break;
-            }
             case DRAW_TEXT: {
-                static constexpr const char* ANCHOR[] = {"start", "end", "middle"};
-                const int align = op.align >= 0 && op.align <= 2 ? op.align : 0;
-                const int x = align == DRAW_ALIGN_LEFT    ? op.x
-                              : align == DRAW_ALIGN_RIGHT ? op.x + op.w
-                                                          : op.x + op.w / 2;
-                out += "<text";
-                attr(out, "x", x), attr(out, "y", op.y + op.h / 2);
-                out += " text-anchor=\"";
-                out += ANCHOR[align];
+                const int align =
+                    op.align == DRAW_ALIGN_RIGHT || op.align == DRAW_ALIGN_CENTRE ? op.align : 0;
+                put(out, "<text x=\"%\" y=\"%\" text-anchor=\"",
+                    {op.x + (align == 1   ? op.w
+                             : align == 2 ? op.w / 2
+                                          : 0),
+                     op.y + op.h / 2});
+                out += align == 0 ? "start" : align == 1 ? "end" : "middle";
                 out += "\" dominant-baseline=\"middle\" fill=\"";
                 put_colour(out, op.colour);
-                out += "\">";
+                out += '>';
                 append_escaped(out, list.texts[op.first]);
                 out += "</text>\n";
                 break;
@@ -117,15 +123,12 @@ void draw_svg(const DrawList& list, int width, int height, std::string& out) {
             case DRAW_CLIP:
                 if (clipped) out += "</svg>\n";
                 clipped = op.w > 0;
-                if (!clipped) break;
                 // A viewport showing the same coordinates, cut to the box.
-                out += "<svg";
-                attr(out, "x", op.x), attr(out, "y", op.y), attr(out, "width", op.w),
-                    attr(out, "height", op.h);
-                out += " viewBox=\"";
-                for (const int v : {op.x, op.y, op.w, op.h}) put_int(out, v), out += ' ';
-                out.back() = '"';
-                out += " overflow=\"hidden\">\n";
+                if (clipped)
+                    put(out,
+                        "<svg x=\"%\" y=\"%\" width=\"%\" height=\"%\" viewBox=\"% % % %\" "
+                        "overflow=\"hidden\">\n",
+                        {op.x, op.y, op.w, op.h, op.x, op.y, op.w, op.h});
                 break;
         }
     }

@@ -11,6 +11,8 @@
 // & < > " ' as entities, UTF-8 kept, any other byte as the character its
 // number names (the 8-bit texts of the server and the settings).
 void append_escaped(std::string& out, std::string_view s);
+// Appends v in decimal, with a comma every three digits when `grouped`.
+void append_int(std::string& out, long long v, bool grouped = false);
 
 // Appends an <svg> element (no namespace: for inline use in HTML) whose
 // viewBox is the canvas, width 100%, on white.
