@@ -83,7 +83,7 @@ constexpr const char* STYLE =
     "h1{font-size:18px;margin:0 0 6px}h2{font-size:14px;margin:16px 0 4px;page-break-after:avoid}"
     "table{border-collapse:collapse;font-size:10px;margin-bottom:4px}"
     "th,td{padding:2px 6px;border-bottom:1px solid #ddd;text-align:right;vertical-align:top}"
-    "th{background:#f0f0f0}th:first-child,td:first-child,.ev td{text-align:left}"
+    "th{background:#f0f0f0}th:first-child,td:first-child,.ev th,.ev td{text-align:left}"
     "tr{page-break-inside:avoid}svg{display:block;width:100%;height:auto;margin:8px "
     "0;page-break-inside:avoid}"
     ".facts th{background:none;font-weight:bold}.facts td{text-align:left}"
