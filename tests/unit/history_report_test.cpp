@@ -118,7 +118,8 @@ TEST_F(HistoryReportTest, TheCsvHoldsTheSpansEntriesAndTheDaysSplitAtLocalMidnig
     ASSERT_EQ(history_export_report(data, args, path, problem), 1) << problem;
     HistoryData back;
     const std::string csv = read_file(path.substr(0, path.size() - 4) + "csv");
-    EXPECT_EQ(csv.rfind(HISTORY_HEADER, 0), 0u);
+    EXPECT_EQ(csv.rfind(std::string(HISTORY_HEADER) + "2026-12-07T23:30:00+01:00,sample,", 0),
+              0u);  // local time
     history_parse(csv, back);
     std::vector<HistoryEntry> want;
     for (const HistoryEntry& e : data.entries)
