@@ -3,23 +3,25 @@
 #include "monitor/alert_rules.h"
 
 #include <climits>
-#include <cmath>
 
 namespace {
 
 constexpr std::int64_t HOUR = 3600;
 
-std::string two(int v) { return std::string(1, char('0' + v / 10)) + char('0' + v % 10); }
+// Digits of v, at least `width` of them; one place for every number keeps the binary small.
+std::string digits(long long v, int width = 1) {
+    std::string out;
+    const bool minus = v < 0;
+    unsigned long long a =
+        minus ? 0ull - static_cast<unsigned long long>(v) : static_cast<unsigned long long>(v);
+    for (; a > 0 || width > 0; a /= 10, --width) out.insert(out.begin(), static_cast<char>('0' + a % 10));
+    if (minus) out.insert(out.begin(), '-');
+    return out;
+}
 
 std::string clock_time(std::int64_t utc, int offset_s) {
     const std::int64_t day = ((utc + offset_s) % 86400 + 86400) % 86400;
-    return two(static_cast<int>(day / 3600)) + ":" + two(static_cast<int>(day / 60 % 60));
-}
-
-std::string tenths(int v) {
-    const std::string sign = v < 0 ? "-" : "";
-    const long long a = v < 0 ? -static_cast<long long>(v) : v;
-    return sign + std::to_string(a / 10) + "." + std::to_string(a % 10);
+    return digits(day / 3600, 2) + ":" + digits(day / 60 % 60, 2);
 }
 
 // -1 unknown, 0 clear, 1 bad; the rule's value for its message and for "worse".
@@ -59,45 +61,49 @@ bool worse(int rule, int value, int told) {
     return false;
 }
 
-AlertMessage fired_message(int rule, const Reading& v, const std::string& since, std::string_view prefix) {
-    const std::string p = prefix.empty() ? "" : std::string(prefix) + ": ";
-    switch (rule) {
-        case AR_LOST:
-            return {p + "connection lost", "No connection to the server since " + since + "."};
-        case AR_MARGIN:
-            return {p + "SNR margin low", "SNR margin " + tenths(v.value) + " dB, below " +
-                                              std::to_string(v.limit) + " dB since " + since + "."};
-        case AR_DOWN:
-        case AR_UP: {
-            const std::string way = rule == AR_DOWN ? "Downstream" : "Upstream";
-            return {p + (rule == AR_DOWN ? "downstream" : "upstream") + " rate low",
-                    way + " " + std::to_string(v.value) + " kbit/s, below " + std::to_string(v.limit) +
-                        " kbit/s since " + since + "."};
-        }
-        default:
-            return {p + "line unstable",
-                    "Line unstable: " + std::to_string(v.value) + " drops in the last hour."};
-    }
-}
+struct Words {
+    const char *low, *back, *name, *unit;
+};
+constexpr Words WORDS[AR_COUNT] = {{"connection lost", "connection back", "", ""},
+                                   {"SNR margin low", "SNR margin back", "SNR margin", " dB"},
+                                   {"downstream rate low", "downstream rate back", "Downstream", " kbit/s"},
+                                   {"upstream rate low", "upstream rate back", "Upstream", " kbit/s"},
+                                   {"line unstable", "line stable again", "", ""}};
 
-AlertMessage cleared_message(int rule, const AlertRuleState& s, const std::string& since,
-                             std::string_view prefix) {
-    const std::string p = prefix.empty() ? "" : std::string(prefix) + ": ";
-    switch (rule) {
-        case AR_LOST:
-            return {p + "connection back", "Connected again since " + since + "."};
-        case AR_MARGIN:
-            return {p + "SNR margin back", "SNR margin at or above " + std::to_string(s.told_limit) +
-                                               " dB again since " + since + "."};
-        case AR_DOWN:
-        case AR_UP:
-            return {p + (rule == AR_DOWN ? "downstream" : "upstream") + " rate back",
-                    std::string(rule == AR_DOWN ? "Downstream" : "Upstream") + " at or above " +
-                        std::to_string(s.told_limit) + " kbit/s again since " + since + "."};
-        default:
-            return {p + "line stable again", "Line stable again: at most " + std::to_string(s.told_limit) +
-                                                 " drops in the last hour."};
+AlertMessage message(int rule, bool fired, int value, int limit, const std::string& since,
+                     std::string_view prefix) {
+    const Words& w = WORDS[rule];
+    AlertMessage m{prefix.empty() ? "" : std::string(prefix) + ": ", ""};
+    m.title += fired ? w.low : w.back;
+    const std::string n = digits(rule == AR_UNSTABLE && fired ? value : limit);
+    std::string& t = m.text;
+    if (rule == AR_LOST) {
+        t = fired ? "No connection to the server since " : "Connected again since ";
+        t += since;
+    } else if (rule == AR_UNSTABLE) {
+        t = fired ? "Line unstable: " : "Line stable again: at most ";
+        t += n;
+        t += " drops in the last hour";
+    } else {
+        t = w.name;
+        if (fired) {
+            // The margin in tenths of a dB.
+            const int a = value < 0 ? -value : value;
+            t += " ";
+            t += rule == AR_MARGIN ? (value < 0 ? "-" : "") + digits(a / 10) + "." + digits(a % 10)
+                                   : digits(value);
+            t += w.unit;
+            t += ", below ";
+        } else {
+            t += " at or above ";
+        }
+        t += n;
+        t += w.unit;
+        t += fired ? " since " : " again since ";
+        t += since;
     }
+    t += ".";
+    return m;
 }
 
 }  // namespace
@@ -112,7 +118,10 @@ void alert_rules_entry(AlertRules& r, const HistoryEntry& e) {
         case HK_SAMPLE:
             r.dn_kbps = e.dn_kbps;
             r.up_kbps = e.up_kbps;
-            r.snrm_tenths = std::isnan(e.snrm_db) ? INT_MIN : static_cast<int>(std::lround(e.snrm_db * 10.0));
+            // NaN and absurd margins are unknown; the rest rounds to tenths.
+            r.snrm_tenths = e.snrm_db > -1e5f && e.snrm_db < 1e5f
+                                ? static_cast<int>(e.snrm_db * 10 + (e.snrm_db < 0 ? -0.5f : 0.5f))
+                                : INT_MIN;
             return;
         case HK_CONNECTED:
             r.lost = false;
@@ -138,7 +147,9 @@ void alert_rules_entry(AlertRules& r, const HistoryEntry& e) {
 
 void alert_rules_step(AlertRules& r, std::int64_t now, const AlertLimits& limits, std::string_view prefix,
                       int offset_s, std::vector<AlertMessage>& out) {
-    while (!r.drops.empty() && r.drops.front() <= now - HOUR) r.drops.pop_front();
+    std::size_t old = 0;
+    while (old < r.drops.size() && r.drops[old] <= now - HOUR) ++old;
+    r.drops.erase(r.drops.begin(), r.drops.begin() + static_cast<std::ptrdiff_t>(old));
     for (int rule = 0; rule < AR_COUNT; ++rule) {
         AlertRuleState& s = r.rules[rule];
         const Reading v = read(r, rule, limits);
@@ -159,7 +170,7 @@ void alert_rules_step(AlertRules& r, std::int64_t now, const AlertLimits& limits
             s.told_utc = now;
             s.told_value = v.value;
             s.told_limit = v.limit;
-            out.push_back(fired_message(rule, v, clock_time(s.bad_since, offset_s), prefix));
+            out.push_back(message(rule, true, v.value, v.limit, clock_time(s.bad_since, offset_s), prefix));
         } else if (v.state == 0) {
             if (!s.fired) {
                 s.bad_since = -1;
@@ -168,7 +179,8 @@ void alert_rules_step(AlertRules& r, std::int64_t now, const AlertLimits& limits
             if (s.clear_since < 0) s.clear_since = now;
             if (now - s.clear_since < r.config.delay_s) continue;
             if (s.announced)
-                out.push_back(cleared_message(rule, s, clock_time(s.clear_since, offset_s), prefix));
+                out.push_back(
+                    message(rule, false, 0, s.told_limit, clock_time(s.clear_since, offset_s), prefix));
             s.fired = s.announced = false;
             s.bad_since = s.clear_since = -1;
         } else {

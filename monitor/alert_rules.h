@@ -8,7 +8,6 @@
 
 #include <array>
 #include <cstdint>
-#include <deque>
 #include <string>
 #include <string_view>
 #include <vector>
@@ -48,7 +47,7 @@ struct AlertRules {
     bool lost = false;  // a drop or failed connect, not connected since
     // The last sample's values; unknown (-1, margin in tenths INT32_MIN) once the connection ends.
     int dn_kbps = -1, up_kbps = -1, snrm_tenths = INT32_MIN;
-    std::deque<std::int64_t> drops;  // times of the drops within the last hour
+    std::vector<std::int64_t> drops;  // times of the drops within the last hour
     std::array<AlertRuleState, AR_COUNT> rules{};
 };
 
