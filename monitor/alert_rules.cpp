@@ -134,8 +134,12 @@ void alert_rules_entry(AlertRules& r, const HistoryEntry& e) {
             break;
         case HK_PROGRAM_STARTED:
         case HK_PROGRAM_ENDED:
-            // Not connected yet, or no longer watching: nothing lost.
+            // Watching starts over: what was on ends unannounced, as nobody saw it end; cooldowns stay.
             r.lost = false;
+            for (AlertRuleState& s : r.rules) {
+                s.fired = s.announced = false;
+                s.bad_since = s.clear_since = -1;
+            }
             break;
         default:
             return;
