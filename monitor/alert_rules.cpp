@@ -34,16 +34,17 @@ Reading read(const AlertRules& r, int rule, const AlertLimits& l) {
         case AR_LOST:
             return {r.lost ? 1 : 0, 0, 0};
         case AR_MARGIN:
-            if (!l.snrm_on) return {0, 0, 0};
+            // Unknown first: the watch's switches read off while the connection is gone.
             if (r.snrm_tenths == INT_MIN) return {-1, 0, l.snrm_db};
+            if (!l.snrm_on) return {0, 0, 0};
             return {r.snrm_tenths < l.snrm_db * 10 ? 1 : 0, r.snrm_tenths, l.snrm_db};
         case AR_DOWN:
         case AR_UP: {
             const bool on = rule == AR_DOWN ? l.dn_on : l.up_on;
             const int v = rule == AR_DOWN ? r.dn_kbps : r.up_kbps;
             const int limit = rule == AR_DOWN ? l.dn_kbps : l.up_kbps;
-            if (!on) return {0, 0, 0};
             if (v < 0) return {-1, 0, limit};
+            if (!on) return {0, 0, 0};
             return {v < limit ? 1 : 0, v, limit};
         }
         default: {
