@@ -42,8 +42,6 @@ int message_box(int window, const std::string& title, const std::string& text, i
     return !ask || response == GTK_RESPONSE_OK ? MB_ANSWER_OK : MB_ANSWER_CANCEL;
 }
 
-void notify_user(const std::string&, const std::string&) {}
-
 void shell_open(const std::string& address) {
     g_app_info_launch_default_for_uri_async(gtkp::to_utf8(address).c_str(), nullptr, nullptr, on_launched,
                                             nullptr);

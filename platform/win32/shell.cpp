@@ -16,8 +16,6 @@ int message_box(int window, const std::string& title, const std::string& text, i
     return answer == IDOK ? MB_ANSWER_OK : MB_ANSWER_CANCEL;
 }
 
-void notify_user(const std::string&, const std::string&) {}
-
 void shell_open(const std::string& address) {
     // Nothing useful to do if no program is registered; the result is ignored.
     ShellExecuteA(nullptr, "open", address.c_str(), "", "", SW_SHOWNORMAL);

@@ -5,6 +5,9 @@
 // picture, tooltip) whether or not the shell took it, and added again when
 // the shell announces "TaskbarCreated"; one the shell did not take is also
 // tried again on each timer tick until it is there.
+// Alerts show as balloons from the program's icon; while the window is open
+// there is none, so one is put up for the balloon and taken down after it,
+// unless the program makes it its own in the meantime.
 
 #include "platform/win32/internal.h"
 
@@ -24,6 +27,10 @@ struct TrayIcon {
 };
 
 std::vector<TrayIcon> g_icons;
+int g_balloon_icon = 0;  // the icon put up only for a balloon, 0 for none
+UINT_PTR g_balloon_timer = 0;
+constexpr int BALLOON_ICON_ID = 1;
+constexpr UINT BALLOON_MS = 15000;
 
 TrayIcon* find_icon(int id) {
     for (auto& t : g_icons)
@@ -47,6 +54,23 @@ bool add_icon(const TrayIcon& t) {
     nid.hIcon = t.icon;
     std::memcpy(nid.szTip, t.tip, sizeof t.tip);
     return Shell_NotifyIconA(NIM_ADD, &nid) != FALSE;
+}
+
+void remove_balloon_icon() {
+    if (g_balloon_timer) KillTimer(nullptr, g_balloon_timer);
+    g_balloon_timer = 0;
+    if (!g_balloon_icon) return;
+    NOTIFYICONDATAA nid = notify_data(window_handle(0), g_balloon_icon);
+    Shell_NotifyIconA(NIM_DELETE, &nid);
+    g_balloon_icon = 0;
+}
+
+void CALLBACK balloon_over(HWND, UINT, UINT_PTR, DWORD) { remove_balloon_icon(); }
+
+void copy_text(char* to, std::size_t size, const std::string& text) {
+    const std::size_t n = text.size() < size - 1 ? text.size() : size - 1;
+    std::memcpy(to, text.data(), n);
+    to[n] = '\0';
 }
 
 }  // namespace
@@ -75,7 +99,17 @@ int tray_add(int icon_id, int window, int picture) {
     HICON icon = icon_handle(picture);
     if (!hwnd || !icon) return 0;
     TrayIcon t{icon_id, hwnd, icon, {}, false};
-    t.shown = add_icon(t);
+    if (icon_id == g_balloon_icon) {
+        // The balloon's icon becomes the program's, so its balloon stays up.
+        g_balloon_icon = 0;
+        remove_balloon_icon();
+        NOTIFYICONDATAA nid = notify_data(hwnd, icon_id);
+        nid.uFlags = NIF_MESSAGE | NIF_ICON | NIF_TIP;
+        nid.hIcon = icon;
+        t.shown = Shell_NotifyIconA(NIM_MODIFY, &nid) != FALSE;
+    } else {
+        t.shown = add_icon(t);
+    }
     if (TrayIcon* old = find_icon(icon_id))
         *old = t;
     else
@@ -119,4 +153,35 @@ void tray_remove(int icon_id) {
 
 void tray_remove_all() {
     while (!g_icons.empty()) tray_remove(g_icons.back().id);
+    remove_balloon_icon();
+}
+
+void notify_user(const std::string& title, const std::string& text) {
+    HWND hwnd = window_handle(0);
+    if (!hwnd) return;
+    // The balloon's fields come after the original layout.
+    NOTIFYICONDATAA nid = notify_data(hwnd, BALLOON_ICON_ID);
+    nid.cbSize = NOTIFYICONDATAA_V2_SIZE;
+    nid.uFlags = NIF_INFO;
+    nid.dwInfoFlags = NIIF_INFO;
+    nid.uTimeout = BALLOON_MS;
+    copy_text(nid.szInfoTitle, sizeof nid.szInfoTitle, title);
+    copy_text(nid.szInfo, sizeof nid.szInfo, text);
+    const TrayIcon* own = find_icon(BALLOON_ICON_ID);
+    if (own && own->shown) {
+        Shell_NotifyIconA(NIM_MODIFY, &nid);
+        return;
+    }
+    if (!g_balloon_icon) {
+        nid.uFlags = NIF_MESSAGE | NIF_ICON | NIF_TIP | NIF_INFO;
+        nid.hIcon = reinterpret_cast<HICON>(GetClassLongPtrA(hwnd, GCLP_HICONSM));
+        copy_text(nid.szTip, sizeof nid.szTip, "VYX Client");
+        if (!Shell_NotifyIconA(NIM_ADD, &nid)) return;
+        g_balloon_icon = BALLOON_ICON_ID;
+    } else {
+        Shell_NotifyIconA(NIM_MODIFY, &nid);
+    }
+    // A thread timer: it calls back without passing through the program's events.
+    if (g_balloon_timer) KillTimer(nullptr, g_balloon_timer);
+    g_balloon_timer = SetTimer(nullptr, 0, BALLOON_MS, balloon_over);
 }
