@@ -43,6 +43,14 @@ int message_box(int window, const std::string& title, const std::string& text, i
 }
 
 void shell_open(const std::string& address) {
-    g_app_info_launch_default_for_uri_async(gtkp::to_utf8(address).c_str(), nullptr, nullptr, on_launched,
-                                            nullptr);
+    std::string uri = gtkp::to_utf8(address);
+    // A file's path (a report just written, say) becomes a file URI; an address stays as it is.
+    if (uri.find("://") == std::string::npos) {
+        GFile* file = g_file_new_for_path(uri.c_str());
+        char* file_uri = g_file_get_uri(file);
+        uri = file_uri;
+        g_free(file_uri);
+        g_object_unref(file);
+    }
+    g_app_info_launch_default_for_uri_async(uri.c_str(), nullptr, nullptr, on_launched, nullptr);
 }
