@@ -8,7 +8,9 @@
 #include "monitor/metrics_file.h"
 
 #include <cstdint>
+#include <initializer_list>
 #include <string>
+#include <string_view>
 
 #include "app/state.h"
 #include "monitor/history_store.h"
@@ -46,38 +48,36 @@ std::string label(std::string_view text) {
     return out;
 }
 
+void put(std::string& out, std::initializer_list<std::string_view> parts) {
+    for (std::string_view p : parts) out += p;
+}
+
 struct Family {
     const char* name;
     const char* type;
     const char* help;
 };
 
-void family(std::string& out, const Family& f) {
-    out += "# HELP ";
-    out += f.name;
-    out += ' ';
-    out += f.help;
-    out += "\n# TYPE ";
-    out += f.name;
-    out += ' ';
-    out += f.type;
-    out += '\n';
+// Help texts stay the same for every line: the collector rejects a family whose files disagree.
+enum { RATE, MARGIN, UP, CONNECTED, LAST_REPORT, DROPS, RESYNCS };
+constexpr Family FAMILIES[] = {
+    {"dsl_datarate", "gauge", "Data rate of the DSL line in bits per second."},
+    {"dsl_signal_to_noise_margin_db", "gauge", "Signal to noise margin of the DSL line in dB."},
+    {"dsl_up", "gauge", "Whether the DSL line is up (1) or down (0)."},
+    {"vyx_client_connected", "gauge", "Whether the client is connected and its reports are fresh."},
+    {"vyx_client_last_report_timestamp_seconds", "gauge",
+     "Time of the last report from the server, in seconds since 1970 UTC."},
+    {"vyx_client_drops_total", "counter", "Connections to the server lost since the client started."},
+    {"vyx_client_resyncs_sent_total", "counter", "Resyncs sent to the server since the client started."},
+};
+
+void family(std::string& out, int f) {
+    const Family& m = FAMILIES[f];
+    put(out, {"# HELP ", m.name, " ", m.help, "\n# TYPE ", m.name, " ", m.type, "\n"});
 }
 
-void series(std::string& out, const char* name, const char* direction, const std::string& line,
-            const std::string& value) {
-    out += name;
-    out += '{';
-    if (direction) {
-        out += "direction=\"";
-        out += direction;
-        out += "\",";
-    }
-    out += "line=\"";
-    out += line;
-    out += "\"} ";
-    out += value;
-    out += '\n';
+void series(std::string& out, int f, std::string_view labels, std::string_view value) {
+    put(out, {FAMILIES[f].name, "{", labels, "} ", value, "\n"});
 }
 
 // The margin with up to two decimals, no trailing zeros.
@@ -89,35 +89,31 @@ std::string margin_text(float db) {
 }
 
 std::string metrics_text(bool with_line) {
-    const std::string line = label(state.systray_icon_prefix);
+    const std::string line = "line=\"" + label(state.systray_icon_prefix) + "\"";
+    const std::string down = "direction=\"down\"," + line, up = "direction=\"up\"," + line;
     std::string out;
     const HistoryEntry& s = g.sample;
     if (with_line) {
-        family(out, {"dsl_datarate", "gauge", "Data rate of the DSL line in bits per second."});
-        if (s.dn_kbps >= 0) series(out, "dsl_datarate", "down", line, std::to_string(s.dn_kbps * 1000LL));
-        if (s.up_kbps >= 0) series(out, "dsl_datarate", "up", line, std::to_string(s.up_kbps * 1000LL));
+        family(out, RATE);
+        if (s.dn_kbps >= 0) series(out, RATE, down, std::to_string(s.dn_kbps * 1000LL));
+        if (s.up_kbps >= 0) series(out, RATE, up, std::to_string(s.up_kbps * 1000LL));
         if (s.snrm_db == s.snrm_db) {  // not NaN
-            family(out, {"dsl_signal_to_noise_margin_db", "gauge",
-                         "Signal to noise margin of the DSL line in dB."});
-            series(out, "dsl_signal_to_noise_margin_db", "down", line, margin_text(s.snrm_db));
+            family(out, MARGIN);
+            series(out, MARGIN, down, margin_text(s.snrm_db));
         }
-        family(out, {"dsl_up", "gauge", "Whether the DSL line is up (1) or down (0)."});
-        series(out, "dsl_up", nullptr, line, s.dn_kbps > 0 ? "1" : "0");
+        family(out, UP);
+        series(out, UP, line, s.dn_kbps > 0 ? "1" : "0");
     }
-    family(out,
-           {"vyx_client_connected", "gauge", "Whether the client is connected and its reports are fresh."});
-    series(out, "vyx_client_connected", nullptr, line, with_line ? "1" : "0");
+    family(out, CONNECTED);
+    series(out, CONNECTED, line, with_line ? "1" : "0");
     if (g.have_sample) {
-        family(out, {"vyx_client_last_report_timestamp_seconds", "gauge",
-                     "Time of the last report from the server, in seconds since 1970 UTC."});
-        series(out, "vyx_client_last_report_timestamp_seconds", nullptr, line, std::to_string(s.utc));
+        family(out, LAST_REPORT);
+        series(out, LAST_REPORT, line, std::to_string(s.utc));
     }
-    family(out,
-           {"vyx_client_drops_total", "counter", "Connections to the server lost since the client started."});
-    series(out, "vyx_client_drops_total", nullptr, line, std::to_string(g.drops));
-    family(out, {"vyx_client_resyncs_sent_total", "counter",
-                 "Resyncs sent to the server since the client started."});
-    series(out, "vyx_client_resyncs_sent_total", nullptr, line, std::to_string(g.resyncs));
+    family(out, DROPS);
+    series(out, DROPS, line, std::to_string(g.drops));
+    family(out, RESYNCS);
+    series(out, RESYNCS, line, std::to_string(g.resyncs));
     return out;
 }
 
