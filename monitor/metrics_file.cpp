@@ -8,9 +8,7 @@
 #include "monitor/metrics_file.h"
 
 #include <cstdint>
-#include <initializer_list>
 #include <string>
-#include <string_view>
 
 #include "app/state.h"
 #include "monitor/history_store.h"
@@ -34,86 +32,62 @@ Metrics g;
 
 bool fresh(long long now) { return g.connected && g.have_sample && now - g.sample.utc <= 2LL * g.period_s; }
 
-// A label value: backslash, quote and line feed escaped, valid UTF-8.
-std::string label(std::string_view text) {
-    std::string out;
-    for (char c : history_utf8(text)) {
-        if (c == '\\' || c == '"') out += '\\';
-        if (c == '\n') {
-            out += "\\n";
-            continue;
-        }
-        out += c;
-    }
-    return out;
-}
-
-void put(std::string& out, std::initializer_list<std::string_view> parts) {
-    for (std::string_view p : parts) out += p;
-}
-
-struct Family {
-    const char* name;
-    const char* type;
-    const char* help;
+// The file's parts in order; \1 stands for the line's label, \2 for the value.
+// A part whose value is empty is left out. Help texts are the same for every
+// line: the collector rejects a family whose files disagree.
+enum { RATE_DOWN, RATE_UP, MARGIN, UP, CONNECTED, LAST_REPORT, DROPS, RESYNCS, PARTS };
+constexpr const char* PART[PARTS] = {
+    "# HELP dsl_datarate Data rate in bit/s.\n# TYPE dsl_datarate gauge\n"
+    "dsl_datarate{direction=\"down\",\1} \2\n",
+    "dsl_datarate{direction=\"up\",\1} \2\n",
+    "# HELP dsl_signal_to_noise_margin_db Signal to noise margin in dB.\n"
+    "# TYPE dsl_signal_to_noise_margin_db gauge\ndsl_signal_to_noise_margin_db{direction=\"down\",\1} \2\n",
+    "# HELP dsl_up Whether the line is up.\n# TYPE dsl_up gauge\ndsl_up{\1} \2\n",
+    "# HELP vyx_client_connected Connected with a fresh report.\n# TYPE vyx_client_connected gauge\n"
+    "vyx_client_connected{\1} \2\n",
+    "# HELP vyx_client_last_report_timestamp_seconds Time of the last report, seconds since 1970 UTC.\n"
+    "# TYPE vyx_client_last_report_timestamp_seconds gauge\nvyx_client_last_report_timestamp_seconds{\1} "
+    "\2\n",
+    "# HELP vyx_client_drops_total Connections lost since the client started.\n"
+    "# TYPE vyx_client_drops_total counter\nvyx_client_drops_total{\1} \2\n",
+    "# HELP vyx_client_resyncs_sent_total Resyncs sent since the client started.\n"
+    "# TYPE vyx_client_resyncs_sent_total counter\nvyx_client_resyncs_sent_total{\1} \2\n",
 };
-
-// Help texts stay the same for every line: the collector rejects a family whose files disagree.
-enum { RATE, MARGIN, UP, CONNECTED, LAST_REPORT, DROPS, RESYNCS };
-constexpr Family FAMILIES[] = {
-    {"dsl_datarate", "gauge", "Data rate of the DSL line in bits per second."},
-    {"dsl_signal_to_noise_margin_db", "gauge", "Signal to noise margin of the DSL line in dB."},
-    {"dsl_up", "gauge", "Whether the DSL line is up (1) or down (0)."},
-    {"vyx_client_connected", "gauge", "Whether the client is connected and its reports are fresh."},
-    {"vyx_client_last_report_timestamp_seconds", "gauge",
-     "Time of the last report from the server, in seconds since 1970 UTC."},
-    {"vyx_client_drops_total", "counter", "Connections to the server lost since the client started."},
-    {"vyx_client_resyncs_sent_total", "counter", "Resyncs sent to the server since the client started."},
-};
-
-void family(std::string& out, int f) {
-    const Family& m = FAMILIES[f];
-    put(out, {"# HELP ", m.name, " ", m.help, "\n# TYPE ", m.name, " ", m.type, "\n"});
-}
-
-void series(std::string& out, int f, std::string_view labels, std::string_view value) {
-    put(out, {FAMILIES[f].name, "{", labels, "} ", value, "\n"});
-}
-
-// The margin with up to two decimals, no trailing zeros.
-std::string margin_text(float db) {
-    std::string t = history_fixed(db, 2);
-    while (t.back() == '0') t.pop_back();
-    if (t.back() == '.') t.pop_back();
-    return t;
-}
 
 std::string metrics_text(bool with_line) {
-    const std::string line = "line=\"" + label(state.systray_icon_prefix) + "\"";
-    const std::string down = "direction=\"down\"," + line, up = "direction=\"up\"," + line;
-    std::string out;
+    // The label value: valid UTF-8, backslash, quote and line feed escaped.
+    std::string line = "line=\"";
+    for (char c : history_utf8(state.systray_icon_prefix)) {
+        if (c == '\\' || c == '"' || c == '\n') line += '\\';
+        line += c == '\n' ? 'n' : c;
+    }
+    line += '"';
     const HistoryEntry& s = g.sample;
-    if (with_line) {
-        family(out, RATE);
-        if (s.dn_kbps >= 0) series(out, RATE, down, std::to_string(s.dn_kbps * 1000LL));
-        if (s.up_kbps >= 0) series(out, RATE, up, std::to_string(s.up_kbps * 1000LL));
-        if (s.snrm_db == s.snrm_db) {  // not NaN
-            family(out, MARGIN);
-            series(out, MARGIN, down, margin_text(s.snrm_db));
+    std::string v[PARTS];
+    if (with_line && s.dn_kbps >= 0 && s.up_kbps >= 0) {
+        v[RATE_DOWN] = std::to_string(s.dn_kbps * 1000LL);
+        v[RATE_UP] = std::to_string(s.up_kbps * 1000LL);
+    }
+    if (with_line && s.snrm_db == s.snrm_db) {  // not NaN
+        v[MARGIN] = history_fixed(s.snrm_db, 2);
+        while (v[MARGIN].back() == '0') v[MARGIN].pop_back();
+        if (v[MARGIN].back() == '.') v[MARGIN].pop_back();
+    }
+    if (with_line) v[UP] = s.dn_kbps > 0 ? "1" : "0";
+    v[CONNECTED] = with_line ? "1" : "0";
+    if (g.have_sample) v[LAST_REPORT] = std::to_string(s.utc);
+    v[DROPS] = std::to_string(g.drops);
+    v[RESYNCS] = std::to_string(g.resyncs);
+    std::string out;
+    for (int i = 0; i < PARTS; ++i)
+        for (const char* t = PART[i]; !v[i].empty() && *t; ++t) {
+            if (*t == '\1')
+                out += line;
+            else if (*t == '\2')
+                out += v[i];
+            else
+                out += *t;
         }
-        family(out, UP);
-        series(out, UP, line, s.dn_kbps > 0 ? "1" : "0");
-    }
-    family(out, CONNECTED);
-    series(out, CONNECTED, line, with_line ? "1" : "0");
-    if (g.have_sample) {
-        family(out, LAST_REPORT);
-        series(out, LAST_REPORT, line, std::to_string(s.utc));
-    }
-    family(out, DROPS);
-    series(out, DROPS, line, std::to_string(g.drops));
-    family(out, RESYNCS);
-    series(out, RESYNCS, line, std::to_string(g.resyncs));
     return out;
 }
 
@@ -140,9 +114,11 @@ void write_file(long long now) {
 }  // namespace
 
 void metrics_start(const HistorySettings& s) {
-    g = Metrics{};
     g.file = s.metrics_file;
     g.period_s = s.sample_seconds;
+    g.connected = g.have_sample = g.fresh_written = false;
+    g.drops = g.resyncs = 0;
+    g.written.clear();
 }
 
 void metrics_entry(const HistoryEntry& e) {

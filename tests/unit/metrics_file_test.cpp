@@ -51,46 +51,45 @@ TEST_F(MetricsFileTest, ConnectedLineWithEscapedLabelInTheExpositionFormat) {
         run({{HK_PROGRAM_STARTED}, {HK_CONNECTED}, {HK_SAMPLE, 8000, 1024, 6.5f, 3}}, "A\"b\\c\nd\xE9");
     const std::string l = "{line=\"A\\\"b\\\\c\\nd\xC3\xA9\"}";
     const std::string dl = "line=\"A\\\"b\\\\c\\nd\xC3\xA9\"}";
-    EXPECT_EQ(
-        text,
-        "# HELP dsl_datarate Data rate of the DSL line in bits per second.\n"
-        "# TYPE dsl_datarate gauge\n"
-        "dsl_datarate{direction=\"down\"," +
-            dl +
-            " 8000000\n"
-            "dsl_datarate{direction=\"up\"," +
-            dl +
-            " 1024000\n"
-            "# HELP dsl_signal_to_noise_margin_db Signal to noise margin of the DSL line in dB.\n"
-            "# TYPE dsl_signal_to_noise_margin_db gauge\n"
-            "dsl_signal_to_noise_margin_db{direction=\"down\"," +
-            dl +
-            " 6.5\n"
-            "# HELP dsl_up Whether the DSL line is up (1) or down (0).\n"
-            "# TYPE dsl_up gauge\n"
-            "dsl_up" +
-            l +
-            " 1\n"
-            "# HELP vyx_client_connected Whether the client is connected and its reports are fresh.\n"
-            "# TYPE vyx_client_connected gauge\n"
-            "vyx_client_connected" +
-            l +
-            " 1\n"
-            "# HELP vyx_client_last_report_timestamp_seconds Time of the last report from the server, "
-            "in seconds since 1970 UTC.\n"
-            "# TYPE vyx_client_last_report_timestamp_seconds gauge\n"
-            "vyx_client_last_report_timestamp_seconds" +
-            l +
-            " 1767225603\n"
-            "# HELP vyx_client_drops_total Connections to the server lost since the client started.\n"
-            "# TYPE vyx_client_drops_total counter\n"
-            "vyx_client_drops_total" +
-            l +
-            " 0\n"
-            "# HELP vyx_client_resyncs_sent_total Resyncs sent to the server since the client started.\n"
-            "# TYPE vyx_client_resyncs_sent_total counter\n"
-            "vyx_client_resyncs_sent_total" +
-            l + " 0\n");
+    EXPECT_EQ(text,
+              "# HELP dsl_datarate Data rate in bit/s.\n"
+              "# TYPE dsl_datarate gauge\n"
+              "dsl_datarate{direction=\"down\"," +
+                  dl +
+                  " 8000000\n"
+                  "dsl_datarate{direction=\"up\"," +
+                  dl +
+                  " 1024000\n"
+                  "# HELP dsl_signal_to_noise_margin_db Signal to noise margin in dB.\n"
+                  "# TYPE dsl_signal_to_noise_margin_db gauge\n"
+                  "dsl_signal_to_noise_margin_db{direction=\"down\"," +
+                  dl +
+                  " 6.5\n"
+                  "# HELP dsl_up Whether the line is up.\n"
+                  "# TYPE dsl_up gauge\n"
+                  "dsl_up" +
+                  l +
+                  " 1\n"
+                  "# HELP vyx_client_connected Connected with a fresh report.\n"
+                  "# TYPE vyx_client_connected gauge\n"
+                  "vyx_client_connected" +
+                  l +
+                  " 1\n"
+                  "# HELP vyx_client_last_report_timestamp_seconds Time of the last report, "
+                  "seconds since 1970 UTC.\n"
+                  "# TYPE vyx_client_last_report_timestamp_seconds gauge\n"
+                  "vyx_client_last_report_timestamp_seconds" +
+                  l +
+                  " 1767225603\n"
+                  "# HELP vyx_client_drops_total Connections lost since the client started.\n"
+                  "# TYPE vyx_client_drops_total counter\n"
+                  "vyx_client_drops_total" +
+                  l +
+                  " 0\n"
+                  "# HELP vyx_client_resyncs_sent_total Resyncs sent since the client started.\n"
+                  "# TYPE vyx_client_resyncs_sent_total counter\n"
+                  "vyx_client_resyncs_sent_total" +
+                  l + " 0\n");
     EXPECT_FALSE(std::filesystem::exists(std::string(FILE_NAME) + ".tmp"));
 }
 
