@@ -338,6 +338,12 @@ bool read_whole(const std::string& name, std::string& text) {
 
 }  // namespace
 
+std::string history_utf8(std::string_view text) {
+    std::string out;
+    put_utf8(out, text);
+    return out;
+}
+
 // A decimal number ("6.1", "-0.5", "12"); anything else is NaN. Done by hand
 // because the C library's conversions follow the user's decimal comma.
 float history_margin(std::string_view s) {

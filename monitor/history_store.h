@@ -23,6 +23,10 @@ std::string history_time_text(std::int64_t utc, int offset_s);
 // hand, because the C library's conversions follow the user's decimal comma.
 float history_margin(std::string_view text);
 
+// The server's 8-bit text as valid UTF-8 (what already is stays, other bytes
+// are read as Windows-1252).
+std::string history_utf8(std::string_view text);
+
 // One file line, CRLF-ended, every text field quoted when it holds a comma, a
 // quote, CR or LF (and made valid UTF-8 from the server's 8-bit text).
 std::string history_csv_line(const HistoryLine& line);
