@@ -37,7 +37,7 @@ def main_window() -> list[Control]:
 
 
 def log_viewer() -> list[Control]:
-    text = (REPO / "monitor/log_viewer.cpp").read_text()
+    text = (REPO / "ui/log_window.cpp").read_text()
     made = entries(dict(TABLE.findall(text))["viewer_controls"])
     assert len(made) == text.count("KIND_"), "every control of the log viewer read, once"
     return made
