@@ -6,38 +6,14 @@
 #include <cstdint>
 #include <filesystem>
 
+#include "bench/history_month.h"
 #include "ui/history_report.h"
 
 namespace {
 
-constexpr std::int64_t START = 1796688000, MONTH = 30 * 86400;
-
-HistoryData month() {
-    HistoryData d;
-    d.details.push_back("probe");
-    d.entries.reserve(MONTH / 10 + 64);
-    std::uint32_t noise = 12345;
-    for (std::int64_t t = 0; t < MONTH; t += 10) {
-        if (t % 86400 == 43200) {
-            HistoryEntry drop;
-            drop.utc = START + t - 5, drop.kind = HK_DROPPED, drop.detail = 1;
-            d.entries.push_back(drop);
-        }
-        noise = noise * 1664525 + 1013904223;
-        HistoryEntry e;
-        e.utc = START + t;
-        e.dn_kbps = 16000 + static_cast<int>(noise >> 20), e.up_kbps = 1000 + static_cast<int>(noise >> 24);
-        e.snrm_db = 6 + static_cast<float>(noise >> 28) / 10, e.warning = 0;
-        d.entries.push_back(e);
-    }
-    return d;
-}
-
-int plus_hour(long long) { return 3600; }
-
 void BM_HistoryExportReport30Days(benchmark::State& state) {
     namespace fs = std::filesystem;
-    const HistoryData d = month();
+    const HistoryData& d = month();
     HistoryReportArgs r;
     r.chart.from_utc = START, r.chart.to_utc = START + MONTH, r.chart.now_utc = START + MONTH;
     r.chart.width = 900, r.chart.height = 470, r.chart.sample_seconds = 10, r.chart.offset_at = plus_hour;

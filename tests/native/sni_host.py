@@ -47,30 +47,39 @@ def plain(v: GLib.Variant, name: str = "") -> Any:
     return [plain(c) for c in kids] if t[0] == "a" else tuple(plain(c) for c in kids) if t[0] == "(" else v.unpack()
 
 
-class SniHost:
-    """The tray on the bus at address, the watcher's name its own once made; stop() ends it and its names."""
+class BusService:
+    """One object under a well-known name on the bus at address, served in a thread on a connection of its
+    own (the program never waits for the test); stop() ends it and its name."""
 
-    def __init__(self, address: str):
-        self.known: dict[str, SimpleNamespace] = {}  # name/path: ..., shown, problems, signals (item's and menu's)
+    def __init__(self, address: str, name: str, path: str, xml: str, on_call, get_property=None):
         self.bus = Gio.DBusConnection.new_for_address_sync(address, Gio.DBusConnectionFlags.AUTHENTICATION_CLIENT
                                                            | Gio.DBusConnectionFlags.MESSAGE_BUS_CONNECTION)
         self.context, ready = GLib.MainContext(), threading.Event()
         self.loop = GLib.MainLoop(self.context)
-        self.thread = threading.Thread(target=self.serve, args=(ready,), daemon=True)
+        args = (ready, name, path, xml, on_call, get_property)
+        self.thread = threading.Thread(target=self.serve, args=args, daemon=True)
         self.thread.start()
-        ready.wait(WAIT_S)  # the watcher's name ours
+        self.owned = ready.wait(WAIT_S)  # the name ours
 
-    def serve(self, ready: threading.Event) -> None:
+    def serve(self, ready: threading.Event, name: str, path: str, xml: str, on_call, get_property) -> None:
         self.context.push_thread_default()  # where the bus calls back
-        self.bus.register_object("/StatusNotifierWatcher", Gio.DBusNodeInfo.new_for_xml(WATCHER_XML).interfaces[0],
-                                 self.on_register, lambda *_: GLib.Variant("as", self.items()), None)
-        Gio.bus_own_name_on_connection(self.bus, WATCHER, Gio.BusNameOwnerFlags.NONE, lambda *_: ready.set(), None)
+        self.bus.register_object(path, Gio.DBusNodeInfo.new_for_xml(xml).interfaces[0], on_call, get_property, None)
+        Gio.bus_own_name_on_connection(self.bus, name, Gio.BusNameOwnerFlags.NONE, lambda *_: ready.set(), None)
         self.loop.run()
         self.bus.close_sync()
 
     def stop(self) -> None:
         self.loop.quit()
         self.thread.join(WAIT_S)
+
+
+class SniHost(BusService):
+    """The tray on the bus at address, the watcher's name its own once made; stop() ends it and its names."""
+
+    def __init__(self, address: str):
+        self.known: dict[str, SimpleNamespace] = {}  # name/path: ..., shown, problems, signals (item's and menu's)
+        super().__init__(address, WATCHER, "/StatusNotifierWatcher", WATCHER_XML, self.on_register,
+                         lambda *_: GLib.Variant("as", self.items()))
 
     # The watcher and the host, in the tray's thread; the item never waits for them.
     def on_register(self, bus, sender, path, interface, method, params, invocation) -> None:

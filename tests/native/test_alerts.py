@@ -4,11 +4,11 @@
 from __future__ import annotations
 
 import datetime
-import threading
 
-from gi.repository import Gio, GLib
+from gi.repository import GLib
 
 from desktop import WAIT_S, close_box, seen
+from sni_host import BusService
 from test_behaviour import FIXED
 from test_history import kinds
 
@@ -17,36 +17,18 @@ NOTIFY_XML = """<node><interface name='org.freedesktop.Notifications'>
 <arg type='a{sv}'/><arg type='i'/><arg type='u' direction='out'/></method></interface></node>"""
 
 
-class Notifications:
-    """The desktop's notification service, in a thread on a connection of its own; `calls` holds Notify's
-    arguments as they came."""
+class Notifications(BusService):
+    """The desktop's notification service; `calls` holds Notify's arguments as they came."""
 
     def __init__(self, address: str):
         self.calls: list[tuple] = []
-        self.bus = Gio.DBusConnection.new_for_address_sync(address, Gio.DBusConnectionFlags.AUTHENTICATION_CLIENT
-                                                           | Gio.DBusConnectionFlags.MESSAGE_BUS_CONNECTION)
-        self.context, ready = GLib.MainContext(), threading.Event()
-        self.loop = GLib.MainLoop(self.context)
-        self.thread = threading.Thread(target=self.serve, args=(ready,), daemon=True)
-        self.thread.start()
-        assert ready.wait(WAIT_S), "the notification service's name ours"
-
-    def serve(self, ready: threading.Event) -> None:
-        self.context.push_thread_default()
-        self.bus.register_object("/org/freedesktop/Notifications",
-                                 Gio.DBusNodeInfo.new_for_xml(NOTIFY_XML).interfaces[0], self.on_call, None, None)
-        Gio.bus_own_name_on_connection(self.bus, "org.freedesktop.Notifications", Gio.BusNameOwnerFlags.NONE,
-                                       lambda *_: ready.set(), None)
-        self.loop.run()
-        self.bus.close_sync()
+        super().__init__(address, "org.freedesktop.Notifications", "/org/freedesktop/Notifications", NOTIFY_XML,
+                         self.on_call)
+        assert self.owned, "the notification service's name ours"
 
     def on_call(self, bus, sender, path, interface, method, params, invocation) -> None:
         self.calls.append(params.unpack())
         invocation.return_value(GLib.Variant("(u)", (len(self.calls),)))
-
-    def stop(self) -> None:
-        self.loop.quit()
-        self.thread.join(WAIT_S)
 
 
 def test_a_server_going_away_is_announced_and_its_return_too(app, desktop) -> None:
